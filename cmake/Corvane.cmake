@@ -1,0 +1,17 @@
+# corvane_library(NAME <name> [DEPS <targets>...] [PKG <pkg-config modules>...])
+# Builds every .cpp of the calling folder (not its sub-folders) into the static library
+# corvane_<name>. Sources are globbed so that a new file needs no edit here.
+function(corvane_library)
+  cmake_parse_arguments(ARG "" "NAME" "DEPS;PKG" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  set(target corvane_${ARG_NAME})
+  add_library(${target} STATIC ${sources})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+  if(ARG_PKG)
+    find_package(PkgConfig REQUIRED)
+    pkg_check_modules(${target}_pkg REQUIRED IMPORTED_TARGET ${ARG_PKG})
+    target_link_libraries(${target} PUBLIC PkgConfig::${target}_pkg)
+  endif()
+  set_property(GLOBAL APPEND PROPERTY CORVANE_LIBRARIES ${target})
+endfunction()

@@ -1,0 +1,65 @@
+#include "platform/last_error.h"
+
+#include <cerrno>
+
+namespace corvane {
+
+namespace {
+thread_local DWORD t_lastError = ERROR_SUCCESS;
+}
+
+DWORD GetLastError() { return t_lastError; }
+
+void SetLastError(DWORD code) { t_lastError = code; }
+
+DWORD Win32ErrorFromErrno(int error) {
+  switch (error) {
+    case 0:
+      return ERROR_SUCCESS;
+    case ENOENT:
+      return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+      return ERROR_ACCESS_DENIED;
+    case EROFS:
+      return ERROR_WRITE_PROTECT;
+    case EMFILE:
+    case ENFILE:
+      return ERROR_TOO_MANY_OPEN_FILES;
+    case ENOMEM:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    case EBADF:
+      return ERROR_INVALID_HANDLE;
+    case EEXIST:
+      return ERROR_ALREADY_EXISTS;
+    case ENOTEMPTY:
+      return ERROR_DIR_NOT_EMPTY;
+    case ENOSPC:
+    case EDQUOT:
+      return ERROR_DISK_FULL;
+    case ENAMETOOLONG:
+      return ERROR_FILENAME_EXCED_RANGE;
+    case EINVAL:
+      return ERROR_INVALID_PARAMETER;
+    case EBUSY:
+    case ETXTBSY:
+      return ERROR_BUSY;
+    case ELOOP:
+      return ERROR_CANT_RESOLVE_FILENAME;
+    case EAGAIN:
+      return ERROR_LOCK_VIOLATION;
+    case EIO:
+      return ERROR_WRITE_FAULT;
+    case ENOTSUP:
+      return ERROR_NOT_SUPPORTED;
+    default:
+      return ERROR_INVALID_FUNCTION;
+  }
+}
+
+void SetLastErrorFromErrno(int error) { SetLastError(Win32ErrorFromErrno(error)); }
+
+}  // namespace corvane
