@@ -8,13 +8,9 @@ namespace {
 thread_local DWORD t_lastError = ERROR_SUCCESS;
 }
 
-DWORD GetLastError() {
-  return t_lastError;
-}
+DWORD GetLastError() { return t_lastError; }
 
-void SetLastError(DWORD code) {
-  t_lastError = code;
-}
+void SetLastError(DWORD code) { t_lastError = code; }
 
 DWORD Win32ErrorFromErrno(int error) {
   switch (error) {
@@ -64,8 +60,6 @@ DWORD Win32ErrorFromErrno(int error) {
   }
 }
 
-void SetLastErrorFromErrno(int error) {
-  SetLastError(Win32ErrorFromErrno(error));
-}
+void SetLastErrorFromErrno(int error) { SetLastError(Win32ErrorFromErrno(error)); }
 
 }  // namespace corvane

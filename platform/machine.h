@@ -61,8 +61,7 @@ class Machine {
   // written, so the result can be created). Null for an unknown drive or a path over kMaxPath.
   [[nodiscard]] std::optional<std::filesystem::path> ToHostPath(std::string_view machinePath) const;
   // Host path → machine path through the drive whose root contains it (C: before Z:).
-  [[nodiscard]] std::optional<std::string> ToMachinePath(
-      const std::filesystem::path& hostPath) const;
+  [[nodiscard]] std::optional<std::string> ToMachinePath(const std::filesystem::path& hostPath) const;
 
  private:
   Machine(std::filesystem::path prefix, std::string userName);

@@ -7,9 +7,7 @@
 
 namespace corvane {
 
-int CompareRegistryNames(std::string_view a, std::string_view b) {
-  return CompareNoCase(a, b);
-}
+int CompareRegistryNames(std::string_view a, std::string_view b) { return CompareNoCase(a, b); }
 
 std::uint64_t FileTimeNow() {
   constexpr std::uint64_t kTicks1601To1970 = 116444736000000000ULL;
@@ -22,18 +20,13 @@ namespace {
 
 template <typename Range, typename NameOf>
 auto LowerBound(Range& range, std::string_view name, NameOf nameOf) {
-  return std::lower_bound(range.begin(), range.end(), name,
-                          [&](const auto& item, std::string_view n) {
-                            return CompareRegistryNames(nameOf(item), n) < 0;
-                          });
+  return std::lower_bound(range.begin(), range.end(), name, [&](const auto& item, std::string_view n) {
+    return CompareRegistryNames(nameOf(item), n) < 0;
+  });
 }
 
-const std::string& NodeName(const std::unique_ptr<RegistryNode>& node) {
-  return node->name;
-}
-const std::string& ValueName(const RegistryValue& value) {
-  return value.name;
-}
+const std::string& NodeName(const std::unique_ptr<RegistryNode>& node) { return node->name; }
+const std::string& ValueName(const RegistryValue& value) { return value.name; }
 
 }  // namespace
 
