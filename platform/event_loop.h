@@ -32,16 +32,30 @@ class EventLoop {
   virtual void Quit(int exitCode) = 0;
 
   // Runs after every handled task or timer tick: where settings reach the disk and page changes
-  // reach the view.
-  void AddAfterEventHook(Task hook) { afterEvent_.push_back(std::move(hook)); }
+  // reach the view. Hooks run in the order they were added.
+  using HookId = std::uint64_t;
+  HookId AddAfterEventHook(Task hook) {
+    afterEvent_.emplace(nextHook_, std::move(hook));
+    return nextHook_++;
+  }
+  void RemoveAfterEventHook(HookId id) { afterEvent_.erase(id); }
 
  protected:
   void RunAfterEventHooks() {
-    for (const Task& hook : afterEvent_) hook();
+    // A hook may remove hooks (a dialog closing): walk a snapshot of the ids.
+    std::vector<HookId> ids;
+    for (const auto& [id, hook] : afterEvent_) ids.push_back(id);
+    for (const HookId id : ids) {
+      if (const auto it = afterEvent_.find(id); it != afterEvent_.end()) {
+        const Task hook = it->second;  // the hook may remove itself while it runs
+        hook();
+      }
+    }
   }
 
  private:
-  std::vector<Task> afterEvent_;
+  std::map<HookId, Task> afterEvent_;
+  HookId nextHook_ = 1;
 };
 
 // A plain queue with timers on a steady clock.

@@ -83,12 +83,26 @@ LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 UINT RegisterWindowMessageW(std::string_view name) {
+  // The id comes from the name itself so that every process of the program agrees on it, as
+  // Windows' system-wide registration does; a collision inside one process moves to the next id.
+  const std::string key = FoldCase(name);
+  std::uint32_t hash = 2166136261u;
+  for (const char c : key) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
   WindowTable& table = Table();
   std::lock_guard lock(table.mutex);
-  // Registered message names compare case-insensitively on Windows.
-  const auto [it, added] = table.registeredMessages.try_emplace(
-      FoldCase(name), static_cast<UINT>(0xC000 + table.registeredMessages.size()));
-  return it->second;
+  if (const auto it = table.registeredMessages.find(key); it != table.registeredMessages.end()) {
+    return it->second;
+  }
+  UINT id = 0xC000 + hash % 0x4000;
+  const auto taken = [&](UINT candidate) {
+    for (const auto& [registered, value] : table.registeredMessages) {
+      if (value == candidate) return true;
+    }
+    return false;
+  };
+  while (taken(id)) id = id == 0xFFFF ? 0xC000 : id + 1;
+  table.registeredMessages.emplace(key, id);
+  return id;
 }
 
 }  // namespace corvane

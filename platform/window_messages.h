@@ -53,7 +53,8 @@ class MessageWindow {
 bool PostMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // Must be called on the window's loop thread; 0 when the window does not exist.
 LRESULT SendMessageW(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// The same name always gives the same id, in the range 0xC000–0xFFFF.
+// The same name (in any letter case) gives the same id, in the range 0xC000–0xFFFF, in every
+// process of the program.
 [[nodiscard]] UINT RegisterWindowMessageW(std::string_view name);
 
 // Posts a heap record in wParam. The receiver takes it over with TakeRecord.

@@ -1,0 +1,112 @@
+#pragma once
+// The scripted host: no view at all. Tests and the command-line front end run dialogs on it.
+// Windows remember what a view would show (title, size, visibility, the page and the changes
+// sent to it); message boxes take answers given in advance; modal runs turn the queue until
+// EndModal, running a script step first if one is set.
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/host_window.h"
+
+namespace corvane {
+
+class HeadlessHost;
+
+class HeadlessWindow final : public HostWindow {
+ public:
+  HeadlessWindow(HeadlessHost& host, HostWindowEvents& events, HostWindow* parent)
+      : host_(host), events_(events), parent_(parent) {}
+  ~HeadlessWindow() override;
+
+  void Navigate(const std::string& url, const std::string& html) override;
+  void ApplyChanges(const std::vector<ViewChange>& changes) override;
+  void Show() override { visible_ = true; }
+  void Hide() override { visible_ = false; }
+  [[nodiscard]] bool IsVisible() const override { return visible_; }
+  void Raise() override { ++raised_; }
+  void SetTitle(const std::string& title) override { title_ = title; }
+  void SetIcon(const std::string& imagePath) override { icon_ = imagePath; }
+  void SetSizeAndCenter(int width, int height) override;
+  int RunModal() override;
+  void EndModal(int result) override;
+  bool Print() override;
+
+  // What a view would show.
+  [[nodiscard]] const std::string& Url() const { return url_; }
+  [[nodiscard]] const std::string& Html() const { return html_; }
+  [[nodiscard]] const std::vector<ViewChange>& Changes() const { return changes_; }
+  [[nodiscard]] const std::string& Title() const { return title_; }
+  [[nodiscard]] const std::string& Icon() const { return icon_; }
+  [[nodiscard]] int Width() const { return width_; }
+  [[nodiscard]] int Height() const { return height_; }
+  [[nodiscard]] int RaiseCount() const { return raised_; }
+  [[nodiscard]] int PrintCount() const { return printed_; }
+  [[nodiscard]] HostWindow* Parent() const { return parent_; }
+
+  // What a user would do: queued on the loop like a real view's event.
+  void Input(const ViewInput& input);
+  void Cancel();
+
+ private:
+  HeadlessHost& host_;
+  HostWindowEvents& events_;
+  HostWindow* parent_;
+  std::string url_;
+  std::string html_;
+  std::vector<ViewChange> changes_;
+  std::string title_;
+  std::string icon_;
+  bool visible_ = false;
+  int width_ = 0;
+  int height_ = 0;
+  int raised_ = 0;
+  int printed_ = 0;
+  bool inModal_ = false;
+  std::optional<int> modalResult_;
+};
+
+class HeadlessHost final : public Host {
+ public:
+  struct ShownMessage {
+    std::string text;
+    std::string caption;
+    unsigned style = 0;
+  };
+  // A script step for a modal run: called with the window once its modal run has started.
+  using ModalStep = std::function<void(HeadlessWindow&)>;
+
+  [[nodiscard]] QueueEventLoop& Loop() override { return loop_; }
+  [[nodiscard]] std::unique_ptr<HostWindow> CreateWindow(HostWindowEvents& events,
+                                                         HostWindow* parent) override;
+  int MessageBox(HostWindow* parent, const std::string& text, const std::string& caption,
+                 unsigned style) override;
+  bool OpenExternal(const std::string& target) override;
+
+  // The answer of the next message box; without one a box answers IDOK (IDNO for MB_YESNO).
+  void SetNextAnswer(int answer) { answers_.push_back(answer); }
+  [[nodiscard]] const std::vector<ShownMessage>& Messages() const { return messages_; }
+  [[nodiscard]] const std::vector<std::string>& Opened() const { return opened_; }
+  // Steps for the next modal runs, in order. A modal run with no step left ends with IDCANCEL
+  // rather than hang a test.
+  void AddModalStep(ModalStep step) { modalSteps_.push_back(std::move(step)); }
+  [[nodiscard]] std::vector<HeadlessWindow*> Windows() const { return windows_; }
+
+ private:
+  friend class HeadlessWindow;
+  std::optional<ModalStep> TakeModalStep();
+  void Forget(HeadlessWindow* window);
+
+  QueueEventLoop loop_;
+  std::deque<int> answers_;
+  std::vector<ShownMessage> messages_;
+  std::vector<std::string> opened_;
+  std::deque<ModalStep> modalSteps_;
+  std::vector<HeadlessWindow*> windows_;
+};
+
+}  // namespace corvane
