@@ -31,24 +31,28 @@ void HeadlessWindow::SetSizeAndCenter(int width, int height) {
 }
 
 int HeadlessWindow::RunModal() {
-  modalResult_.reset();
+  if (modalResult_) {  // ended while it was being set up, as a real window allows
+    const int result = *modalResult_;
+    modalResult_.reset();
+    return result;
+  }
   std::optional<HeadlessHost::ModalStep> step = host_.TakeModalStep();
   if (step) {
     host_.Loop().Post([this, step = std::move(*step)] { step(*this); });
   } else {
     host_.Loop().Post([this] { EndModal(IDCANCEL); });
   }
-  visible_ = true;
+  inModal_ = true;
   if (!host_.Loop().RunUntil([this] { return modalResult_.has_value(); }, kModalLimit)) {
     modalResult_ = IDCANCEL;
   }
-  visible_ = false;
-  return *modalResult_;
+  inModal_ = false;
+  const int result = *modalResult_;
+  modalResult_.reset();
+  return result;
 }
 
-void HeadlessWindow::EndModal(int result) {
-  modalResult_ = result;
-}
+void HeadlessWindow::EndModal(int result) { modalResult_ = result; }
 
 bool HeadlessWindow::Print() {
   ++printed_;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/host_window.h"
+#include "platform/host_window.h"
 
 namespace corvane {
 
@@ -47,6 +47,7 @@ class HeadlessWindow final : public HostWindow {
   [[nodiscard]] int RaiseCount() const { return raised_; }
   [[nodiscard]] int PrintCount() const { return printed_; }
   [[nodiscard]] HostWindow* Parent() const { return parent_; }
+  [[nodiscard]] bool InModal() const { return inModal_; }
 
   // What a user would do: queued on the loop like a real view's event.
   void Input(const ViewInput& input);

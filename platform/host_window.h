@@ -18,6 +18,8 @@ struct ViewChange {
   enum class Kind {
     SetInnerHtml,     // node's children replaced by `html` (elements inside carry data-n)
     AppendHtml,       // `html` appended at the end of node (insertAdjacentHTML "beforeEnd")
+    InsertHtml,       // `html` inserted at position `name` ("beforebegin", "afterbegin", "afterend")
+    SetInnerText,     // node's children replaced by the text `value`
     SetAttribute,     // attribute `name` of node set to `value`
     RemoveAttribute,  // attribute `name` of node removed
     MoveRow,          // table node: row at index `from` moved to index `to` (moveRow)

@@ -1,0 +1,73 @@
+#include "app/erase_app.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/named_lock.h"
+#include "platform/program_folder.h"
+#include "platform/remote_window.h"
+
+namespace corvane {
+
+CommandLine CommandLine::FromArgv(int argc, const char* const* argv) {
+  CommandLine line;
+  for (int i = 0; i < argc; ++i) {
+    if (i > 0) line.full += ' ';
+    line.full += argv[i];
+    if (i > 1) line.arguments += ' ';
+    if (i > 0) line.arguments += argv[i];
+  }
+  return line;
+}
+
+bool CommandLine::IsReminder() const { return full.find("/remindme") != std::string::npos; }
+
+bool CommandLine::IsEmergencyClose() const { return arguments == "/emergencyclose"; }
+
+CEraseApp::CEraseApp(Host& host, CommandLine commandLine, ScheduleModeReader scheduleMode,
+                     MainWindowFactory makeMainWindow)
+    : host_(host),
+      commandLine_(std::move(commandLine)),
+      scheduleMode_(std::move(scheduleMode)),
+      makeMainWindow_(std::move(makeMainWindow)) {}
+
+int CEraseApp::Run() {
+  const UINT handshake = RegisterWindowMessageW(kHandshakeMessageName);
+
+  // The kernel drops the lock when a process dies, so a crashed instance never blocks a new one.
+  NamedLock instanceLock;
+  if (instanceLock.Open(kSingleInstanceMutexName) && !instanceLock.TryLock()) {
+    HandOver(handshake);
+    return 1;
+  }
+
+  // Every relative path of the program (html, files, CustomPlugins, the trace log) rests on this.
+  if (const std::string folder = ProgramFolder(); !folder.empty()) {
+    static_cast<void>(chdir(folder.c_str()));
+  }
+
+  std::unique_ptr<CEraseMainWindow> mainWindow = makeMainWindow_();
+  if (!(scheduleMode_() == kScheduleManually && commandLine_.IsReminder())) {
+    mainWindow->SetHandshakeMessage(handshake);
+    mainWindow->Create();
+    host_.Loop().Run();
+  }
+  mainWindow.reset();
+  return 1;
+}
+
+void CEraseApp::HandOver(UINT handshake) const {
+  const std::optional<RemoteWindow> running = RemoteWindow::Find(kApplicationTitle);
+  if (!running || running->SendMessage(handshake, 0, 0) != kHandshakeReply) return;
+  if (commandLine_.IsEmergencyClose()) {
+    static_cast<void>(running->SendMessage(WM_APP_EMERGENCY_CLOSE, 0, 0));
+    return;
+  }
+  running->Show();
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  running->Raise();
+}
+
+}  // namespace corvane

@@ -1,0 +1,86 @@
+#include "ui/erase_main_dlg.h"
+
+#include <cstring>
+
+#include "platform/program_folder.h"
+
+namespace corvane {
+
+namespace {
+constexpr std::size_t kHandleBlockSize = 1024;
+}  // namespace
+
+CEraseMainDlg::CEraseMainDlg(Host& host, CommandLine commandLine,
+                             ScheduleModeReader scheduleMode)
+    : CNoScrollHtmlDlg(host, kMainPageName, kMainDialogTemplate, nullptr),
+      commandLine_(std::move(commandLine)),
+      scheduleMode_(std::move(scheduleMode)) {}
+
+CEraseMainDlg::~CEraseMainDlg() = default;
+
+void CEraseMainDlg::Create() {
+  CreateModeless();
+  HostWindow* window = Window();
+  publisher_ = std::make_unique<WindowPublisher>(
+      *this, kApplicationTitle,
+      PublishedWindowActions{[window] { window->Show(); }, [window] { window->Raise(); }});
+}
+
+void CEraseMainDlg::OnInitDialog() {
+  CNoScrollHtmlDlg::OnInitDialog();
+  Window()->SetIcon(ProgramFilePath(kMainIconPath).value_or(std::string()));
+  Window()->SetTitle(kApplicationTitle);
+}
+
+void CEraseMainDlg::OnDocumentComplete() {
+  CNoScrollHtmlDlg::OnDocumentComplete();
+  if (firstShowPending_) {
+    firstShowPending_ = false;
+    const std::string mode = scheduleMode_();
+    const bool staysInBackground =
+        mode != kScheduleBootUp && mode != kScheduleManually && commandLine_.IsReminder();
+    if (!staysInBackground) {
+      Window()->Show();
+      Window()->SetTitle(kApplicationTitle);
+    }
+  }
+  if (handleBlock_.Create(kSharedHandleBlockName, kHandleBlockSize)) {
+    const std::uint32_t handle = Handle();
+    std::memcpy(handleBlock_.Data(), &handle, sizeof handle);
+  }
+}
+
+void CEraseMainDlg::OnCancel() {
+  const std::string mode = scheduleMode_();
+  if (mode == kScheduleManually || mode == kScheduleBootUp) {
+    Quit(1);
+  } else {
+    Window()->Hide();  // the program stays resident and prompts on its schedule
+  }
+}
+
+void CEraseMainDlg::Quit(int exitCode) {
+  handleBlock_.Close();
+  GetHost().Loop().Quit(exitCode);
+}
+
+LRESULT CEraseMainDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == handshakeMessage_ && handshakeMessage_ != 0) return kHandshakeReply;
+  switch (message) {
+    case WM_APP_EMERGENCY_CLOSE:
+      GetHost().Loop().Quit(1);
+      return 0;
+    case WM_APP_RESTORE_CURSOR:
+      return 1;  // the view draws itself; nothing to invalidate
+    case WM_CLOSE:
+      OnCancel();
+      return 0;
+    case WM_QUERYENDSESSION:
+      Quit(0);
+      return 1;
+    default:
+      return CNoScrollHtmlDlg::WindowProc(message, wParam, lParam);
+  }
+}
+
+}  // namespace corvane
