@@ -22,9 +22,13 @@ CommandLine CommandLine::FromArgv(int argc, const char* const* argv) {
   return line;
 }
 
-bool CommandLine::IsReminder() const { return full.find("/remindme") != std::string::npos; }
+bool CommandLine::IsReminder() const {
+  return full.find("/remindme") != std::string::npos;
+}
 
-bool CommandLine::IsEmergencyClose() const { return arguments == "/emergencyclose"; }
+bool CommandLine::IsEmergencyClose() const {
+  return arguments == "/emergencyclose";
+}
 
 CEraseApp::CEraseApp(Host& host, CommandLine commandLine, ScheduleModeReader scheduleMode,
                      MainWindowFactory makeMainWindow)

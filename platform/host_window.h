@@ -16,11 +16,11 @@ namespace corvane {
 // One change of the page, as the view applies it. Node numbers are the elements' "data-n".
 struct ViewChange {
   enum class Kind {
-    SetInnerHtml,     // node's children replaced by `html` (elements inside carry data-n)
-    AppendHtml,       // `html` appended at the end of node (insertAdjacentHTML "beforeEnd")
-    InsertHtml,       // `html` inserted at position `name` ("beforebegin", "afterbegin", "afterend")
-    SetInnerText,     // node's children replaced by the text `value`
-    SetAttribute,     // attribute `name` of node set to `value`
+    SetInnerHtml,  // node's children replaced by `html` (elements inside carry data-n)
+    AppendHtml,    // `html` appended at the end of node (insertAdjacentHTML "beforeEnd")
+    InsertHtml,    // `html` inserted at position `name` ("beforebegin", "afterbegin", "afterend")
+    SetInnerText,  // node's children replaced by the text `value`
+    SetAttribute,  // attribute `name` of node set to `value`
     RemoveAttribute,  // attribute `name` of node removed
     MoveRow,          // table node: row at index `from` moved to index `to` (moveRow)
   };

@@ -176,13 +176,16 @@ std::optional<LRESULT> RemoteWindow::Request(std::uint32_t op, UINT message, WPA
   return answer;
 }
 
-std::optional<LRESULT> RemoteWindow::SendMessage(UINT message, WPARAM wParam,
-                                                 LPARAM lParam) const {
+std::optional<LRESULT> RemoteWindow::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const {
   return Request(kOpSendMessage, message, wParam, lParam);
 }
 
-bool RemoteWindow::Show() const { return Request(kOpShow, 0, 0, 0).has_value(); }
+bool RemoteWindow::Show() const {
+  return Request(kOpShow, 0, 0, 0).has_value();
+}
 
-bool RemoteWindow::Raise() const { return Request(kOpRaise, 0, 0, 0).has_value(); }
+bool RemoteWindow::Raise() const {
+  return Request(kOpRaise, 0, 0, 0).has_value();
+}
 
 }  // namespace corvane

@@ -52,7 +52,8 @@ class RemoteWindow {
 
   // SendMessageW: the window procedure's answer, or none when the window did not answer within
   // the time-out (gone, hung, or quitting).
-  [[nodiscard]] std::optional<LRESULT> SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const;
+  [[nodiscard]] std::optional<LRESULT> SendMessage(UINT message, WPARAM wParam,
+                                                   LPARAM lParam) const;
   bool Show() const;
   bool Raise() const;
 

@@ -10,8 +10,7 @@ namespace {
 constexpr std::size_t kHandleBlockSize = 1024;
 }  // namespace
 
-CEraseMainDlg::CEraseMainDlg(Host& host, CommandLine commandLine,
-                             ScheduleModeReader scheduleMode)
+CEraseMainDlg::CEraseMainDlg(Host& host, CommandLine commandLine, ScheduleModeReader scheduleMode)
     : CNoScrollHtmlDlg(host, kMainPageName, kMainDialogTemplate, nullptr),
       commandLine_(std::move(commandLine)),
       scheduleMode_(std::move(scheduleMode)) {}

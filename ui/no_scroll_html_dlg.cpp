@@ -23,7 +23,9 @@ int Dimension(const dom::AttributeValue& attribute) {
   return value;
 }
 
-bool EqualsBeforeEnd(std::string_view where) { return EqualsNoCase(where, "beforeend"); }
+bool EqualsBeforeEnd(std::string_view where) {
+  return EqualsNoCase(where, "beforeend");
+}
 
 ViewChange ToViewChange(dom::Change change) {
   ViewChange view;
@@ -39,8 +41,8 @@ ViewChange ToViewChange(dom::Change change) {
       view.value = std::move(change.value);
       break;
     case dom::ChangeKind::kInsertAdjacentHtml:
-      view.kind = EqualsBeforeEnd(view.name) ? ViewChange::Kind::AppendHtml
-                                              : ViewChange::Kind::InsertHtml;
+      view.kind =
+          EqualsBeforeEnd(view.name) ? ViewChange::Kind::AppendHtml : ViewChange::Kind::InsertHtml;
       view.html = std::move(change.value);
       break;
     case dom::ChangeKind::kSetAttribute:
@@ -98,7 +100,9 @@ void CNoScrollHtmlDlg::EndDialog(int result) {
   if (window_) window_->EndModal(result);
 }
 
-void CNoScrollHtmlDlg::OnInitDialog() { LoadPage(); }
+void CNoScrollHtmlDlg::OnInitDialog() {
+  LoadPage();
+}
 
 void CNoScrollHtmlDlg::LoadPage() {
   pending_ = dom::Document::Parse(TemplateStore::Load("html\\" + pageName_));
@@ -136,7 +140,9 @@ void CNoScrollHtmlDlg::OnViewInput(const ViewInput& input) {
   }
 }
 
-void CNoScrollHtmlDlg::OnCancel() { EndDialog(IDCANCEL); }
+void CNoScrollHtmlDlg::OnCancel() {
+  EndDialog(IDCANCEL);
+}
 
 void CNoScrollHtmlDlg::OnClickElement(dom::Element element) {
   if (CommandId(element) == "btn_close") EndDialog(0);
@@ -144,7 +150,9 @@ void CNoScrollHtmlDlg::OnClickElement(dom::Element element) {
 
 void CNoScrollHtmlDlg::OnChangeElement(dom::Element) {}
 
-LRESULT CNoScrollHtmlDlg::WindowProc(UINT, WPARAM, LPARAM) { return 0; }
+LRESULT CNoScrollHtmlDlg::WindowProc(UINT, WPARAM, LPARAM) {
+  return 0;
+}
 
 void CNoScrollHtmlDlg::FlushChanges() {
   if (!document_ || !window_) return;

@@ -2,8 +2,8 @@
 
 namespace corvane {
 
-CPrintHtmlDlg::CPrintHtmlDlg(Host& host, std::string pageName, std::string fragment,
-                             int templateId, CNoScrollHtmlDlg* parent)
+CPrintHtmlDlg::CPrintHtmlDlg(Host& host, std::string pageName, std::string fragment, int templateId,
+                             CNoScrollHtmlDlg* parent)
     : CNoScrollHtmlDlg(host, std::move(pageName), templateId, parent),
       fragment_(std::move(fragment)) {}
 

@@ -52,7 +52,9 @@ int HeadlessWindow::RunModal() {
   return result;
 }
 
-void HeadlessWindow::EndModal(int result) { modalResult_ = result; }
+void HeadlessWindow::EndModal(int result) {
+  modalResult_ = result;
+}
 
 bool HeadlessWindow::Print() {
   ++printed_;

@@ -28,8 +28,7 @@ class PublishedWindow {
   explicit PublishedWindow(std::string title) {
     thread_ = std::thread([this, title] {
       EchoWindow window(loop_);
-      WindowPublisher publisher(window, title,
-                                {[this] { ++shown; }, [this] { ++raised; }});
+      WindowPublisher publisher(window, title, {[this] { ++shown; }, [this] { ++raised; }});
       published = publisher.IsPublished();
       ready_ = true;
       loop_.Run();
@@ -57,8 +56,8 @@ TEST(RemoteWindowTest, AnotherProcessFindsTheWindowAndGetsItsAnswers) {
   const pid_t child = fork();
   if (child == 0) {
     auto window = RemoteWindow::Find("Corvane Erase");
-    const bool ok = window && window->SendMessage(1000, 20, 3) == 1023 && window->Show() &&
-                    window->Raise();
+    const bool ok =
+        window && window->SendMessage(1000, 20, 3) == 1023 && window->Show() && window->Raise();
     _exit(ok ? 0 : 1);
   }
   int status = 0;
