@@ -139,7 +139,7 @@ bool RegistryStore::FlushLocked() {
   }
   if (changed.empty()) return true;
   if (IsWineServerRunning(prefix_)) {
-    ReportProblem("Registry: a wineserver is running for " + prefix_.string() +
+    ReportProblem("Flush: a wineserver is running for " + prefix_.string() +
                   "; registry changes are kept in memory and not saved");
     return false;
   }
@@ -147,8 +147,9 @@ bool RegistryStore::FlushLocked() {
   for (Hive* hive : changed) {
     if (SaveHiveFile(hive->path, hive->data)) {
       hive->dirty = false;
+      lastProblem_.clear();
     } else {
-      ReportProblem("Registry: cannot save " + hive->path.string() + " (error " +
+      ReportProblem("Flush: cannot save " + hive->path.string() + " (error " +
                     std::to_string(GetLastError()) + "); the changes are kept in memory");
       allSaved = false;
     }
@@ -156,10 +157,15 @@ bool RegistryStore::FlushLocked() {
   return allSaved;
 }
 
+void RegistryStore::SetProblemReporter(ProblemReporter reporter) {
+  std::lock_guard lock(mutex_);
+  reporter_ = std::move(reporter);
+}
+
 void RegistryStore::ReportProblem(std::string problem) {
-  // The one place a registry problem is reported: kept for LastSaveProblem() and, once the trace
-  // log is linked into the platform layer, written to it as well.
+  if (problem == lastProblem_) return;
   lastProblem_ = std::move(problem);
+  if (reporter_) reporter_(lastProblem_);
 }
 
 RegistryStore::Hive& RegistryStore::Loaded(Hive& hive) {
@@ -181,12 +187,12 @@ RegistryStore::Hive& RegistryStore::Loaded(Hive& hive) {
       hive.data.readOnly = true;
       hive.data.parseError =
           hive.path.string() + ": cannot be read (error " + std::to_string(error) + ")";
-      ReportProblem("Registry: " + hive.data.parseError + "; it is left as it is");
+      ReportProblem("LoadHive: " + hive.data.parseError + "; it is left as it is");
       break;
     }
     case HiveLoadResult::Damaged:
       hive.data.readOnly = true;
-      ReportProblem("Registry: " + hive.data.parseError +
+      ReportProblem("LoadHive: " + hive.data.parseError +
                     "; the hive is used read-only and never saved");
       break;
   }

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <span>
@@ -42,8 +43,14 @@ class RegistryStore {
   // Saves every changed hive. False when a changed hive stayed unsaved; LastSaveProblem says why.
   // Called after every handled event, after each phase of a run and at exit.
   [[nodiscard]] bool Flush();
-  // The last reason a hive was not saved or was loaded read-only; empty when none.
+  // The last reason a hive was not saved or was loaded read-only, since the last save that
+  // worked; empty when none.
   [[nodiscard]] std::string LastSaveProblem() const;
+  // Also tells each new problem to `reporter` (the trace log, set at start-up); the same problem
+  // is told once, not after every event that retries the save. The reporter must not use the
+  // registry.
+  using ProblemReporter = std::function<void(const std::string& problem)>;
+  void SetProblemReporter(ProblemReporter reporter);
   // True while some loaded hive has changes not yet on disk.
   [[nodiscard]] bool HasUnsavedChanges() const;
   // The user's SID as text, from user.reg's header ("S-1-5-21-0-0-0-1000"); empty if unknown.
@@ -116,6 +123,7 @@ class RegistryStore {
   Hive defaultUser_;
   std::map<HKEY, Handle> handles_;
   std::string lastProblem_;
+  ProblemReporter reporter_;
   mutable std::mutex mutex_;
 };
 

@@ -96,7 +96,7 @@ TEST_F(RegistryPatternsTest, CancelledTreeDeletionStopsAndSaysSo) {
 }
 
 TEST(RegistryPatternsReadOnly, FailedDeletionsAreReportedAndDoNotLoop) {
-  test::TempPrefix prefix;
+  test::ScratchFolder prefix;
   const std::string damaged =
       test::HiveText("REGISTRY\\Machine",
                      "\n[Software\\\\Game] 1700000000\n\"Score1\"=dword:00000001\n\n[Broken\n");

@@ -10,14 +10,14 @@
 #include "platform/registry.h"
 #include "platform/security_descriptor.h"
 #include "platform/text.h"
-#include "tests/support/temp_prefix.h"
+#include "tests/support/temp_registry.h"
 #include "tests/support/wine_server_lock_holder.h"
 
 namespace corvane {
 namespace {
 
 using test::HiveText;
-using test::TempPrefix;
+using test::ScratchFolder;
 
 std::string LinkValue(std::string_view target) {
   std::string text = "\"SymbolicLinkValue\"=hex(6):";
@@ -75,7 +75,7 @@ class RegistryStoreTest : public ::testing::Test {
   }
   ~RegistryStoreTest() override { RegistryStore::SetCurrent(nullptr); }
 
-  TempPrefix prefix_;
+  ScratchFolder prefix_;
   std::unique_ptr<RegistryStore> store_;
 };
 
@@ -208,7 +208,8 @@ TEST_F(RegistryStoreTest, RootsMapOntoTheirHives) {
             static_cast<LONG>(ERROR_ACCESS_DENIED));
   EXPECT_EQ(RegOpenKeyW(0x1234, "", &key), static_cast<LONG>(ERROR_INVALID_HANDLE));
   ASSERT_EQ(store_->Flush(), true);
-  EXPECT_NE(prefix_.Read("userdef.reg").find("[Software\\\\Made]"), std::string::npos);
+  EXPECT_NE(ScratchFolder::Read(prefix_ / "userdef.reg").find("[Software\\\\Made]"),
+            std::string::npos);
 }
 
 TEST_F(RegistryStoreTest, KeyDeletionRulesAndHandlesOfDeletedKeys) {
@@ -314,7 +315,7 @@ TEST_F(RegistryStoreTest, SavesOnlyWhenSomethingChanged) {
   EXPECT_TRUE(store_->HasUnsavedChanges());
   ASSERT_TRUE(store_->Flush());
   EXPECT_NE(Inode(system), before);
-  EXPECT_NE(prefix_.Read("system.reg").find("@=\"changed\""), std::string::npos);
+  EXPECT_NE(ScratchFolder::Read(prefix_ / "system.reg").find("@=\"changed\""), std::string::npos);
   EXPECT_FALSE(store_->HasUnsavedChanges());
   EXPECT_FALSE(std::filesystem::exists(prefix_.Path() / "userdef.reg"));
   RegCloseKey(key);
@@ -325,20 +326,22 @@ TEST_F(RegistryStoreTest, NothingIsWrittenWhileAWineserverRuns) {
   ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, "Software\\Corvane\\Erase", &key), 0);
   ASSERT_EQ(SetString(key, "Run", "weekly"), 0);
   RegCloseKey(key);
-  const std::string original = prefix_.Read("system.reg");
+  const std::string original = ScratchFolder::Read(prefix_ / "system.reg");
   {
     test::WineServerLockHolder server(prefix_.Path());
     EXPECT_FALSE(store_->Flush());
     EXPECT_NE(store_->LastSaveProblem().find("wineserver"), std::string::npos);
     EXPECT_TRUE(store_->HasUnsavedChanges());
-    EXPECT_EQ(prefix_.Read("system.reg"), original);
+    EXPECT_EQ(ScratchFolder::Read(prefix_ / "system.reg"), original);
   }
   EXPECT_TRUE(store_->Flush());
-  EXPECT_NE(prefix_.Read("system.reg").find("\"Run\"=\"weekly\""), std::string::npos);
+  EXPECT_EQ(store_->LastSaveProblem(), "");
+  EXPECT_NE(ScratchFolder::Read(prefix_ / "system.reg").find("\"Run\"=\"weekly\""),
+            std::string::npos);
 }
 
 TEST(RegistryStoreDamagedHive, IsReadOnlyAndNeverSaved) {
-  TempPrefix prefix;
+  ScratchFolder prefix;
   const std::string damaged = MachineHive() + "\n[Software\\\\Broken\n\"lost\"=dword:1\n";
   prefix.Write("system.reg", damaged);
   prefix.Write("user.reg", UserHive());
@@ -359,12 +362,50 @@ TEST(RegistryStoreDamagedHive, IsReadOnlyAndNeverSaved) {
     // The other hives stay writable.
     ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, "Software\\Fine", &created), 0);
     RegCloseKey(created);
-    EXPECT_TRUE(store.Flush());
     EXPECT_NE(store.LastSaveProblem().find("system.reg"), std::string::npos);
+    EXPECT_TRUE(store.Flush());
     RegistryStore::SetCurrent(nullptr);
   }
-  EXPECT_EQ(prefix.Read("system.reg"), damaged);
-  EXPECT_NE(prefix.Read("user.reg").find("[Software\\\\Fine]"), std::string::npos);
+  EXPECT_EQ(ScratchFolder::Read(prefix / "system.reg"), damaged);
+  EXPECT_NE(ScratchFolder::Read(prefix / "user.reg").find("[Software\\\\Fine]"), std::string::npos);
+}
+
+// The hives a real wineboot made: the store reads them as Wine laid them out and, after a change,
+// writes back everything it did not change as it was.
+TEST(RegistryStoreWinebootHives, ChangesLeaveTheRestOfTheFileAsItWas) {
+  ScratchFolder prefix;
+  const std::string fixtures = std::string(CORVANE_FIXTURES_DIR) + "/wine/";
+  for (const char* hive : {"system.reg", "user.reg", "userdef.reg"}) {
+    prefix.Write(hive, ScratchFolder::Read(fixtures + hive));
+  }
+  const std::string original = ScratchFolder::Read(prefix / "system.reg");
+  RegistryStore store(prefix.Path());
+  RegistryStore::SetCurrent(&store);
+  EXPECT_EQ(store.UserSid(), "S-1-5-21-0-0-0-1000");
+  HKEY key = 0;
+  ASSERT_EQ(
+      RegOpenKeyW(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", &key),
+      0);
+  RegCloseKey(key);
+  ASSERT_EQ(RegOpenKeyW(HKEY_CLASSES_ROOT, "Wow6432Node\\Protocols", &key), 0);
+  RegCloseKey(key);
+  ASSERT_EQ(RegOpenKeyW(HKEY_USERS, ".Default\\Software\\Microsoft", &key), 0);
+  RegCloseKey(key);
+
+  ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, "Software\\Corvane\\Erase", &key), 0);
+  ASSERT_EQ(SetString(key, "Run", "weekly"), 0);
+  RegCloseKey(key);
+  ASSERT_TRUE(store.Flush());
+  RegistryStore::SetCurrent(nullptr);
+
+  std::string saved = ScratchFolder::Read(prefix / "system.reg");
+  const std::size_t start = saved.find("\n[Software\\\\Corvane\\\\Erase]");
+  ASSERT_NE(start, std::string::npos);
+  const std::size_t end = saved.find("\n\n[", start + 1);
+  ASSERT_NE(end, std::string::npos);
+  EXPECT_NE(saved.substr(start, end - start).find("\"Run\"=\"weekly\""), std::string::npos);
+  saved.erase(start, end + 1 - start);
+  EXPECT_EQ(saved, original);
 }
 
 TEST(RegistryStoreWithoutStore, CallsFailCleanly) {

@@ -4,7 +4,7 @@
 
 #include "platform/registry.h"
 #include "platform/registry_store.h"
-#include "tests/support/temp_prefix.h"
+#include "tests/support/temp_registry.h"
 
 namespace corvane {
 namespace {
@@ -17,7 +17,7 @@ OSVERSIONINFOW Query() {
 }
 
 TEST(WindowsVersion, FollowsTheVersionWineIsSetTo) {
-  test::TempPrefix prefix;
+  test::ScratchFolder prefix;
   prefix.Write("system.reg", test::HiveText("REGISTRY\\Machine", ""));
   prefix.Write("user.reg", test::HiveText("REGISTRY\\User\\S-1-5-21-0-0-0-1000", ""));
   RegistryStore store(prefix.Path());

@@ -12,16 +12,16 @@
 #include <fstream>
 #include <thread>
 
-#include "tests/support/temp_prefix.h"
+#include "tests/support/temp_registry.h"
 #include "tests/support/wine_server_lock_holder.h"
 
 namespace corvane {
 namespace {
 
-using test::TempPrefix;
+using test::ScratchFolder;
 
 TEST(WineServer, LockPathIsNamedAfterThePrefixFolder) {
-  TempPrefix prefix;
+  ScratchFolder prefix;
   struct stat info {};
   ASSERT_EQ(::stat(prefix.Path().c_str(), &info), 0);
   char expected[128];
@@ -45,7 +45,7 @@ TEST(WineServer, LockPathIsNamedAfterThePrefixFolder) {
 }
 
 TEST(WineServer, ALockHolderIsSeenAndItsEndIsToo) {
-  TempPrefix prefix;
+  ScratchFolder prefix;
   EXPECT_FALSE(IsWineServerRunning(prefix.Path()));
   {
     test::WineServerLockHolder server(prefix.Path());
@@ -57,8 +57,8 @@ TEST(WineServer, ALockHolderIsSeenAndItsEndIsToo) {
 // The real thing, when Wine is installed: a persistent server for a throw-away prefix and HOME.
 TEST(WineServer, ARealWineserverIsSeen) {
   if (::access("/usr/bin/wineserver", X_OK) != 0) GTEST_SKIP() << "wineserver is not installed";
-  TempPrefix prefix;
-  TempPrefix home;
+  ScratchFolder prefix;
+  ScratchFolder home;
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {

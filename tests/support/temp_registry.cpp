@@ -1,8 +1,17 @@
 #include "tests/support/temp_registry.h"
 
-#include <string>
-
 namespace corvane::test {
+
+std::string HiveText(std::string_view branch, std::string_view keys) {
+  std::string text = "WINE REGISTRY Version 2\n;; All keys relative to ";
+  for (char c : branch) {
+    text += c;
+    if (c == '\\') text += '\\';
+  }
+  text += "\n\n#arch=win64\n";
+  text += keys;
+  return text;
+}
 
 TempRegistry::TempRegistry(std::string_view machineKeys, std::string_view userKeys) {
   prefix_.Write("system.reg", HiveText("REGISTRY\\Machine", machineKeys));

@@ -1,14 +1,20 @@
 #pragma once
-// A registry for tests: a temporary prefix with system.reg and user.reg made from the given key
-// text, and a RegistryStore over it that is the current one while the object lives.
+// A registry for tests: a scratch prefix folder with system.reg and user.reg made from the given
+// key text, and a RegistryStore over it that is the current one while the object lives.
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "platform/registry_store.h"
-#include "tests/support/temp_prefix.h"
+#include "tests/support/scratch_folder.h"
 
 namespace corvane::test {
+
+inline constexpr std::string_view kTestUserSid = "S-1-5-21-0-0-0-1000";
+
+// A hive file's text: Wine's header for `branch` ("REGISTRY\\Machine") and then `keys`.
+[[nodiscard]] std::string HiveText(std::string_view branch, std::string_view keys);
 
 class TempRegistry {
  public:
@@ -16,10 +22,10 @@ class TempRegistry {
   ~TempRegistry();
 
   [[nodiscard]] RegistryStore& Store() { return *store_; }
-  [[nodiscard]] const TempPrefix& Prefix() const { return prefix_; }
+  [[nodiscard]] const ScratchFolder& Prefix() const { return prefix_; }
 
  private:
-  TempPrefix prefix_;
+  ScratchFolder prefix_;
   std::unique_ptr<RegistryStore> store_;
 };
 
