@@ -1,8 +1,11 @@
 #include "platform/registry_store.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <utility>
 
 #include "platform/registry_hive_file.h"
 #include "platform/security_descriptor.h"
@@ -124,7 +127,7 @@ std::string RegistryStore::LastSaveProblem() const {
 
 bool RegistryStore::HasUnsavedChanges() const {
   std::lock_guard lock(mutex_);
-  return machine_.dirty || user_.dirty || defaultUser_.dirty;
+  return !machine_.changes.empty() || !user_.changes.empty() || !defaultUser_.changes.empty();
 }
 
 std::string RegistryStore::UserSid() {
@@ -135,7 +138,7 @@ std::string RegistryStore::UserSid() {
 bool RegistryStore::FlushLocked() {
   std::vector<Hive*> changed;
   for (Hive* hive : {&machine_, &user_, &defaultUser_}) {
-    if (hive->dirty && !hive->data.readOnly) changed.push_back(hive);
+    if (!hive->changes.empty() && !hive->data->readOnly) changed.push_back(hive);
   }
   if (changed.empty()) return true;
   if (IsWineServerRunning(prefix_)) {
@@ -145,8 +148,14 @@ bool RegistryStore::FlushLocked() {
   }
   bool allSaved = true;
   for (Hive* hive : changed) {
-    if (SaveHiveFile(hive->path, hive->data)) {
-      hive->dirty = false;
+    // Wine saved the file since we read it: our changes go onto its version, never over it.
+    if (StampOf(hive->path) != hive->stamp && !Reload(*hive)) {
+      allSaved = false;
+      continue;
+    }
+    if (SaveHiveFile(hive->path, *hive->data)) {
+      hive->stamp = StampOf(hive->path);
+      hive->changes.clear();
       lastProblem_.clear();
     } else {
       ReportProblem("Flush: cannot save " + hive->path.string() + " (error " +
@@ -168,39 +177,144 @@ void RegistryStore::ReportProblem(std::string problem) {
   if (reporter_) reporter_(lastProblem_);
 }
 
-RegistryStore::Hive& RegistryStore::Loaded(Hive& hive) {
-  if (hive.loaded) return hive;
-  hive.loaded = true;
-  switch (LoadHiveFile(hive.path, hive.data)) {
+RegistryStore::FileStamp RegistryStore::StampOf(const std::filesystem::path& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return {};
+  return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+          static_cast<std::uint64_t>(info.st_size), static_cast<std::uint64_t>(info.st_mtim.tv_sec),
+          static_cast<std::uint64_t>(info.st_mtim.tv_nsec)};
+}
+
+std::unique_ptr<RegistryHive> RegistryStore::ReadHiveFile(Hive& hive) {
+  auto data = std::make_unique<RegistryHive>();
+  switch (LoadHiveFile(hive.path, *data)) {
     case HiveLoadResult::Loaded:
       break;
     case HiveLoadResult::Missing:
       // A hive Wine has not written yet (userdef.reg in a fresh prefix): starts empty and is
       // created when something is stored in it.
-      hive.data = RegistryHive{};
-      hive.data.branch = hive.defaultBranch;
-      if (&hive != &machine_) hive.data.arch = Loaded(machine_).data.arch;
+      data = std::make_unique<RegistryHive>();
+      data->branch = hive.defaultBranch;
+      if (&hive != &machine_) data->arch = Loaded(machine_).data->arch;
       break;
     case HiveLoadResult::Unreadable: {
       const DWORD error = GetLastError();
-      hive.data = RegistryHive{};
-      hive.data.readOnly = true;
-      hive.data.parseError =
+      data = std::make_unique<RegistryHive>();
+      data->readOnly = true;
+      data->parseError =
           hive.path.string() + ": cannot be read (error " + std::to_string(error) + ")";
-      ReportProblem("LoadHive: " + hive.data.parseError + "; it is left as it is");
       break;
     }
     case HiveLoadResult::Damaged:
-      hive.data.readOnly = true;
-      ReportProblem("LoadHive: " + hive.data.parseError +
-                    "; the hive is used read-only and never saved");
+      data->readOnly = true;
       break;
+  }
+  if (data->readOnly) {
+    ReportProblem("LoadHive: " + data->parseError + "; the hive is used read-only, never saved");
+  }
+  return data;
+}
+
+RegistryStore::Hive& RegistryStore::Loaded(Hive& hive) {
+  if (!hive.loaded) {
+    hive.loaded = true;
+    // Stamped before reading: a change made while we read shows as a change next time.
+    hive.stamp = StampOf(hive.path);
+    hive.data = ReadHiveFile(hive);
   }
   return hive;
 }
 
+void RegistryStore::RefreshChangedFiles() {
+  for (Hive* hive : {&machine_, &user_, &defaultUser_}) {
+    if (hive->loaded && hive->changes.empty() && StampOf(hive->path) != hive->stamp) {
+      (void)Reload(*hive);
+    }
+  }
+}
+
+namespace {
+
+RegistryNode* FindPath(RegistryNode& root, const std::vector<std::string>& path) {
+  RegistryNode* node = &root;
+  for (const std::string& part : path) {
+    node = node->FindSubkey(part);
+    if (node == nullptr) return nullptr;
+  }
+  return node;
+}
+
+void RemoveNode(RegistryNode& node) {
+  RegistryNode* parent = node.parent;
+  parent->modified = FileTimeNow();
+  parent->RemoveSubkey(node.name);
+}
+
+}  // namespace
+
+void RegistryStore::Replay(RegistryHive& hive, const Change& change) {
+  using Kind = Change::Kind;
+  if (change.kind == Kind::CreateKey || change.kind == Kind::SetValue) {
+    RegistryNode* node = &hive.root;
+    for (const std::string& part : change.path) node = &node->AddSubkey(part);
+    if (change.kind == Kind::SetValue) node->SetValue(change.name, change.type, change.data);
+    node->modified = FileTimeNow();
+    return;
+  }
+  RegistryNode* node = FindPath(hive.root, change.path);
+  if (node == nullptr) return;  // gone already
+  switch (change.kind) {
+    case Kind::DeleteValue:
+      if (node->RemoveValue(change.name)) node->modified = FileTimeNow();
+      break;
+    case Kind::DeleteKey:
+      if (node->parent != nullptr && node->subkeys.empty()) RemoveNode(*node);
+      break;
+    case Kind::DeleteEmptyKey:
+      if (node->parent != nullptr && node->subkeys.empty() && node->values.empty()) {
+        RemoveNode(*node);
+      }
+      break;
+    case Kind::DeleteTree:
+      if (node->parent != nullptr) RemoveNode(*node);
+      break;
+    default:
+      break;
+  }
+}
+
+bool RegistryStore::Reload(Hive& hive) {
+  const FileStamp stamp = StampOf(hive.path);
+  std::unique_ptr<RegistryHive> fresh = ReadHiveFile(hive);
+  if (fresh->readOnly && !hive.changes.empty()) {
+    ReportProblem("Flush: " + hive.path.string() +
+                  " changed on disk and cannot be read completely; the changes are kept in "
+                  "memory");
+    return false;
+  }
+  for (const Change& change : hive.changes) Replay(*fresh, change);
+  // Open handles follow their keys into the new version; a key that is gone is deleted for them.
+  std::vector<std::pair<Handle*, std::vector<std::string>>> moved;
+  for (auto& [value, handle] : handles_) {
+    if (!handle.deleted && handle.key.hive == &hive) {
+      moved.emplace_back(&handle, SplitPath(handle.key.node->Path()));
+    }
+  }
+  hive.data = std::move(fresh);
+  hive.stamp = stamp;
+  for (auto& [handle, path] : moved) {
+    RegistryNode* node = FindPath(hive.data->root, path);
+    if (node != nullptr) {
+      handle->key.node = node;
+    } else {
+      *handle = Handle{KeyRef{}, true};
+    }
+  }
+  return true;
+}
+
 std::string RegistryStore::UserSidLocked() {
-  const std::vector<std::string> parts = SplitPath(Loaded(user_).data.branch);
+  const std::vector<std::string> parts = SplitPath(Loaded(user_).data->branch);
   if (parts.empty() || !parts.back().starts_with("S-")) return {};
   return parts.back();
 }
@@ -220,9 +334,10 @@ HKEY RegistryStore::AddHandle(const KeyRef& key) {
   return handle;
 }
 
-void RegistryStore::Changed(Hive& hive, RegistryNode& node) {
-  node.modified = FileTimeNow();
-  hive.dirty = true;
+void RegistryStore::Record(Hive& hive, Change::Kind kind, const RegistryNode& node,
+                           std::string_view name, DWORD type, std::string data) {
+  hive.changes.push_back(
+      Change{kind, SplitPath(node.Path()), std::string(name), type, std::move(data)});
 }
 
 DWORD RegistryStore::Resolve(HKEY key, KeyRef& out) {
@@ -230,6 +345,8 @@ DWORD RegistryStore::Resolve(HKEY key, KeyRef& out) {
 }
 
 DWORD RegistryStore::Locate(HKEY key, std::string_view subKey, Walk walk, KeyRef& out) {
+  // Before any key is looked at: this call sees what Wine saved since the last one.
+  RefreshChangedFiles();
   if (subKey.starts_with('\\')) return ERROR_BAD_PATHNAME;
   std::vector<std::string> parts = SplitPath(subKey);
   if (walk == Walk::Create) {
@@ -241,14 +358,14 @@ DWORD RegistryStore::Locate(HKEY key, std::string_view subKey, Walk walk, KeyRef
   KeyRef from;
   switch (key) {
     case HKEY_LOCAL_MACHINE:
-      from = {&Loaded(machine_), &machine_.data.root};
+      from = {&Loaded(machine_), &machine_.data->root};
       break;
     case HKEY_CLASSES_ROOT:
-      from = {&Loaded(machine_), &machine_.data.root};
+      from = {&Loaded(machine_), &machine_.data->root};
       parts.insert(parts.begin(), {"Software", "Classes"});
       break;
     case HKEY_CURRENT_USER:
-      from = {&Loaded(user_), &user_.data.root};
+      from = {&Loaded(user_), &user_.data->root};
       break;
     case HKEY_USERS:
       break;
@@ -263,9 +380,9 @@ DWORD RegistryStore::Locate(HKEY key, std::string_view subKey, Walk walk, KeyRef
   if (from.IsUsersRoot() && !parts.empty()) {
     const std::string sid = UserSidLocked();
     if (EqualsNoCase(parts.front(), ".Default")) {
-      from = {&Loaded(defaultUser_), &defaultUser_.data.root};
+      from = {&Loaded(defaultUser_), &defaultUser_.data->root};
     } else if (!sid.empty() && EqualsNoCase(parts.front(), sid)) {
-      from = {&Loaded(user_), &user_.data.root};
+      from = {&Loaded(user_), &user_.data->root};
     } else {
       return missing;
     }
@@ -285,9 +402,10 @@ DWORD RegistryStore::WalkPath(KeyRef from, const std::vector<std::string>& compo
     RegistryNode* child = at.node->FindSubkey(components[i]);
     if (child == nullptr) {
       if (walk != Walk::Create) return ERROR_FILE_NOT_FOUND;
-      if (at.hive->data.readOnly) return ERROR_ACCESS_DENIED;
+      if (at.hive->data->readOnly) return ERROR_ACCESS_DENIED;
       child = &at.node->AddSubkey(components[i]);
-      Changed(*at.hive, *at.node);
+      at.node->modified = FileTimeNow();
+      Record(*at.hive, Change::Kind::CreateKey, *child);
     }
     at.node = child;
     const bool last = i + 1 == components.size();
@@ -310,13 +428,13 @@ DWORD RegistryStore::FollowLink(const RegistryNode& link, Walk walk, int linkHop
   KeyRef from;
   std::size_t skip = 2;
   if (EqualsNoCase(parts[1], "Machine")) {
-    from = {&Loaded(machine_), &machine_.data.root};
+    from = {&Loaded(machine_), &machine_.data->root};
   } else if (EqualsNoCase(parts[1], "User") && parts.size() >= 3) {
     skip = 3;
     if (EqualsNoCase(parts[2], ".Default")) {
-      from = {&Loaded(defaultUser_), &defaultUser_.data.root};
+      from = {&Loaded(defaultUser_), &defaultUser_.data->root};
     } else if (EqualsNoCase(parts[2], UserSidLocked())) {
-      from = {&Loaded(user_), &user_.data.root};
+      from = {&Loaded(user_), &user_.data->root};
     } else {
       return ERROR_FILE_NOT_FOUND;
     }
@@ -387,14 +505,15 @@ LONG RegistryStore::SetValue(HKEY key, std::string_view valueName, DWORD type, c
   if (data == nullptr && size != 0) return ERROR_INVALID_PARAMETER;
   KeyRef found;
   if (const DWORD error = Resolve(key, found)) return static_cast<LONG>(error);
-  if (found.IsUsersRoot() || found.hive->data.readOnly) return ERROR_ACCESS_DENIED;
+  if (found.IsUsersRoot() || found.hive->data->readOnly) return ERROR_ACCESS_DENIED;
   std::string bytes(reinterpret_cast<const char*>(data), size);
   if (const RegistryValue* old = found.node->FindValue(valueName);
       old != nullptr && old->type == type && old->data == bytes) {
     return ERROR_SUCCESS;  // the same value again: nothing to save
   }
-  found.node->SetValue(valueName, type, std::move(bytes));
-  Changed(*found.hive, *found.node);
+  found.node->SetValue(valueName, type, bytes);
+  found.node->modified = FileTimeNow();
+  Record(*found.hive, Change::Kind::SetValue, *found.node, valueName, type, std::move(bytes));
   return ERROR_SUCCESS;
 }
 
@@ -405,9 +524,10 @@ LONG RegistryStore::DeleteValue(HKEY key, std::string_view valueName) {
   if (found.IsUsersRoot() || found.node->FindValue(valueName) == nullptr) {
     return ERROR_FILE_NOT_FOUND;
   }
-  if (found.hive->data.readOnly) return ERROR_ACCESS_DENIED;
+  if (found.hive->data->readOnly) return ERROR_ACCESS_DENIED;
   found.node->RemoveValue(valueName);
-  Changed(*found.hive, *found.node);
+  found.node->modified = FileTimeNow();
+  Record(*found.hive, Change::Kind::DeleteValue, *found.node, valueName);
   return ERROR_SUCCESS;
 }
 
@@ -527,14 +647,13 @@ void RegistryStore::ForgetHandlesBelow(const RegistryNode& node) {
   }
 }
 
-DWORD RegistryStore::RemoveKey(const KeyRef& key) {
-  if (key.IsUsersRoot() || key.node->parent == nullptr || key.hive->data.readOnly) {
+DWORD RegistryStore::RemoveKey(const KeyRef& key, Change::Kind kind) {
+  if (key.IsUsersRoot() || key.node->parent == nullptr || key.hive->data->readOnly) {
     return ERROR_ACCESS_DENIED;
   }
-  RegistryNode& parent = *key.node->parent;
+  Record(*key.hive, kind, *key.node);
   ForgetHandlesBelow(*key.node);
-  parent.RemoveSubkey(key.node->name);
-  Changed(*key.hive, parent);
+  RemoveNode(*key.node);
   return ERROR_SUCCESS;
 }
 
@@ -546,7 +665,7 @@ LONG RegistryStore::DeleteKey(HKEY key, std::string_view subKey) {
     return static_cast<LONG>(error);
   }
   if (!found.IsUsersRoot() && !found.node->subkeys.empty()) return ERROR_ACCESS_DENIED;
-  return static_cast<LONG>(RemoveKey(found));
+  return static_cast<LONG>(RemoveKey(found, Change::Kind::DeleteKey));
 }
 
 LONG RegistryStore::DeleteTree(HKEY key, std::string_view subKey) {
@@ -556,7 +675,7 @@ LONG RegistryStore::DeleteTree(HKEY key, std::string_view subKey) {
   if (const DWORD error = Locate(key, subKey, Walk::KeepLastLink, found)) {
     return static_cast<LONG>(error);
   }
-  return static_cast<LONG>(RemoveKey(found));
+  return static_cast<LONG>(RemoveKey(found, Change::Kind::DeleteTree));
 }
 
 LONG RegistryStore::DeleteEmptyKey(HKEY key, std::string_view subKey) {
@@ -569,7 +688,7 @@ LONG RegistryStore::DeleteEmptyKey(HKEY key, std::string_view subKey) {
   if (found.IsUsersRoot() || !found.node->subkeys.empty() || !found.node->values.empty()) {
     return ERROR_KEY_HAS_CHILDREN;
   }
-  return static_cast<LONG>(RemoveKey(found));
+  return static_cast<LONG>(RemoveKey(found, Change::Kind::DeleteEmptyKey));
 }
 
 LONG RegistryStore::GetKeySecurity(HKEY key, SECURITY_INFORMATION information, BYTE* descriptor,

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -83,12 +84,28 @@ class RegistryStore {
                                     std::span<const BYTE> descriptor);
 
  private:
+  // What identifies one version of a hive file on disk; all zero when the file is missing.
+  struct FileStamp {
+    std::uint64_t device = 0, inode = 0, size = 0, seconds = 0, nanoseconds = 0;
+    bool operator==(const FileStamp&) const = default;
+  };
+  // One change made through the store since the hive was last loaded or saved, kept so that it
+  // can be made again on a newer version of the file.
+  struct Change {
+    enum class Kind { CreateKey, SetValue, DeleteValue, DeleteKey, DeleteEmptyKey, DeleteTree };
+    Kind kind;
+    std::vector<std::string> path;  // of the key, from the hive's root, links resolved
+    std::string name;               // the value's
+    DWORD type = REG_NONE;
+    std::string data;
+  };
   struct Hive {
     std::filesystem::path path;
     std::string defaultBranch;  // the header branch of a hive made from nothing
-    RegistryHive data;
+    std::unique_ptr<RegistryHive> data = std::make_unique<RegistryHive>();
+    FileStamp stamp;              // the file as last loaded or saved
+    std::vector<Change> changes;  // not yet saved; the hive is changed while there are any
     bool loaded = false;
-    bool dirty = false;
   };
   // Where a key lives. The users root (HKEY_USERS itself) is in no hive.
   struct KeyRef {
@@ -102,7 +119,14 @@ class RegistryStore {
   };
   enum class Walk { Open, Create, KeepLastLink };
 
+  static FileStamp StampOf(const std::filesystem::path& path);
+  std::unique_ptr<RegistryHive> ReadHiveFile(Hive& hive);
   Hive& Loaded(Hive& hive);
+  static void Replay(RegistryHive& hive, const Change& change);
+  void RefreshChangedFiles();
+  bool Reload(Hive& hive);
+  void Record(Hive& hive, Change::Kind kind, const RegistryNode& node, std::string_view name = {},
+              DWORD type = REG_NONE, std::string data = {});
   std::string UserSidLocked();
   DWORD Resolve(HKEY key, KeyRef& out);
   DWORD Locate(HKEY key, std::string_view subKey, Walk walk, KeyRef& out);
@@ -110,9 +134,8 @@ class RegistryStore {
                  KeyRef& out);
   DWORD FollowLink(const RegistryNode& link, Walk walk, int linkHops, KeyRef& out);
   HKEY AddHandle(const KeyRef& key);
-  void Changed(Hive& hive, RegistryNode& node);
   void ForgetHandlesBelow(const RegistryNode& node);
-  DWORD RemoveKey(const KeyRef& key);
+  DWORD RemoveKey(const KeyRef& key, Change::Kind kind);
   void ReportProblem(std::string problem);
   std::vector<std::string> UsersRootNames();
   bool FlushLocked();

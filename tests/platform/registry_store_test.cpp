@@ -321,6 +321,48 @@ TEST_F(RegistryStoreTest, SavesOnlyWhenSomethingChanged) {
   RegCloseKey(key);
 }
 
+TEST_F(RegistryStoreTest, ChangesGoOntoWhatWineSavedMeanwhile) {
+  HKEY key = 0;
+  ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, "Software\\Corvane\\Erase", &key), 0);
+  ASSERT_EQ(SetString(key, "Run", "weekly"), 0);
+  ASSERT_EQ(RegDeleteValueW(key, "Run"), 0);
+  ASSERT_EQ(SetString(key, "Last", "now"), 0);
+  RegCloseKey(key);
+  // Wine saves its own change after we read the file.
+  prefix_.Write("system.reg", MachineHive() + "\n[Software\\\\ByWine] 1700000001\n\"w\"=\"1\"\n");
+  ASSERT_TRUE(store_->Flush());
+  const std::string saved = ScratchFolder::Read(prefix_ / "system.reg");
+  EXPECT_NE(saved.find("[Software\\\\ByWine]"), std::string::npos);
+  EXPECT_NE(saved.find("\"Last\"=\"now\""), std::string::npos);
+  EXPECT_EQ(saved.find("\"Run\""), std::string::npos);
+
+  // A version that cannot be read completely is never written over.
+  ASSERT_EQ(RegOpenKeyW(HKEY_LOCAL_MACHINE, "Software\\Corvane\\Erase", &key), 0);
+  ASSERT_EQ(SetString(key, "Last", "later"), 0);
+  const std::string damaged = MachineHive() + "\n[Broken\n";
+  prefix_.Write("system.reg", damaged);
+  EXPECT_FALSE(store_->Flush());
+  EXPECT_EQ(ScratchFolder::Read(prefix_ / "system.reg"), damaged);
+  EXPECT_TRUE(store_->HasUnsavedChanges());
+  RegCloseKey(key);
+}
+
+TEST_F(RegistryStoreTest, UnchangedHivesFollowTheFileAndHandlesFollowTheirKeys) {
+  HKEY kept = 0;
+  HKEY gone = 0;
+  ASSERT_EQ(RegOpenKeyW(HKEY_CURRENT_USER, "Software\\Sorted", &kept), 0);
+  ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, "Software\\Soon Gone", &gone), 0);
+  ASSERT_TRUE(store_->Flush());
+  prefix_.Write("user.reg", UserHive() + "\"new\"=dword:00000007\n");
+  prefix_.Write("system.reg", MachineHive() + "\n");
+  DWORD size = 0;
+  EXPECT_EQ(RegQueryValueExW(kept, "new", nullptr, nullptr, &size), 0);
+  EXPECT_EQ(RegQueryValueExW(gone, "x", nullptr, nullptr, &size),
+            static_cast<LONG>(ERROR_KEY_DELETED));
+  RegCloseKey(kept);
+  RegCloseKey(gone);
+}
+
 TEST_F(RegistryStoreTest, NothingIsWrittenWhileAWineserverRuns) {
   HKEY key = 0;
   ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, "Software\\Corvane\\Erase", &key), 0);
