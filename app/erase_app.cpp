@@ -5,11 +5,18 @@
 #include <chrono>
 #include <thread>
 
+#include "app/registry_key.h"
 #include "platform/named_lock.h"
 #include "platform/program_folder.h"
 #include "platform/remote_window.h"
 
 namespace corvane {
+
+std::string ReadScheduleMode() {
+  RegistryString mode(HKEY_LOCAL_MACHINE, "Software\\Corvane\\Erase", "Run", kScheduleManually);
+  mode.SetReadOnly(true);
+  return mode.value;
+}
 
 CommandLine CommandLine::FromArgv(int argc, const char* const* argv) {
   CommandLine line;

@@ -47,6 +47,9 @@ class CEraseMainWindow {
 inline constexpr char kScheduleManually[] = "manually";
 inline constexpr char kScheduleBootUp[] = "bootup";
 
+// The schedule mode: "Run" under HKLM "Software\Corvane\Erase", "manually" when unset.
+[[nodiscard]] std::string ReadScheduleMode();
+
 class CEraseApp {
  public:
   using MainWindowFactory = std::function<std::unique_ptr<CEraseMainWindow>()>;
