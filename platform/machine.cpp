@@ -259,7 +259,7 @@ std::string Machine::ProfileFolder() const {
 }
 
 std::optional<fs::path> Machine::ToHostPath(std::string_view machinePath) const {
-  if (!IsMachinePath(machinePath)) {
+  if (!IsMachinePath(machinePath) || machinePath.find('\0') != std::string_view::npos) {
     SetLastError(ERROR_INVALID_NAME);
     return std::nullopt;
   }
@@ -345,6 +345,11 @@ bool IsDriveRoot(std::string_view path) {
 std::optional<fs::path> HostPath(std::string_view path) {
   if (path.empty()) {
     SetLastError(ERROR_PATH_NOT_FOUND);
+    return std::nullopt;
+  }
+  // The system would cut the path at a NUL and act on another one.
+  if (path.find('\0') != std::string_view::npos) {
+    SetLastError(ERROR_INVALID_NAME);
     return std::nullopt;
   }
   if (IsMachinePath(path)) {

@@ -4,6 +4,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "platform/last_error.h"
 #include "tests/support/temp_machine.h"
 
@@ -26,6 +28,17 @@ TEST(MachineTest, AFolderWithoutBothHivesIsNoMachineAndStaysUntouched) {
 
   EXPECT_EQ(Machine::Open(dir.Path() / "system.reg", &error), nullptr);
   EXPECT_NE(error.find("not a folder"), std::string::npos) << error;
+}
+
+TEST(MachineTest, TheDefaultPrefixIsWineprefixElseDotWineAtHome) {
+  const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+  ::setenv("WINEPREFIX", "/srv/prefix", 1);
+  EXPECT_EQ(Machine::DefaultPrefix(), fs::path("/srv/prefix"));
+  ::setenv("WINEPREFIX", "", 1);
+  ::setenv("HOME", "/home/ann", 1);
+  EXPECT_EQ(Machine::DefaultPrefix(), fs::path("/home/ann/.wine"));
+  ::unsetenv("WINEPREFIX");
+  ::setenv("HOME", home.c_str(), 1);
 }
 
 TEST(MachineTest, DrivesComeFromDosdevices) {
@@ -123,6 +136,10 @@ TEST(MachineTest, AnyPathGoesThroughTheCurrentMachine) {
   EXPECT_EQ(HostPath("C:\\windows"), temp.Prefix() / "drive_c/windows");
   EXPECT_EQ(HostPath("files\\Common\\a.html"), fs::path("files/Common/a.html"));
   EXPECT_FALSE(HostPath(""));
+  using namespace std::string_view_literals;
+  EXPECT_FALSE(HostPath("C:\\windows\0\\..\\.."sv));
+  EXPECT_FALSE(HostPath("/tmp/a\0/etc"sv));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
 
   Machine::SetCurrent(nullptr);
   EXPECT_FALSE(HostPath("C:\\windows"));
