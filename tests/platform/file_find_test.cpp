@@ -61,9 +61,9 @@ TEST(FileFindTest, ALinkToAFolderIsAReparsePointNeverADirectory) {
   TempMachine temp;
   const fs::path outside = temp.HostRoot() / "home" / "ann" / "Documents";
   WriteHostFile(outside / "private.txt", "keep");
-  fs::create_directory_symlink(outside, temp.Host("C:\\users\\ann\\Linked"));
+  fs::create_directory_symlink(outside, temp.Host("C:\\users\\ann\\Elsewhere"));
 
-  const std::vector<FindData> found = FindAll("C:\\users\\ann\\Link*");
+  const std::vector<FindData> found = FindAll("C:\\users\\ann\\Else*");
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(found[0].attributes, FILE_ATTRIBUTE_REPARSE_POINT);
   EXPECT_EQ(found[0].attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);

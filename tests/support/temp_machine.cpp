@@ -35,21 +35,29 @@ TempMachine::TempMachine(TempMachineOptions options)
   fs::create_symlink("../drive_c", prefix_ / "dosdevices" / "c:");
   fs::create_symlink(hostRoot_, prefix_ / "dosdevices" / "z:");
 
+  // The folders Wine 8's wineboot makes.
   const fs::path driveC = prefix_ / "drive_c";
   for (const char* folder :
-       {"windows/system32", "windows/temp", "Program Files", "ProgramData", "users/Public"}) {
+       {"windows/system32", "windows/syswow64", "windows/temp", "windows/Fonts", "Program Files",
+        "Program Files (x86)", "ProgramData", "users/Public/Desktop", "users/Public/Documents",
+        "users/Public/Music", "users/Public/Pictures", "users/Public/Videos"}) {
     fs::create_directories(driveC / folder);
   }
   const fs::path profile = driveC / "users" / userName_;
-  for (const char* folder : {"AppData/Roaming/Microsoft/Windows", "AppData/Local/Temp",
-                             "AppData/Local/Microsoft/Windows", "AppData/LocalLow", "Favorites"}) {
+  for (const char* folder :
+       {"AppData/Roaming/Microsoft/Windows/Recent", "AppData/Roaming/Microsoft/Windows/SendTo",
+        "AppData/Roaming/Microsoft/Windows/Templates",
+        "AppData/Roaming/Microsoft/Windows/Start Menu/Programs/StartUp",
+        "AppData/Local/Microsoft/Windows/INetCache", "AppData/Local/Microsoft/Windows/INetCookies",
+        "AppData/Local/Microsoft/Windows/History", "AppData/LocalLow", "Contacts", "Favorites",
+        "Links", "Saved Games", "Searches", "Temp"}) {
     fs::create_directories(profile / folder);
   }
   const fs::path home = hostRoot_ / "home" / userName_;
   for (const char* folder : {"Desktop", "Documents", "Downloads", "Music", "Pictures", "Videos"}) {
     if (options.profileFolders == ProfileFolders::LinkedToHome) {
       fs::create_directories(home / folder);
-      fs::create_symlink(home / folder, profile / folder);
+      fs::create_directory_symlink(home / folder, profile / folder);
     } else {
       fs::create_directories(profile / folder);
     }
