@@ -3,11 +3,56 @@
 #include <algorithm>
 #include <chrono>
 
+#include "platform/registry_name_case.h"
 #include "platform/text.h"
 
 namespace corvane {
 
-int CompareRegistryNames(std::string_view a, std::string_view b) { return CompareNoCase(a, b); }
+namespace {
+
+// Reads the next UTF-16 unit of UTF-8 text: a supplementary character yields its two surrogates,
+// the low one kept in `pendingLow` for the next call.
+char16_t NextUnit(std::string_view text, std::size_t& pos, char16_t& pendingLow) {
+  if (pendingLow != 0) {
+    const char16_t unit = pendingLow;
+    pendingLow = 0;
+    return unit;
+  }
+  const char32_t c = DecodeUtf8(text, pos);
+  if (c < 0x10000) return static_cast<char16_t>(c);
+  pendingLow = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+  return static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+}
+
+}  // namespace
+
+// Wine compares names unit by unit in UTF-16 after lower-casing, so '_' sorts before letters
+// and a character outside the BMP sorts by its surrogates, before U+E000..U+FFFF.
+int CompareRegistryNames(std::string_view a, std::string_view b) {
+  std::size_t i = 0;
+  std::size_t j = 0;
+  char16_t pendingA = 0;
+  char16_t pendingB = 0;
+  while ((i < a.size() || pendingA != 0) && (j < b.size() || pendingB != 0)) {
+    char16_t ua;
+    char16_t ub;
+    if (pendingA == 0 && pendingB == 0 && static_cast<unsigned char>(a[i]) < 0x80 &&
+        static_cast<unsigned char>(b[j]) < 0x80) {  // the common case stays cheap
+      ua = static_cast<char16_t>(a[i++]);
+      ub = static_cast<char16_t>(b[j++]);
+      if (ua == ub) continue;
+    } else {
+      ua = NextUnit(a, i, pendingA);
+      ub = NextUnit(b, j, pendingB);
+    }
+    const char16_t fa = RegistryFoldCase(ua);
+    const char16_t fb = RegistryFoldCase(ub);
+    if (fa != fb) return fa < fb ? -1 : 1;
+  }
+  if (i < a.size() || pendingA != 0) return 1;
+  if (j < b.size() || pendingB != 0) return -1;
+  return 0;
+}
 
 std::uint64_t FileTimeNow() {
   constexpr std::uint64_t kTicks1601To1970 = 116444736000000000ULL;
@@ -20,13 +65,18 @@ namespace {
 
 template <typename Range, typename NameOf>
 auto LowerBound(Range& range, std::string_view name, NameOf nameOf) {
-  return std::lower_bound(range.begin(), range.end(), name, [&](const auto& item, std::string_view n) {
-    return CompareRegistryNames(nameOf(item), n) < 0;
-  });
+  return std::lower_bound(range.begin(), range.end(), name,
+                          [&](const auto& item, std::string_view n) {
+                            return CompareRegistryNames(nameOf(item), n) < 0;
+                          });
 }
 
-const std::string& NodeName(const std::unique_ptr<RegistryNode>& node) { return node->name; }
-const std::string& ValueName(const RegistryValue& value) { return value.name; }
+const std::string& NodeName(const std::unique_ptr<RegistryNode>& node) {
+  return node->name;
+}
+const std::string& ValueName(const RegistryValue& value) {
+  return value.name;
+}
 
 }  // namespace
 

@@ -1,0 +1,156 @@
+#include "platform/registry_hive_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <string>
+
+#include "platform/last_error.h"
+
+namespace corvane {
+namespace {
+
+// Closes the descriptor on every path out of a function.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  [[nodiscard]] int Get() const { return fd_; }
+  // Closes now, so that a failing close (a delayed write error) can be reported.
+  [[nodiscard]] bool Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+bool ReadAll(int fd, std::string& out) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return false;
+  if (S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+    return false;
+  }
+  out.clear();
+  if (st.st_size > 0) out.reserve(static_cast<std::size_t>(st.st_size));
+  char buffer[1 << 16];
+  while (true) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    out.append(buffer, static_cast<std::size_t>(n));
+  }
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+// Runs the test's fault hook for a step; true when the step should fail (errno is then set).
+bool Injected(const AtomicWriteFault& fault, AtomicWriteStep step) {
+  if (!fault) return false;
+  const int error = fault(step);
+  if (error == 0) return false;
+  errno = error;
+  return true;
+}
+
+// A name no other writer in this folder uses: the target's name, our pid and a counter.
+std::filesystem::path TempPathFor(const std::filesystem::path& path) {
+  static std::atomic<unsigned> counter{0};
+  std::string name = "." + path.filename().string() + "." + std::to_string(::getpid()) + "." +
+                     std::to_string(counter.fetch_add(1)) + ".tmp";
+  return path.parent_path() / name;
+}
+
+bool Fail(int error) {
+  SetLastErrorFromErrno(error);
+  return false;
+}
+
+}  // namespace
+
+HiveLoadResult LoadHiveFile(const std::filesystem::path& path, RegistryHive& hive) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    const int error = errno;
+    SetLastErrorFromErrno(error);
+    if (error == ENOENT) SetLastError(ERROR_FILE_NOT_FOUND);
+    if (error == ENOENT || error == ENOTDIR) return HiveLoadResult::Missing;
+    return HiveLoadResult::Unreadable;
+  }
+  FileDescriptor file(fd);
+  std::string text;
+  if (!ReadAll(file.Get(), text)) {
+    SetLastErrorFromErrno(errno);
+    return HiveLoadResult::Unreadable;
+  }
+  if (!ParseHive(text, path.string(), hive)) {
+    SetLastError(ERROR_BADDB);
+    return HiveLoadResult::Damaged;
+  }
+  SetLastError(ERROR_SUCCESS);
+  return HiveLoadResult::Loaded;
+}
+
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                         const AtomicWriteFault& fault) {
+  const std::filesystem::path temp = TempPathFor(path);
+  if (Injected(fault, AtomicWriteStep::CreateTemp)) return Fail(errno);
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+  if (fd < 0) return Fail(errno);
+  FileDescriptor file(fd);
+  // From here on the temporary file must not outlive a failure.
+  const auto abandon = [&](int error) {
+    ::unlink(temp.c_str());
+    return Fail(error);
+  };
+  // The new file keeps the permissions of the one it replaces.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) ::fchmod(file.Get(), st.st_mode & 07777);
+  if (Injected(fault, AtomicWriteStep::Write) || !WriteAll(file.Get(), bytes)) {
+    return abandon(errno);
+  }
+  if (Injected(fault, AtomicWriteStep::SyncFile) || ::fsync(file.Get()) != 0) {
+    return abandon(errno);
+  }
+  if (!file.Close()) return abandon(errno);
+  if (Injected(fault, AtomicWriteStep::Rename) || ::rename(temp.c_str(), path.c_str()) != 0) {
+    return abandon(errno);
+  }
+  std::filesystem::path folder = path.parent_path();
+  if (folder.empty()) folder = ".";
+  if (Injected(fault, AtomicWriteStep::SyncFolder)) return Fail(errno);
+  FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.Get() < 0 || ::fsync(dir.Get()) != 0) return Fail(errno);
+  SetLastError(ERROR_SUCCESS);
+  return true;
+}
+
+bool SaveHiveFile(const std::filesystem::path& path, const RegistryHive& hive,
+                  const AtomicWriteFault& fault) {
+  if (hive.readOnly) {
+    SetLastError(ERROR_WRITE_PROTECT);
+    return false;
+  }
+  return WriteFileAtomically(path, SerializeHive(hive), fault);
+}
+
+}  // namespace corvane

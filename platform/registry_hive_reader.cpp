@@ -1,0 +1,445 @@
+// Reads Wine's text registry format. The reader accepts what Wine accepts and, where Wine skips a
+// line it cannot read, skips it too and carries on, so a damaged hive is still readable; but any
+// such line makes the hive read-only, because saving it would silently drop what was skipped.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/registry_hive_file.h"
+#include "platform/text.h"
+
+namespace corvane {
+namespace {
+
+constexpr std::uint64_t kTicks1601To1970 = 116444736000000000ULL;
+constexpr std::uint64_t kTicksPerSecond = 10000000;
+constexpr std::string_view kSignature = "WINE REGISTRY Version 2";
+constexpr std::string_view kBranchPrefix = ";; All keys relative to ";
+// Windows nests keys at most 512 deep; deeper paths only come from damaged or hostile files, and
+// would make every recursive walk of the tree a risk to the stack.
+constexpr std::size_t kMaxKeyDepth = 512;
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+std::string_view TrimLeft(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  return s;
+}
+
+bool IsBlankLine(std::string_view s) {
+  return TrimLeft(s).empty();
+}
+
+void AppendCodePoint(char32_t cp, std::u16string& out) {
+  if (cp >= 0x10000) {
+    out += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+    out += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+  } else {
+    out += static_cast<char16_t>(cp);
+  }
+}
+
+enum class Unescaped { Done, Unterminated, BadUtf8 };
+
+// Stands for "read to the end of the line" where a terminator is expected.
+constexpr int kToLineEnd = -1;
+
+// Reads escaped text from `line` starting at `pos` up to the unescaped `terminator` (consumed) and
+// appends it as UTF-16 units. Characters outside escapes are UTF-8.
+Unescaped Unescape(std::string_view line, std::size_t& pos, int terminator, std::u16string& out) {
+  while (pos < line.size()) {
+    char c = line[pos];
+    if (terminator != kToLineEnd && c == static_cast<char>(terminator)) {
+      ++pos;
+      return Unescaped::Done;
+    }
+    if (c == '\\') {
+      if (++pos == line.size()) return Unescaped::Unterminated;  // nothing left to escape
+      c = line[pos];
+      const char16_t control = c == 'a'   ? u'\a'
+                               : c == 'b' ? u'\b'
+                               : c == 't' ? u'\t'
+                               : c == 'n' ? u'\n'
+                               : c == 'v' ? u'\v'
+                               : c == 'f' ? u'\f'
+                               : c == 'r' ? u'\r'
+                               : c == 'e' ? u'\x1b'
+                                          : u'\0';
+      if (control != u'\0') {
+        out += control;
+        ++pos;
+        continue;
+      }
+      if (c == 'x') {
+        ++pos;
+        unsigned v = 0;
+        int digits = 0;
+        for (; digits < 4 && pos < line.size() && HexDigitValue(line[pos]) >= 0; ++digits) {
+          v = v * 16 + static_cast<unsigned>(HexDigitValue(line[pos++]));
+        }
+        out += digits == 0 ? u'x' : static_cast<char16_t>(v);
+        continue;
+      }
+      if (c >= '0' && c <= '7') {
+        unsigned v = 0;
+        for (int digits = 0;
+             digits < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7'; ++digits) {
+          v = v * 8 + static_cast<unsigned>(line[pos++] - '0');
+        }
+        out += static_cast<char16_t>(v);
+        continue;
+      }
+      // Any other escaped character stands for itself: read it below like an unescaped one.
+    }
+    if (static_cast<unsigned char>(c) < 0x80) {
+      out += static_cast<char16_t>(c);
+      ++pos;
+      continue;
+    }
+    const std::size_t start = pos;
+    const char32_t cp = DecodeUtf8(line, pos);
+    // A genuine U+FFFD takes three bytes; a shorter one stands for bytes that are not UTF-8.
+    if (cp == 0xFFFD && pos - start < 3) return Unescaped::BadUtf8;
+    AppendCodePoint(cp, out);
+  }
+  return terminator == kToLineEnd ? Unescaped::Done : Unescaped::Unterminated;
+}
+
+std::string UnitsToBytes(std::u16string_view units) {
+  std::string bytes;
+  bytes.reserve(units.size() * 2);
+  for (const char16_t u : units) {
+    bytes += static_cast<char>(u & 0xff);
+    bytes += static_cast<char>(u >> 8);
+  }
+  return bytes;
+}
+
+// The text split into lines, with line numbers for messages.
+class Lines {
+ public:
+  explicit Lines(std::string_view text) : text_(text) {}
+
+  bool Next(std::string_view& line) {
+    if (pos_ >= text_.size()) return false;
+    const std::size_t end = text_.find('\n', pos_);
+    const std::size_t stop = end == std::string_view::npos ? text_.size() : end;
+    line = text_.substr(pos_, stop - pos_);
+    pos_ = end == std::string_view::npos ? text_.size() : end + 1;
+    ++number_;
+    return true;
+  }
+  // Puts the line just read back, so the next Next() returns it again.
+  void Unread(std::string_view line) {
+    pos_ = static_cast<std::size_t>(line.data() - text_.data());
+    --number_;
+  }
+  [[nodiscard]] std::size_t Number() const { return number_; }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  std::size_t number_ = 0;
+};
+
+class HiveReader {
+ public:
+  HiveReader(std::string_view text, std::string_view fileName, RegistryHive& hive)
+      : lines_(text), fileName_(fileName), hive_(hive) {}
+
+  bool Read() {
+    std::string_view line;
+    if (!lines_.Next(line)) return Fail("empty file");
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line != kSignature) return Fail("not a Wine registry file");
+    ReadHeader();
+    while (lines_.Next(line)) ReadLine(line);
+    return ok_;
+  }
+
+ private:
+  bool Fail(std::string_view what) {
+    if (ok_) {
+      hive_.parseError =
+          std::string(fileName_) + ":" + std::to_string(lines_.Number()) + ": " + std::string(what);
+      hive_.readOnly = true;
+      ok_ = false;
+    }
+    return false;
+  }
+
+  // Unescape, failing with "unterminated <what>" or a note on bad UTF-8.
+  bool ReadEscaped(std::string_view line, std::size_t& pos, int terminator, std::u16string& out,
+                   std::string_view what) {
+    switch (Unescape(line, pos, terminator, out)) {
+      case Unescaped::Done:
+        return true;
+      case Unescaped::Unterminated:
+        return Fail("unterminated " + std::string(what));
+      case Unescaped::BadUtf8:
+        return Fail("text that is not UTF-8 in " + std::string(what));
+    }
+    return false;
+  }
+
+  void ReadHeader() {
+    std::string_view line;
+    while (lines_.Next(line)) {
+      if (line.starts_with('[')) {
+        lines_.Unread(line);
+        return;
+      }
+      if (line.starts_with(kBranchPrefix)) {
+        std::u16string branch;
+        std::size_t pos = kBranchPrefix.size();
+        if (ReadEscaped(line, pos, kToLineEnd, branch, "branch name")) {
+          hive_.branch = Utf16ToUtf8(branch);
+        }
+      } else if (line.starts_with("#arch=")) {
+        hive_.arch = std::string(line.substr(6));
+      } else if (line.starts_with('#')) {
+        hive_.extraHeaderLines.emplace_back(line);
+      } else if (!IsBlankLine(line) && !line.starts_with(';')) {
+        Fail("unexpected text before the first key");
+      }
+    }
+  }
+
+  void ReadLine(std::string_view line) {
+    if (IsBlankLine(line) || line.starts_with(';')) return;
+    switch (line.front()) {
+      case '[':
+        ReadKeyLine(line);
+        return;
+      case '#':
+        ReadKeyOption(line);
+        return;
+      case '"':
+      case '@':
+        ReadValueLine(line);
+        return;
+      default:
+        Fail("unrecognized line");
+    }
+  }
+
+  // Walks (and creates) the key path. Keys created here take the line's time until a "#time="
+  // line corrects them; a key that already existed keeps its own time, as Wine does when a file
+  // names the same key twice.
+  void ReadKeyLine(std::string_view line) {
+    key_ = nullptr;
+    created_.clear();
+    std::size_t pos = 1;
+    std::u16string path;
+    if (!ReadEscaped(line, pos, ']', path, "key name")) return;
+    std::string_view rest = TrimLeft(line.substr(pos));
+    std::uint64_t modified = 0;
+    bool haveSeconds = false;
+    if (!rest.empty()) {
+      std::uint64_t seconds = 0;
+      std::size_t i = 0;
+      while (i < rest.size() && rest[i] >= '0' && rest[i] <= '9' && seconds < (1ULL << 40)) {
+        seconds = seconds * 10 + static_cast<std::uint64_t>(rest[i++] - '0');
+      }
+      if (i == 0 || !IsBlankLine(rest.substr(i))) {
+        Fail("bad key line");
+        return;
+      }
+      modified = kTicks1601To1970 + seconds * kTicksPerSecond;
+      haveSeconds = true;
+    }
+    if (!haveSeconds) modified = FileTimeNow();
+    std::vector<std::string> names;
+    for (std::size_t start = 0; start < path.size();) {
+      std::size_t end = path.find(u'\\', start);
+      if (end == std::u16string::npos) end = path.size();
+      if (end == start || end + 1 == path.size()) return (void)Fail("empty key name in path");
+      if (names.size() == kMaxKeyDepth) return (void)Fail("key nested too deeply");
+      names.push_back(Utf16ToUtf8(std::u16string_view(path).substr(start, end - start)));
+      start = end + 1;
+    }
+    RegistryNode* node = &hive_.root;
+    for (const std::string& name : names) {
+      RegistryNode* child = node->FindSubkey(name);
+      if (child == nullptr) {
+        child = &node->AddSubkey(name);
+        child->modified = modified;
+        created_.push_back(child);
+      }
+      node = child;
+    }
+    key_ = node;
+  }
+
+  void ReadKeyOption(std::string_view line) {
+    if (key_ == nullptr) return;  // the options of a key we could not read go with it
+    if (line.starts_with("#time=")) {
+      std::uint64_t t = 0;
+      std::size_t i = 6;
+      for (; i < line.size() && i < 6 + 16 && HexDigitValue(line[i]) >= 0; ++i) {
+        t = t << 4 | static_cast<std::uint64_t>(HexDigitValue(line[i]));
+      }
+      if (i == 6 || !IsBlankLine(line.substr(i))) {
+        Fail("bad #time line");
+        return;
+      }
+      // Only the first time given for a key that this block created counts; zero means unset.
+      if (t != 0) {
+        for (RegistryNode* node : created_) node->modified = t;
+        created_.clear();
+      }
+    } else if (line.starts_with("#class=\"")) {
+      std::size_t pos = 8;
+      std::u16string className;
+      if (!ReadEscaped(line, pos, '"', className, "class name")) return;
+      if (!IsBlankLine(line.substr(pos))) {
+        Fail("text after the class name");
+        return;
+      }
+      key_->className = Utf16ToUtf8(className);
+      key_->hasClass = true;
+    } else if (line == "#link") {
+      key_->isLink = true;
+    } else {
+      key_->extraLines.emplace_back(line);
+    }
+  }
+
+  void ReadValueLine(std::string_view line) {
+    if (key_ == nullptr) {
+      Fail("value outside a key");
+      return;
+    }
+    std::size_t pos = 1;
+    std::u16string name;
+    if (line.front() == '"' && !ReadEscaped(line, pos, '"', name, "value name")) return;
+    if (pos >= line.size() || line[pos] != '=') {
+      Fail("missing '=' after the value name");
+      return;
+    }
+    ++pos;
+    std::uint32_t type = REG_NONE;
+    std::string data;
+    if (!ReadData(line, pos, type, data)) return;
+    key_->SetValue(Utf16ToUtf8(name), type, std::move(data));
+  }
+
+  bool ReadData(std::string_view line, std::size_t pos, std::uint32_t& type, std::string& data) {
+    const std::string_view form = line.substr(pos);
+    std::size_t quote = std::string_view::npos;
+    if (form.starts_with('"')) {
+      type = REG_SZ, quote = pos + 1;
+    } else if (form.starts_with("str:\"")) {
+      type = REG_SZ, quote = pos + 5;
+    } else if (form.starts_with("str(2):\"")) {
+      type = REG_EXPAND_SZ, quote = pos + 8;
+    } else if (form.starts_with("str(7):\"")) {
+      type = REG_MULTI_SZ, quote = pos + 8;
+    }
+    if (quote != std::string_view::npos) {
+      std::u16string text;
+      if (!ReadEscaped(line, quote, '"', text, "string")) return false;
+      if (!IsBlankLine(line.substr(quote))) return Fail("text after the string");
+      text += u'\0';
+      data = UnitsToBytes(text);
+      return true;
+    }
+    if (form.starts_with("dword:")) {
+      std::uint32_t v = 0;
+      std::size_t i = 6;
+      for (; i < form.size() && i < 6 + 8 && HexDigitValue(form[i]) >= 0; ++i) {
+        v = v << 4 | static_cast<std::uint32_t>(HexDigitValue(form[i]));
+      }
+      if (i == 6 || !IsBlankLine(form.substr(i))) return Fail("bad dword value");
+      type = REG_DWORD;
+      data = {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+              static_cast<char>(v >> 24)};
+      return true;
+    }
+    std::size_t i = 0;
+    if (form.starts_with("hex:")) {
+      type = REG_BINARY, i = 4;
+    } else if (form.starts_with("hex(")) {
+      std::uint64_t t = 0;
+      i = 4;
+      for (; i < form.size() && i < 4 + 8 && HexDigitValue(form[i]) >= 0; ++i) {
+        t = t << 4 | static_cast<std::uint64_t>(HexDigitValue(form[i]));
+      }
+      if (i == 4 || !form.substr(i).starts_with("):")) return Fail("bad hex value type");
+      type = static_cast<std::uint32_t>(t), i += 2;
+    } else {
+      return Fail("unknown value form");
+    }
+    return ReadHexBytes(form.substr(i), data);
+  }
+
+  // Comma-separated bytes of one or two hex digits; a line ending in a backslash continues on
+  // the next one, after its leading blanks.
+  bool ReadHexBytes(std::string_view rest, std::string& data) {
+    while (true) {
+      std::size_t i = 0;
+      while (i < rest.size()) {
+        if (rest[i] == '\\' && IsBlankLine(rest.substr(i + 1))) break;
+        const int high = HexDigitValue(rest[i]);
+        if (high < 0) return Fail("bad hex data");
+        int v = high;
+        ++i;
+        if (i < rest.size() && HexDigitValue(rest[i]) >= 0) v = v * 16 + HexDigitValue(rest[i++]);
+        data += static_cast<char>(v);
+        if (i < rest.size() && rest[i] == ',') {
+          ++i;
+        } else if (i < rest.size() && !(rest[i] == '\\' && IsBlankLine(rest.substr(i + 1)))) {
+          if (IsBlankLine(rest.substr(i))) break;
+          return Fail("bad hex data");
+        }
+      }
+      if (i >= rest.size() || rest[i] != '\\') return true;
+      std::string_view next;
+      if (!lines_.Next(next)) return Fail("hex data cut off at the end of the file");
+      rest = TrimLeft(next);
+    }
+  }
+
+  Lines lines_;
+  std::string_view fileName_;
+  RegistryHive& hive_;
+  bool ok_ = true;
+  RegistryNode* key_ = nullptr;         // the key whose lines are being read
+  std::vector<RegistryNode*> created_;  // keys the current key line created
+};
+
+void Clear(RegistryHive& hive) {
+  hive.branch.clear();
+  hive.arch.clear();
+  hive.readOnly = false;
+  hive.parseError.clear();
+  hive.extraHeaderLines.clear();
+  RegistryNode& root = hive.root;
+  root.name.clear();
+  root.modified = 0;
+  root.className.clear();
+  root.hasClass = root.isLink = root.isVolatile = false;
+  root.values.clear();
+  root.subkeys.clear();
+  root.extraLines.clear();
+}
+
+}  // namespace
+
+bool ParseHive(std::string_view text, std::string_view fileName, RegistryHive& hive) {
+  Clear(hive);
+  return HiveReader(text, fileName, hive).Read();
+}
+
+}  // namespace corvane

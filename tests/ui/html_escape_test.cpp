@@ -1,0 +1,18 @@
+#include "ui/html_escape.h"
+
+#include <gtest/gtest.h>
+
+namespace corvane {
+namespace {
+
+TEST(HtmlEscapeTest, MarkupCharactersBecomeReferences) {
+  EXPECT_EQ(HtmlEscape("<img src=x onerror='a(\"b\")'>&"),
+            "&lt;img src=x onerror=&#39;a(&quot;b&quot;)&#39;&gt;&amp;");
+  // Escaping is not idempotent on purpose: data that looks escaped is still data.
+  EXPECT_EQ(HtmlEscape("&amp;"), "&amp;amp;");
+  EXPECT_EQ(HtmlEscape("C:\\Users\\\xC3\xA9l\xC3\xA8ve #rows# 100%"),
+            "C:\\Users\\\xC3\xA9l\xC3\xA8ve #rows# 100%");
+}
+
+}  // namespace
+}  // namespace corvane

@@ -1,0 +1,14 @@
+#pragma once
+// Data placed into a template (file names, domains, URLs, registry text, user input) must read as
+// text, never as markup; language snippets are HTML and go in as they are.
+
+#include <string>
+#include <string_view>
+
+namespace corvane {
+
+// The text with "&", "<", ">", '"' and "'" written as character references, safe both as element
+// content and inside a quoted attribute value.
+[[nodiscard]] std::string HtmlEscape(std::string_view text);
+
+}  // namespace corvane
