@@ -27,7 +27,9 @@ enum class DriveType : unsigned {
 struct Drive {
   char letter = 'C';  // upper case
   DriveType type = DriveType::Unknown;
-  std::filesystem::path root;  // the host folder the drive shows (the link's target)
+  // The host folder the drive shows (the link's target); empty for a device entry ("d::") with
+  // no folder, which has no files to reach.
+  std::filesystem::path root;
 };
 
 // Windows buffers hold 260 characters: longer paths are refused or skipped.
@@ -38,11 +40,12 @@ class Machine {
   // $WINEPREFIX, else ~/.wine: Wine's own rule.
   [[nodiscard]] static std::filesystem::path DefaultPrefix();
   // Opens an existing prefix. It must hold system.reg and user.reg; otherwise the answer is null
-  // and *error says what is wrong. Nothing is ever created.
+  // and *error (when given) says what is wrong. Nothing is ever created.
   [[nodiscard]] static std::unique_ptr<Machine> Open(const std::filesystem::path& prefix,
                                                      std::string* error);
 
-  // The machine the program works on; set once at start-up (tests set their TempMachine).
+  // The machine the program works on; set once at start-up (tests set their TempMachine). Null
+  // until set.
   [[nodiscard]] static Machine* Current();
   static void SetCurrent(Machine* machine);
 
@@ -58,23 +61,36 @@ class Machine {
 
   // Machine path → host path: through the drive link, then each component resolved
   // case-insensitively (exact name first, else the one case-insensitive match, else the name as
-  // written, so the result can be created). Null for an unknown drive or a path over kMaxPath.
+  // written, so the result can be created). "." and ".." never climb above the drive root. Null
+  // (with the last error set) for an unknown drive or a path over kMaxPath.
   [[nodiscard]] std::optional<std::filesystem::path> ToHostPath(std::string_view machinePath) const;
-  // Host path → machine path through the drive whose root contains it (C: before Z:).
-  [[nodiscard]] std::optional<std::string> ToMachinePath(const std::filesystem::path& hostPath) const;
+  // Host path → machine path through the drive whose root contains it; the deepest root wins, so
+  // C: before Z:. Null when no drive shows the path.
+  [[nodiscard]] std::optional<std::string> ToMachinePath(
+      const std::filesystem::path& hostPath) const;
 
  private:
   Machine(std::filesystem::path prefix, std::string userName);
+
+  // The drive's host folder, from its dosdevices link; nullopt when it has none.
+  [[nodiscard]] std::optional<std::filesystem::path> DriveRoot(char letter) const;
 
   std::filesystem::path prefix_;
   std::string userName_;
 };
 
+// A path's length as Windows buffers count it (UTF-16 units), for the kMaxPath limit.
+[[nodiscard]] std::size_t PathLength(std::string_view path);
+
 // True for "C:\..." / "c:" / "C:/...": a drive letter and a colon.
 [[nodiscard]] bool IsMachinePath(std::string_view path);
+// True for a machine path naming a drive's root ("C:", "C:\", "C:\users\.."): Windows lists no
+// "." and ".." there.
+[[nodiscard]] bool IsDriveRoot(std::string_view path);
 
 // Any path the program handles → host path: machine paths through Machine::Current(), other
-// paths as host paths with "\" read as "/". Null when a machine path cannot be mapped.
+// paths as host paths with "\" read as "/". Null (with the last error set) when a machine path
+// cannot be mapped or no machine is current.
 [[nodiscard]] std::optional<std::filesystem::path> HostPath(std::string_view path);
 
 }  // namespace corvane
