@@ -115,7 +115,14 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
   const std::filesystem::path temp = TempPathFor(path);
   if (Injected(fault, AtomicWriteStep::CreateTemp)) return Fail(errno);
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-  if (fd < 0) return Fail(errno);
+  if (fd < 0) {
+    const int error = errno;
+    if (error == ENOENT) {  // the temporary name is new, so it is the folder that is missing
+      SetLastError(ERROR_PATH_NOT_FOUND);
+      return false;
+    }
+    return Fail(error);
+  }
   FileDescriptor file(fd);
   // From here on the temporary file must not outlive a failure.
   const auto abandon = [&](int error) {

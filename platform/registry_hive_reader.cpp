@@ -2,6 +2,7 @@
 // line it cannot read, skips it too and carries on, so a damaged hive is still readable; but any
 // such line makes the hive read-only, because saving it would silently drop what was skipped.
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -171,8 +172,9 @@ class HiveReader {
  private:
   bool Fail(std::string_view what) {
     if (ok_) {
-      hive_.parseError =
-          std::string(fileName_) + ":" + std::to_string(lines_.Number()) + ": " + std::string(what);
+      hive_.parseError = std::string(fileName_) + ":" +
+                         std::to_string(std::max<std::size_t>(lines_.Number(), 1)) + ": " +
+                         std::string(what);
       hive_.readOnly = true;
       ok_ = false;
     }
