@@ -34,11 +34,21 @@ class FileDescriptor {
   int fd_;
 };
 
+// Far above any real hive (a busy system.reg is tens of megabytes); a bigger file is refused
+// rather than read into memory.
+constexpr off_t kMaxHiveFileSize = off_t{1} << 30;
+
+// Reads a regular file whole. Anything else (a folder, a FIFO that would block, a device that
+// never ends) is refused with EACCES, as Windows refuses to open such a thing as a file.
 bool ReadAll(int fd, std::string& out) {
   struct stat st {};
   if (::fstat(fd, &st) != 0) return false;
-  if (S_ISDIR(st.st_mode)) {
-    errno = EISDIR;
+  if (!S_ISREG(st.st_mode)) {
+    errno = EACCES;
+    return false;
+  }
+  if (st.st_size > kMaxHiveFileSize) {
+    errno = ENOMEM;
     return false;
   }
   out.clear();
@@ -49,6 +59,10 @@ bool ReadAll(int fd, std::string& out) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
     if (n == 0) return true;
+    if (out.size() + static_cast<std::size_t>(n) > static_cast<std::size_t>(kMaxHiveFileSize)) {
+      errno = ENOMEM;  // grew while we read it
+      return false;
+    }
     out.append(buffer, static_cast<std::size_t>(n));
   }
 }
@@ -88,7 +102,8 @@ bool Fail(int error) {
 }  // namespace
 
 HiveLoadResult LoadHiveFile(const std::filesystem::path& path, RegistryHive& hive) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO in place of the file cannot hang us before we look at it.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     const int error = errno;
     SetLastErrorFromErrno(error);

@@ -193,6 +193,23 @@ class HiveReader {
     return false;
   }
 
+  // Names are UTF-8 in memory, where a lone surrogate has no spelling: such a name would be
+  // renamed by saving, so it makes the hive read-only.
+  bool ToUtf8(std::u16string_view units, std::string& out, std::string_view what) {
+    for (std::size_t i = 0; i < units.size(); ++i) {
+      const char16_t u = units[i];
+      const bool high = u >= 0xD800 && u <= 0xDBFF;
+      const bool low = u >= 0xDC00 && u <= 0xDFFF;
+      if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+        ++i;
+      } else if (high || low) {
+        return Fail("unpaired surrogate in " + std::string(what));
+      }
+    }
+    out = Utf16ToUtf8(units);
+    return true;
+  }
+
   // Unescape, failing with "unterminated <what>" or a note on bad UTF-8.
   bool ReadEscaped(std::string_view line, std::size_t& pos, int terminator, std::u16string& out,
                    std::string_view what) {
@@ -218,7 +235,7 @@ class HiveReader {
         std::u16string branch;
         std::size_t pos = kBranchPrefix.size();
         if (ReadEscaped(line, pos, kToLineEnd, branch, "branch name")) {
-          hive_.branch = Utf16ToUtf8(branch);
+          (void)ToUtf8(branch, hive_.branch, "branch name");
         }
       } else if (line.starts_with("#arch=")) {
         hive_.arch = std::string(line.substr(6));
@@ -333,7 +350,9 @@ class HiveReader {
     for (std::size_t first = 0;;) {
       std::size_t end = path.find(u'\\', first);
       if (end == std::u16string::npos) end = path.size();
-      if (!AddPathName(Utf16ToUtf8(std::u16string_view(path).substr(first, end - first)), false)) {
+      std::string name;
+      if (!ToUtf8(std::u16string_view(path).substr(first, end - first), name, "key name") ||
+          !AddPathName(name, false)) {
         return false;
       }
       if (end == path.size()) return true;
@@ -375,7 +394,7 @@ class HiveReader {
         Fail("text after the class name");
         return;
       }
-      key_->className = Utf16ToUtf8(className);
+      if (!ToUtf8(className, key_->className, "class name")) return;
       key_->hasClass = true;
     } else if (line == "#link") {
       key_->isLink = true;
@@ -417,8 +436,7 @@ class HiveReader {
     }
     std::u16string units;
     if (!ReadEscaped(line, pos, '"', units, "value name")) return false;
-    name = Utf16ToUtf8(units);
-    return true;
+    return ToUtf8(units, name, "value name");
   }
 
   bool ReadData(std::string_view line, std::size_t pos, std::uint32_t& type, std::string& data) {
@@ -473,6 +491,7 @@ class HiveReader {
     } else {
       return Fail("unknown value form");
     }
+    data.reserve((form.size() - i + 1) / 3);  // exact for one line, a start for more
     return ReadHexBytes(form.substr(i), data);
   }
 

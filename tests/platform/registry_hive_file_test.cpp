@@ -189,6 +189,12 @@ TEST(RegistryHiveFile, ReadsEscapesAndNonAsciiText) {
 
   v = key->FindValue("ctl");
   ASSERT_NE(v, nullptr);
+  // Data keeps even a lone surrogate: it stays bytes.
+  RegistryHive lone;
+  ASSERT_TRUE(ParseHive(HiveText("\n[K] 1\n\"v\"=\"\\xdc00\"\n"), "t.reg", lone));
+  EXPECT_EQ(lone.root.FindSubkey("K")->FindValue("v")->data, std::string("\x00\xdc\0\0", 4));
+  EXPECT_NE(SerializeHive(lone).find("\"v\"=\"\\xdc00\"\n"), std::string::npos);
+
   const std::u16string expected =
       std::u16string(u"\a\b\t\n\v\f\r\x1b") + u'\0' + u"\b1S4q\"\\x" + u"\xffff" + u"f" + u'\0';
   EXPECT_EQ(v->data, Utf16Le(expected));
@@ -355,6 +361,8 @@ TEST(RegistryHiveFile, DamagedLinesMakeTheHiveReadOnlyButKeepTheRest) {
       {"value before any key", "\"v\"=\"x\"\n", 5},
       {"stray line", "\n[K]\nhello\n", 7},
       {"not UTF-8", "\n[K]\n\"v\"=\"\xff\xfe\"\n", 7},
+      {"unpaired surrogate in a name", "\n[K]\n\"\\xd83d\"=\"x\"\n", 7},
+      {"unpaired surrogate in a key", "\n[K\\xdc00]\n", 6},
       {"class unterminated", "\n[K]\n#class=\"abc\n", 7},
   };
   for (const Case& c : cases) {
@@ -458,7 +466,11 @@ TEST(RegistryHiveFile, LoadTellsMissingUnreadableAndDamagedApart) {
   EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
   fs::create_directory(dir.Path() / "folder.reg");
   EXPECT_EQ(LoadHiveFile(dir.Path() / "folder.reg", hive), HiveLoadResult::Unreadable);
-  EXPECT_NE(GetLastError(), ERROR_SUCCESS);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  // A FIFO with no writer would block a plain open for ever.
+  ASSERT_EQ(::mkfifo((dir.Path() / "fifo.reg").c_str(), 0600), 0);
+  EXPECT_EQ(LoadHiveFile(dir.Path() / "fifo.reg", hive), HiveLoadResult::Unreadable);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
 
   const fs::path damaged = dir.Path() / "user.reg";
   WriteBytes(damaged, HiveText("\n[K] 1\n\"v\"=hex:zz\n"));
