@@ -1,12 +1,16 @@
 // CorvaneErase's command-line front end, until the desktop host exists: opens the machine (the
-// Wine prefix) and tells what it found. A missing or broken prefix is reported on stderr with
-// exit status 2, and nothing is created.
+// Wine prefix) and tells what it found. A missing or broken prefix is reported on stderr and in
+// the trace log with exit status 2, and nothing is created in or for the prefix.
+
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "app/trace_log.h"
 #include "platform/machine.h"
+#include "platform/program_folder.h"
 
 namespace {
 
@@ -45,13 +49,21 @@ int main(int argc, char** argv) {
     }
   }
 
+  // The program works from its own folder (data, trace log); a relative prefix was meant from
+  // where we were started.
+  std::error_code ignored;
+  prefix = std::filesystem::absolute(prefix, ignored);
+  if (const std::string folder = corvane::ProgramFolder(); !folder.empty()) {
+    if (::chdir(folder.c_str()) != 0) std::perror("CorvaneErase: program folder");
+  }
+
   std::string error;
   const std::unique_ptr<corvane::Machine> machine = corvane::Machine::Open(prefix, &error);
   if (!machine) {
-    std::fprintf(stderr,
-                 "CorvaneErase: cannot open the machine: %s.\n"
-                 "Point WINEPREFIX or --machine at a Wine prefix.\n",
-                 error.c_str());
+    const std::string message = "CorvaneErase: cannot open the machine: " + error + ".\n";
+    std::fputs(message.c_str(), stderr);
+    std::fputs("Point WINEPREFIX or --machine at a Wine prefix.\n", stderr);
+    corvane::HalvikTrace(message);
     return kExitBadMachine;
   }
   corvane::Machine::SetCurrent(machine.get());

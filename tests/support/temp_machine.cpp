@@ -24,11 +24,12 @@ TempMachine::TempMachine(TempMachineOptions options)
       prefix_(dir_.Path() / "prefix"),
       hostRoot_(dir_.Path() / "host"),
       userName_(std::move(options.userName)) {
-  WriteHostFile(HivePath(Hive::System), HiveText("\\\\Registry\\\\Machine", options.systemHive));
+  // The headers Wine 8 writes.
+  WriteHostFile(HivePath(Hive::System), HiveText("REGISTRY\\\\Machine", options.systemHive));
   WriteHostFile(HivePath(Hive::User),
-                HiveText("\\\\Registry\\\\User\\\\S-1-5-21-0-0-0-1000", options.userHive));
+                HiveText("REGISTRY\\\\User\\\\S-1-5-21-0-0-0-1000", options.userHive));
   WriteHostFile(HivePath(Hive::UserDefault),
-                HiveText("\\\\Registry\\\\User\\\\.Default", options.userDefaultHive));
+                HiveText("REGISTRY\\\\User\\\\.Default", options.userDefaultHive));
 
   fs::create_directories(prefix_ / "dosdevices");
   fs::create_directories(hostRoot_);
@@ -68,9 +69,13 @@ TempMachine::TempMachine(TempMachineOptions options)
   if (!machine_) throw std::runtime_error("the temporary machine does not open: " + error);
   previous_ = Machine::Current();
   Machine::SetCurrent(machine_.get());
+  registry_ = std::make_unique<RegistryStore>(prefix_);
+  previousRegistry_ = RegistryStore::Current();
+  RegistryStore::SetCurrent(registry_.get());
 }
 
 TempMachine::~TempMachine() {
+  RegistryStore::SetCurrent(previousRegistry_);
   Machine::SetCurrent(previous_);
 }
 

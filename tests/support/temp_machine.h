@@ -2,7 +2,8 @@
 // A Wine-layout prefix in a fresh temporary folder, removed afterwards, and the current machine
 // while it lives. It holds minimal system.reg, user.reg and userdef.reg, dosdevices links (C: to
 // drive_c, Z: to a temporary "host root", never the real /), drive_c/windows and a Wine 8 profile
-// with its AppData folders.
+// with its AppData folders. Its registry (a RegistryStore over the three hives) is the current one
+// too; it reads the hive files on first use, so hive text can be added until then.
 
 #include <filesystem>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <string_view>
 
 #include "platform/machine.h"
+#include "platform/registry_store.h"
 #include "tests/support/temp_dir.h"
 
 namespace corvane {
@@ -38,6 +40,7 @@ class TempMachine {
   TempMachine& operator=(const TempMachine&) = delete;
 
   [[nodiscard]] Machine& GetMachine() { return *machine_; }
+  [[nodiscard]] RegistryStore& Registry() { return *registry_; }
   [[nodiscard]] const std::filesystem::path& Prefix() const { return prefix_; }
   // The folder drive Z: shows, standing in for the Linux root.
   [[nodiscard]] const std::filesystem::path& HostRoot() const { return hostRoot_; }
@@ -51,7 +54,7 @@ class TempMachine {
   std::filesystem::path MakeFolder(std::string_view machinePath);
 
   [[nodiscard]] std::filesystem::path HivePath(Hive hive) const;
-  // Appends text to a hive file, for tests that read the registry after setting it up.
+  // Appends text to a hive file; the registry sees it when nothing has read the hive yet.
   void AppendHive(Hive hive, std::string_view text);
 
  private:
@@ -61,6 +64,8 @@ class TempMachine {
   std::string userName_;
   std::unique_ptr<Machine> machine_;
   Machine* previous_ = nullptr;
+  std::unique_ptr<RegistryStore> registry_;
+  RegistryStore* previousRegistry_ = nullptr;
 };
 
 }  // namespace corvane
