@@ -85,26 +85,5 @@ TEST(TableRowsTest, MoveRowAcrossSectionsJoinsTheTargetSection) {
   EXPECT_EQ(table.Rows()[2].Parent().TagName(), "TBODY");
 }
 
-TEST(TableRowsTest, SortingByMovesKeepsEveryRowAndItsNumber) {
-  auto page = Document::Parse(
-      "<table id=t><tr><td>3</td></tr><tr><td>1</td></tr><tr><td>2</td></tr>"
-      "<tr><td>sum</td></tr></table>");
-  ASSERT_TRUE(page);
-  Element table = page->GetElementById("t");
-  const std::vector<Element> before = table.Rows();
-  // Selection sort by moves, the last row kept in place.
-  for (int i = 0; i < 3; ++i) {
-    int smallest = i;
-    for (int j = i + 1; j < 3; ++j) {
-      if (table.Rows()[j].InnerText() < table.Rows()[smallest].InnerText()) smallest = j;
-    }
-    ASSERT_TRUE(table.MoveRow(smallest, i));
-  }
-  EXPECT_EQ(RowTexts(table), "1 2 3 sum ");
-  const std::vector<Element> after = table.Rows();
-  EXPECT_EQ(after[0], before[1]);
-  EXPECT_EQ(after[3], before[3]);
-}
-
 }  // namespace
 }  // namespace corvane::dom
