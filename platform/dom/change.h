@@ -32,9 +32,9 @@ enum class ChangeKind {
 struct Change {
   ChangeKind kind = ChangeKind::kSetInnerHtml;
   NodeNumber target = 0;
-  std::string name;   // attribute name, or the insert position
-  std::string value;  // HTML, text or attribute value
-  int from = 0;       // kMoveRow: row indexes
+  std::string name = {};   // attribute name, or the insert position
+  std::string value = {};  // HTML, text or attribute value
+  int from = 0;            // kMoveRow: row indexes
   int to = 0;
 
   friend bool operator==(const Change&, const Change&) = default;

@@ -19,8 +19,8 @@ namespace corvane::dom {
 
 // Form state the view reports with a "click" or "change" event.
 struct ViewState {
-  std::optional<bool> checked;
-  std::optional<std::string> value;
+  std::optional<bool> checked = std::nullopt;
+  std::optional<std::string> value = std::nullopt;
 };
 
 class Document {

@@ -83,7 +83,7 @@ AttributeValue Element::GetAttribute(std::string_view name) const {
 void Element::SetAttribute(std::string_view name, std::string_view value) {
   Node* node = Resolve();
   if (!node || !IsValidAttributeName(name)) return;
-  const std::string key = AttributeKey(*node, name);
+  const std::string key = AttributeKey(*node, SanitizeUtf8(name));
   if (key == kNumberAttribute) return;
   const std::string text = SanitizeUtf8(value);
   node->PutAttribute(key, text);
