@@ -1,6 +1,8 @@
-// Reads Wine's text registry format. The reader accepts what Wine accepts and, where Wine skips a
-// line it cannot read, skips it too and carries on, so a damaged hive is still readable; but any
-// such line makes the hive read-only, because saving it would silently drop what was skipped.
+// Reads Wine's text registry format: everything Wine writes, and the looser spellings Wine also
+// reads (str: strings, short dword and hex digits, raw UTF-8, comments, missing times). Where
+// Wine skips a line it cannot read, so do we, and carry on, so a damaged hive is still readable;
+// but any such line makes the hive read-only, because saving would silently drop what was skipped.
+// Lines Wine would read more leniently than we do (text after a value, say) count as damage too.
 
 #include <algorithm>
 #include <cstdint>
