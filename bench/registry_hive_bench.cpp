@@ -109,22 +109,29 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
       if (run.run_type == Run::RT_Iteration)
-        times_[run.run_name.function_name] = run.GetAdjustedRealTime();
+        times_[run.run_name.function_name] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
     }
   }
   void PrintRatios() const {
     const auto ratio = [&](const char* ours, const char* reference) {
       const auto a = times_.find(ours);
       const auto b = times_.find(reference);
-      if (a == times_.end() || b == times_.end() || b->second <= 0) return;
-      std::printf("%s / %s = %.2fx\n", ours, reference, a->second / b->second);
+      if (a == times_.end() || b == times_.end() || b->second.real <= 0 || b->second.cpu <= 0) {
+        return;
+      }
+      std::printf("%s / %s = %.2fx real time, %.2fx CPU time\n", ours, reference,
+                  a->second.real / b->second.real, a->second.cpu / b->second.cpu);
     };
     ratio("Load", "ReadReference");
     ratio("Save", "WriteReference");
   }
 
  private:
-  std::map<std::string, double> times_;
+  struct Times {
+    double real;
+    double cpu;
+  };
+  std::map<std::string, Times> times_;
 };
 
 }  // namespace

@@ -1,8 +1,11 @@
-// Reads Wine's text registry format. The reader accepts what Wine accepts and, where Wine skips a
-// line it cannot read, skips it too and carries on, so a damaged hive is still readable; but any
-// such line makes the hive read-only, because saving it would silently drop what was skipped.
+// Reads Wine's text registry format: everything Wine writes, and the looser spellings Wine also
+// reads (str: strings, short dword and hex digits, raw UTF-8, comments, missing times). Where
+// Wine skips a line it cannot read, so do we, and carry on, so a damaged hive is still readable;
+// but any such line makes the hive read-only, because saving would silently drop what was skipped.
+// Lines Wine would read more leniently than we do (text after a value, say) count as damage too.
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -23,11 +26,20 @@ constexpr std::string_view kBranchPrefix = ";; All keys relative to ";
 // would make every recursive walk of the tree a risk to the stack.
 constexpr std::size_t kMaxKeyDepth = 512;
 
+// Hex data makes up most of a hive, so digits are looked up rather than tested.
+constexpr auto kHexDigitValues = [] {
+  std::array<signed char, 256> values{};
+  values.fill(-1);
+  for (int i = 0; i < 10; ++i) values['0' + i] = static_cast<signed char>(i);
+  for (int i = 0; i < 6; ++i) {
+    values['a' + i] = static_cast<signed char>(10 + i);
+    values['A' + i] = static_cast<signed char>(10 + i);
+  }
+  return values;
+}();
+
 int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+  return kHexDigitValues[static_cast<unsigned char>(c)];
 }
 
 bool IsBlank(char c) {
