@@ -16,6 +16,7 @@
 #include "platform/shared_memory.h"
 #include "tests/support/runtime_folder.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/temp_machine.h"
 #include "ui/erase_main_dlg.h"
 
 namespace corvane {
@@ -189,6 +190,18 @@ TEST_F(EraseAppTest, ClosingQuitsOrHidesByScheduleAndSessionEndQuits) {
   daily.host.Loop().Post(
       [&] { SendMessageW(daily.mainDialog->Handle(), WM_QUERYENDSESSION, 0, 0); });
   EXPECT_EQ(dailyRun.wait_for(1min), std::future_status::ready);
+}
+
+TEST(ScheduleModeTest, ReadFromTheProgramKeyWithoutWritingAnything) {
+  {
+    TempMachine machine;
+    EXPECT_EQ(ReadScheduleMode(), "manually");
+    EXPECT_FALSE(machine.Registry().HasUnsavedChanges());
+  }
+  TempMachineOptions options;
+  options.systemHive = "\n[Software\\\\Corvane\\\\Erase] 0\n\"Run\"=\"dialy\"\n";
+  TempMachine machine(options);
+  EXPECT_EQ(ReadScheduleMode(), "dialy");
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "tests/support/scratch_folder.h"
+
 namespace corvane {
 
 class ScopedRuntimeFolder {
@@ -15,10 +17,10 @@ class ScopedRuntimeFolder {
   ScopedRuntimeFolder(const ScopedRuntimeFolder&) = delete;
   ScopedRuntimeFolder& operator=(const ScopedRuntimeFolder&) = delete;
 
-  [[nodiscard]] const std::filesystem::path& Path() const { return path_; }
+  [[nodiscard]] const std::filesystem::path& Path() const { return folder_.Path(); }
 
  private:
-  std::filesystem::path path_;
+  test::ScratchFolder folder_;
   std::optional<std::string> previous_;
 };
 
