@@ -34,11 +34,21 @@ class FileDescriptor {
   int fd_;
 };
 
+// Far above any real hive (a busy system.reg is tens of megabytes); a bigger file is refused
+// rather than read into memory.
+constexpr off_t kMaxHiveFileSize = off_t{1} << 30;
+
+// Reads a regular file whole. Anything else (a folder, a FIFO that would block, a device that
+// never ends) is refused with EACCES, as Windows refuses to open such a thing as a file.
 bool ReadAll(int fd, std::string& out) {
   struct stat st {};
   if (::fstat(fd, &st) != 0) return false;
-  if (S_ISDIR(st.st_mode)) {
-    errno = EISDIR;
+  if (!S_ISREG(st.st_mode)) {
+    errno = EACCES;
+    return false;
+  }
+  if (st.st_size > kMaxHiveFileSize) {
+    errno = ENOMEM;
     return false;
   }
   out.clear();
@@ -49,6 +59,10 @@ bool ReadAll(int fd, std::string& out) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
     if (n == 0) return true;
+    if (out.size() + static_cast<std::size_t>(n) > static_cast<std::size_t>(kMaxHiveFileSize)) {
+      errno = ENOMEM;  // grew while we read it
+      return false;
+    }
     out.append(buffer, static_cast<std::size_t>(n));
   }
 }
@@ -88,7 +102,8 @@ bool Fail(int error) {
 }  // namespace
 
 HiveLoadResult LoadHiveFile(const std::filesystem::path& path, RegistryHive& hive) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so that a FIFO in place of the file cannot hang us before we look at it.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     const int error = errno;
     SetLastErrorFromErrno(error);
@@ -115,7 +130,14 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
   const std::filesystem::path temp = TempPathFor(path);
   if (Injected(fault, AtomicWriteStep::CreateTemp)) return Fail(errno);
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-  if (fd < 0) return Fail(errno);
+  if (fd < 0) {
+    const int error = errno;
+    if (error == ENOENT) {  // the temporary name is new, so it is the folder that is missing
+      SetLastError(ERROR_PATH_NOT_FOUND);
+      return false;
+    }
+    return Fail(error);
+  }
   FileDescriptor file(fd);
   // From here on the temporary file must not outlive a failure.
   const auto abandon = [&](int error) {

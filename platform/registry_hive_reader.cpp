@@ -1,8 +1,12 @@
-// Reads Wine's text registry format. The reader accepts what Wine accepts and, where Wine skips a
-// line it cannot read, skips it too and carries on, so a damaged hive is still readable; but any
-// such line makes the hive read-only, because saving it would silently drop what was skipped.
+// Reads Wine's text registry format: everything Wine writes, and the looser spellings Wine also
+// reads (str: strings, short dword and hex digits, raw UTF-8, comments, missing times). Where
+// Wine skips a line it cannot read, so do we, and carry on, so a damaged hive is still readable;
+// but any such line makes the hive read-only, because saving would silently drop what was skipped.
+// Lines Wine would read more leniently than we do (text after a value, say) count as damage too.
 
+#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -116,6 +120,17 @@ Unescaped Unescape(std::string_view line, std::size_t& pos, int terminator, std:
   return terminator == kToLineEnd ? Unescaped::Done : Unescaped::Unterminated;
 }
 
+// Where the text from `pos` ends at `terminator` when it is plain ASCII with nothing escaped, the
+// common case that needs no decoding; npos otherwise.
+std::size_t PlainTextEnd(std::string_view line, std::size_t pos, char terminator) {
+  for (std::size_t i = pos; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == terminator) return i;
+    if (c == '\\' || static_cast<unsigned char>(c) >= 0x80) return std::string_view::npos;
+  }
+  return std::string_view::npos;
+}
+
 std::string UnitsToBytes(std::u16string_view units) {
   std::string bytes;
   bytes.reserve(units.size() * 2);
@@ -171,12 +186,30 @@ class HiveReader {
  private:
   bool Fail(std::string_view what) {
     if (ok_) {
-      hive_.parseError =
-          std::string(fileName_) + ":" + std::to_string(lines_.Number()) + ": " + std::string(what);
+      hive_.parseError = std::string(fileName_) + ":" +
+                         std::to_string(std::max<std::size_t>(lines_.Number(), 1)) + ": " +
+                         std::string(what);
       hive_.readOnly = true;
       ok_ = false;
     }
     return false;
+  }
+
+  // Names are UTF-8 in memory, where a lone surrogate has no spelling: such a name would be
+  // renamed by saving, so it makes the hive read-only.
+  bool ToUtf8(std::u16string_view units, std::string& out, std::string_view what) {
+    for (std::size_t i = 0; i < units.size(); ++i) {
+      const char16_t u = units[i];
+      const bool high = u >= 0xD800 && u <= 0xDBFF;
+      const bool low = u >= 0xDC00 && u <= 0xDFFF;
+      if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+        ++i;
+      } else if (high || low) {
+        return Fail("unpaired surrogate in " + std::string(what));
+      }
+    }
+    out = Utf16ToUtf8(units);
+    return true;
   }
 
   // Unescape, failing with "unterminated <what>" or a note on bad UTF-8.
@@ -204,7 +237,7 @@ class HiveReader {
         std::u16string branch;
         std::size_t pos = kBranchPrefix.size();
         if (ReadEscaped(line, pos, kToLineEnd, branch, "branch name")) {
-          hive_.branch = Utf16ToUtf8(branch);
+          (void)ToUtf8(branch, hive_.branch, "branch name");
         }
       } else if (line.starts_with("#arch=")) {
         hive_.arch = std::string(line.substr(6));
@@ -241,12 +274,13 @@ class HiveReader {
     key_ = nullptr;
     created_.clear();
     std::size_t pos = 1;
-    std::u16string path;
-    if (!ReadEscaped(line, pos, ']', path, "key name")) return;
+    names_.clear();
+    if (!ReadKeyPath(line, pos)) return;
     std::string_view rest = TrimLeft(line.substr(pos));
     std::uint64_t modified = 0;
-    bool haveSeconds = false;
-    if (!rest.empty()) {
+    if (rest.empty()) {
+      modified = FileTimeNow();
+    } else {
       std::uint64_t seconds = 0;
       std::size_t i = 0;
       while (i < rest.size() && rest[i] >= '0' && rest[i] <= '9' && seconds < (1ULL << 40)) {
@@ -257,29 +291,84 @@ class HiveReader {
         return;
       }
       modified = kTicks1601To1970 + seconds * kTicksPerSecond;
-      haveSeconds = true;
     }
-    if (!haveSeconds) modified = FileTimeNow();
-    std::vector<std::string> names;
-    for (std::size_t start = 0; start < path.size();) {
-      std::size_t end = path.find(u'\\', start);
-      if (end == std::u16string::npos) end = path.size();
-      if (end == start || end + 1 == path.size()) return (void)Fail("empty key name in path");
-      if (names.size() == kMaxKeyDepth) return (void)Fail("key nested too deeply");
-      names.push_back(Utf16ToUtf8(std::u16string_view(path).substr(start, end - start)));
-      start = end + 1;
+    // Keys come sorted, so the previous key's path is usually a prefix of this one: start the
+    // walk where the two part.
+    std::size_t same = 0;
+    while (same < names_.size() && same < pathNames_.size() && names_[same] == pathNames_[same]) {
+      ++same;
     }
-    RegistryNode* node = &hive_.root;
-    for (const std::string& name : names) {
-      RegistryNode* child = node->FindSubkey(name);
-      if (child == nullptr) {
+    pathNames_.resize(same);
+    pathNodes_.resize(same);
+    RegistryNode* node = same == 0 ? &hive_.root : pathNodes_.back();
+    for (std::size_t i = same; i < names_.size(); ++i) {
+      const std::string& name = names_[i];
+      RegistryNode* child = nullptr;
+      bool created = false;
+      auto& subkeys = node->subkeys;
+      if (subkeys.empty() || CompareRegistryNames(subkeys.back()->name, name) < 0) {
+        subkeys.push_back(std::make_unique<RegistryNode>());  // sorted input appends
+        child = subkeys.back().get();
+        child->name = name;
+        child->parent = node;
+        created = true;
+      } else if ((child = node->FindSubkey(name)) == nullptr) {
         child = &node->AddSubkey(name);
+        created = true;
+      }
+      if (created) {
         child->modified = modified;
         created_.push_back(child);
       }
+      pathNames_.push_back(name);
+      pathNodes_.push_back(child);
       node = child;
     }
     key_ = node;
+  }
+
+  // Splits the escaped path up to its closing ']' into names_ (UTF-8).
+  bool ReadKeyPath(std::string_view line, std::size_t& pos) {
+    // The common case: ASCII, and the only escapes are the "\\" separators.
+    std::size_t start = pos;
+    for (std::size_t i = pos; i < line.size(); ++i) {
+      const char c = line[i];
+      if (static_cast<unsigned char>(c) >= 0x80) break;
+      if (c == ']' || (c == '\\' && i + 1 < line.size() && line[i + 1] == '\\')) {
+        if (!AddPathName(line.substr(start, i - start), c == ']' && i == pos)) return false;
+        if (c == ']') {
+          pos = i + 1;
+          return true;
+        }
+        start = ++i + 1;
+      } else if (c == '\\') {
+        break;
+      }
+    }
+    names_.clear();
+    std::u16string path;
+    if (!ReadEscaped(line, pos, ']', path, "key name")) return false;
+    if (path.empty()) return true;
+    for (std::size_t first = 0;;) {
+      std::size_t end = path.find(u'\\', first);
+      if (end == std::u16string::npos) end = path.size();
+      std::string name;
+      if (!ToUtf8(std::u16string_view(path).substr(first, end - first), name, "key name") ||
+          !AddPathName(name, false)) {
+        return false;
+      }
+      if (end == path.size()) return true;
+      first = end + 1;
+    }
+  }
+
+  // One name of a key path; `wholePathEmpty` allows "[]", the hive's root.
+  bool AddPathName(std::string_view name, bool wholePathEmpty) {
+    if (wholePathEmpty) return true;
+    if (name.empty()) return Fail("empty key name in path");
+    if (names_.size() == kMaxKeyDepth) return Fail("key nested too deeply");
+    names_.emplace_back(name);
+    return true;
   }
 
   void ReadKeyOption(std::string_view line) {
@@ -307,7 +396,7 @@ class HiveReader {
         Fail("text after the class name");
         return;
       }
-      key_->className = Utf16ToUtf8(className);
+      if (!ToUtf8(className, key_->className, "class name")) return;
       key_->hasClass = true;
     } else if (line == "#link") {
       key_->isLink = true;
@@ -322,8 +411,8 @@ class HiveReader {
       return;
     }
     std::size_t pos = 1;
-    std::u16string name;
-    if (line.front() == '"' && !ReadEscaped(line, pos, '"', name, "value name")) return;
+    std::string name;
+    if (line.front() == '"' && !ReadName(line, pos, name)) return;
     if (pos >= line.size() || line[pos] != '=') {
       Fail("missing '=' after the value name");
       return;
@@ -332,7 +421,24 @@ class HiveReader {
     std::uint32_t type = REG_NONE;
     std::string data;
     if (!ReadData(line, pos, type, data)) return;
-    key_->SetValue(Utf16ToUtf8(name), type, std::move(data));
+    auto& values = key_->values;
+    if (values.empty() || CompareRegistryNames(values.back().name, name) < 0) {
+      values.push_back(RegistryValue{std::move(name), type, std::move(data)});  // sorted input
+    } else {
+      key_->SetValue(name, type, std::move(data));
+    }
+  }
+
+  // A quoted value name, as UTF-8.
+  bool ReadName(std::string_view line, std::size_t& pos, std::string& name) {
+    if (const std::size_t end = PlainTextEnd(line, pos, '"'); end != std::string_view::npos) {
+      name.assign(line.substr(pos, end - pos));
+      pos = end + 1;
+      return true;
+    }
+    std::u16string units;
+    if (!ReadEscaped(line, pos, '"', units, "value name")) return false;
+    return ToUtf8(units, name, "value name");
   }
 
   bool ReadData(std::string_view line, std::size_t pos, std::uint32_t& type, std::string& data) {
@@ -348,6 +454,12 @@ class HiveReader {
       type = REG_MULTI_SZ, quote = pos + 8;
     }
     if (quote != std::string_view::npos) {
+      if (const std::size_t end = PlainTextEnd(line, quote, '"');
+          end != std::string_view::npos && IsBlankLine(line.substr(end + 1))) {
+        data.assign((end - quote + 1) * 2, '\0');
+        for (std::size_t i = quote; i < end; ++i) data[(i - quote) * 2] = line[i];
+        return true;
+      }
       std::u16string text;
       if (!ReadEscaped(line, quote, '"', text, "string")) return false;
       if (!IsBlankLine(line.substr(quote))) return Fail("text after the string");
@@ -381,6 +493,7 @@ class HiveReader {
     } else {
       return Fail("unknown value form");
     }
+    data.reserve((form.size() - i + 1) / 3);  // exact for one line, a start for more
     return ReadHexBytes(form.substr(i), data);
   }
 
@@ -415,8 +528,11 @@ class HiveReader {
   std::string_view fileName_;
   RegistryHive& hive_;
   bool ok_ = true;
-  RegistryNode* key_ = nullptr;         // the key whose lines are being read
-  std::vector<RegistryNode*> created_;  // keys the current key line created
+  RegistryNode* key_ = nullptr;           // the key whose lines are being read
+  std::vector<RegistryNode*> created_;    // keys the current key line created
+  std::vector<std::string> names_;        // the names of the key line being read
+  std::vector<std::string> pathNames_;    // the previous key line's names ...
+  std::vector<RegistryNode*> pathNodes_;  // ... and the keys they led to
 };
 
 void Clear(RegistryHive& hive) {

@@ -98,13 +98,41 @@ void AppendEscaped(std::string& out, std::u16string_view units, EscapeKind kind)
   }
 }
 
+// UTF-8 text (a name or class): printable ASCII with nothing to escape, the common case, is
+// copied as it is; anything else goes through UTF-16.
+void AppendEscaped(std::string& out, std::string_view text, EscapeKind kind) {
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 32 || u > 127 || c == '\\' || c == '"' || c == '[' || c == ']') {
+      AppendEscaped(out, std::u16string_view(Utf8ToUtf16(text)), kind);
+      return;
+    }
+  }
+  out += text;
+}
+
+// Little-endian UTF-16 data without its final NUL unit.
 std::u16string UnitsOf(std::string_view bytes) {
-  std::u16string units(bytes.size() / 2, u'\0');
+  std::u16string units(bytes.size() / 2 - 1, u'\0');
   for (std::size_t i = 0; i < units.size(); ++i) {
     units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
                                      static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
   }
   return units;
+}
+
+// Stored string data without its final NUL, escaped; plain ASCII is copied byte by byte.
+void AppendStringData(std::string& out, std::string_view data) {
+  const std::size_t units = data.size() / 2 - 1;
+  for (std::size_t i = 0; i < units; ++i) {
+    const char c = data[2 * i];
+    if (data[2 * i + 1] != '\0' || static_cast<unsigned char>(c) < 32 ||
+        static_cast<unsigned char>(c) > 127 || c == '\\' || c == '"') {
+      AppendEscaped(out, std::u16string_view(UnitsOf(data)), EscapeKind::Quoted);
+      return;
+    }
+  }
+  for (std::size_t i = 0; i < units; ++i) out += data[2 * i];
 }
 
 // String forms are only possible when the data is what a string setter would have stored:
@@ -120,7 +148,7 @@ void AppendValue(std::string& out, const RegistryValue& value) {
     out += '@';
   } else {
     out += '"';
-    AppendEscaped(out, Utf8ToUtf16(value.name), EscapeKind::Quoted);
+    AppendEscaped(out, std::string_view(value.name), EscapeKind::Quoted);
     out += '"';
   }
   out += '=';
@@ -131,8 +159,7 @@ void AppendValue(std::string& out, const RegistryValue& value) {
     if (value.type == REG_EXPAND_SZ) out += "str(2):";
     if (value.type == REG_MULTI_SZ) out += "str(7):";
     out += '"';
-    const std::u16string units = UnitsOf(data);
-    AppendEscaped(out, std::u16string_view(units).substr(0, units.size() - 1), EscapeKind::Quoted);
+    AppendStringData(out, data);
     out += "\"\n";
     return;
   }
@@ -191,7 +218,7 @@ void AppendKey(std::string& out, const RegistryNode& node, const std::string& pa
   out += '\n';
   if (node.hasClass) {
     out += "#class=\"";
-    AppendEscaped(out, Utf8ToUtf16(node.className), EscapeKind::Quoted);
+    AppendEscaped(out, std::string_view(node.className), EscapeKind::Quoted);
     out += "\"\n";
   }
   if (node.isLink) out += "#link\n";
@@ -216,7 +243,7 @@ void AppendTree(std::string& out, const RegistryNode& node, const std::string& p
     if (subkey->isVolatile) continue;
     std::string subkeyPath = path;
     if (!isRoot) subkeyPath += "\\\\";
-    AppendEscaped(subkeyPath, Utf8ToUtf16(subkey->name), EscapeKind::KeyName);
+    AppendEscaped(subkeyPath, std::string_view(subkey->name), EscapeKind::KeyName);
     AppendTree(out, *subkey, subkeyPath);
   }
 }
@@ -225,7 +252,7 @@ void AppendTree(std::string& out, const RegistryNode& node, const std::string& p
 
 std::string SerializeHive(const RegistryHive& hive) {
   std::string out = "WINE REGISTRY Version 2\n;; All keys relative to ";
-  AppendEscaped(out, Utf8ToUtf16(hive.branch), EscapeKind::KeyName);
+  AppendEscaped(out, std::string_view(hive.branch), EscapeKind::KeyName);
   out += '\n';
   if (!hive.arch.empty() || !hive.extraHeaderLines.empty()) out += '\n';
   if (!hive.arch.empty()) {
