@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -46,12 +45,6 @@ std::string UserHive() {
                   "\"a1\"=hex:01,02,03\n");
 }
 
-std::uint32_t Dword(const BYTE* bytes) {
-  std::uint32_t value;
-  std::memcpy(&value, bytes, 4);
-  return value;
-}
-
 LONG SetString(HKEY key, std::string_view name, std::string_view text) {
   std::u16string units = Utf8ToUtf16(text);
   units.push_back(u'\0');
@@ -86,11 +79,6 @@ TEST_F(RegistryStoreTest, OpenFailsOnMissingKeysAndCreateMakesEveryMissingLevel)
   EXPECT_EQ(RegCloseKey(key), 0);
   EXPECT_EQ(RegCloseKey(key), static_cast<LONG>(ERROR_INVALID_HANDLE));
   ASSERT_EQ(RegOpenKeyW(HKEY_LOCAL_MACHINE, "software\\CORVANE\\erase", &key), 0);
-  DWORD subKeys = 0;
-  ASSERT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
-                             nullptr, nullptr, nullptr),
-            0);
-  EXPECT_EQ(subKeys, 1u);
   EXPECT_EQ(RegCloseKey(key), 0);
   EXPECT_EQ(RegOpenKeyW(HKEY_LOCAL_MACHINE, "\\Software", &key),
             static_cast<LONG>(ERROR_BAD_PATHNAME));
@@ -114,12 +102,6 @@ TEST_F(RegistryStoreTest, QueryAnswersSizesAndMoreDataLikeWindows) {
   size = 4;
   ASSERT_EQ(RegQueryValueExW(key, "AB", &type, buffer, &size), 0);
   EXPECT_EQ(buffer[0], 'x');
-  size = sizeof buffer;
-  ASSERT_EQ(RegQueryValueExW(key, "b", &type, buffer, &size), 0);
-  EXPECT_EQ(type, REG_DWORD);
-  EXPECT_EQ(Dword(buffer), 2u);
-  EXPECT_EQ(RegQueryValueExW(key, "missing", &type, buffer, &size),
-            static_cast<LONG>(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(RegQueryValueExW(key, "b", &type, buffer, nullptr),
             static_cast<LONG>(ERROR_INVALID_PARAMETER));
   RegCloseKey(key);
