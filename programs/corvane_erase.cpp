@@ -4,13 +4,21 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/erase_app.h"
+#include "app/registry_trace.h"
 #include "app/trace_log.h"
+#include "host/gtk/gtk_host.h"
 #include "platform/machine.h"
 #include "platform/program_folder.h"
+#include "platform/registry_store.h"
+#include "platform/session_end.h"
+#include "ui/erase_main_dlg.h"
 
 namespace {
 
@@ -35,17 +43,60 @@ const char* DriveTypeName(corvane::DriveType type) {
 
 constexpr int kExitBadMachine = 2;
 
+void Report(const corvane::Machine& machine) {
+  std::printf("Machine: %s\n", machine.Prefix().c_str());
+  std::printf("User: %s\n", machine.UserName().c_str());
+  std::printf("Profile folder: %s\n", machine.ProfileFolder().c_str());
+  for (const corvane::Drive& drive : machine.Drives()) {
+    std::printf("Drive %c: %s %s\n", drive.letter, DriveTypeName(drive.type),
+                drive.root.empty() ? "(no folder)" : drive.root.c_str());
+  }
+}
+
+int RunDesktop(const corvane::Machine& machine, const corvane::CommandLine& commandLine) {
+  corvane::RegistryStore registry(machine.Prefix());
+  corvane::RegistryStore::SetCurrent(&registry);
+  corvane::TraceRegistryProblems(registry);
+
+  const std::unique_ptr<corvane::GtkHost> host =
+      corvane::GtkHost::Create(corvane::ProgramFolder());
+  if (!host) {
+    std::fputs("CorvaneErase: no display to show the window on (X11 or Wayland).\n", stderr);
+    return kExitBadMachine;
+  }
+  // Every choice the user makes is on disk by the end of the event that made it.
+  host->Loop().AddAfterEventHook([&registry] { static_cast<void>(registry.Flush()); });
+
+  std::atomic<corvane::HWND> mainWindow = 0;
+  corvane::SessionEndWatcher sessionEnd([&] {
+    if (!corvane::PostMessageW(mainWindow, corvane::WM_QUERYENDSESSION, 0, 0)) host->Loop().Quit(0);
+  });
+  corvane::CEraseApp app(*host, commandLine, corvane::ReadScheduleMode, [&] {
+    auto dialog =
+        std::make_unique<corvane::CEraseMainDlg>(*host, commandLine, corvane::ReadScheduleMode);
+    mainWindow = dialog->Handle();
+    return dialog;
+  });
+  const int exitCode = app.Run();
+  static_cast<void>(registry.Flush());
+  return exitCode;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::filesystem::path prefix = corvane::Machine::DefaultPrefix();
+  bool reportOnly = false;
+  // The application sees its own command line without the options that pick the machine.
+  std::vector<const char*> appArguments = {argv[0]};
   for (int i = 1; i < argc; ++i) {
     const std::string_view argument = argv[i];
     if (argument == "--machine" && i + 1 < argc) {
       prefix = argv[++i];
+    } else if (argument == "--report") {
+      reportOnly = true;
     } else {
-      std::fprintf(stderr, "usage: CorvaneErase [--machine PREFIX]\n");
-      return kExitBadMachine;
+      appArguments.push_back(argv[i]);
     }
   }
 
@@ -67,14 +118,13 @@ int main(int argc, char** argv) {
     return kExitBadMachine;
   }
   corvane::Machine::SetCurrent(machine.get());
-
-  std::printf("Machine: %s\n", machine->Prefix().c_str());
-  std::printf("User: %s\n", machine->UserName().c_str());
-  std::printf("Profile folder: %s\n", machine->ProfileFolder().c_str());
-  for (const corvane::Drive& drive : machine->Drives()) {
-    std::printf("Drive %c: %s %s\n", drive.letter, DriveTypeName(drive.type),
-                drive.root.empty() ? "(no folder)" : drive.root.c_str());
+  int exitCode = 0;
+  if (reportOnly) {
+    Report(*machine);
+  } else {
+    exitCode = RunDesktop(*machine, corvane::CommandLine::FromArgv(
+                                        static_cast<int>(appArguments.size()), appArguments.data()));
   }
   corvane::Machine::SetCurrent(nullptr);
-  return 0;
+  return exitCode;
 }

@@ -16,7 +16,7 @@ namespace corvane {
 inline constexpr int kMainDialogTemplate = 102;
 inline constexpr UINT WM_APP_RESTORE_CURSOR = WM_USER + 4;  // 1028
 // The window icon, below the program folder.
-inline constexpr char kMainIconPath[] = "html/Common/icon.svg";
+inline constexpr char kMainIconPath[] = "icons/corvane-erase.svg";
 
 class CEraseMainDlg final : public CNoScrollHtmlDlg, public CEraseMainWindow {
  public:

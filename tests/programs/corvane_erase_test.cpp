@@ -61,7 +61,7 @@ TEST(CorvaneEraseTest, AMissingPrefixExitsWithStatus2AndCreatesNothing) {
 TEST(CorvaneEraseTest, TellsWhatItFoundOnTheMachine) {
   TempMachine temp;
   TempDir dir;
-  const ProgramRun run = RunProgram(dir, {"--machine", temp.Prefix().string()});
+  const ProgramRun run = RunProgram(dir, {"--report", "--machine", temp.Prefix().string()});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("User: ann\n"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("Profile folder: C:\\users\\ann\n"), std::string::npos) << run.out;
