@@ -17,6 +17,8 @@ inline bool RunUntil(const std::function<bool()>& done,
   bool met = done();
   while (!met && std::chrono::steady_clock::now() < deadline) {
     g_main_context_iteration(nullptr, TRUE);
+    // Everything that is ready runs before the (possibly costly) condition is checked again.
+    while (g_main_context_pending(nullptr)) g_main_context_iteration(nullptr, FALSE);
     met = done();
   }
   g_source_remove(wake);
