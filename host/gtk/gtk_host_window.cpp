@@ -329,6 +329,8 @@ void GtkHostWindow::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointe
 void GtkHostWindow::OnScriptMessage(WebKitUserContentManager*, WebKitJavascriptResult* result,
                                     gpointer self) {
   auto* window = static_cast<GtkHostWindow*>(self);
+  // Input from a page that is being replaced names nodes the dialog no longer has.
+  if (window->loading_) return;
   JSCValue* message = webkit_javascript_result_get_js_value(result);
   if (!jsc_value_is_object(message)) return;
   const std::string kind = StringProperty(message, "kind");

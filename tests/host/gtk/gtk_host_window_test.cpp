@@ -250,6 +250,20 @@ TEST_F(GtkHostWindowTest, AppliesABatchOfChangesAsTheDomMadeThem) {
   EXPECT_EQ(Eval(window, "String(document.getElementById('cb').checked)"), "false");
 }
 
+TEST_F(GtkHostWindowTest, ASecondNavigateReplacesAPageStillLoading) {
+  Recorder events;
+  GtkHostWindow& window = NewWindow(events);
+  window.Navigate(PageUrl("first.html"), "<p id=which>first</p>");
+  window.ApplyChanges({{ViewChange::Kind::SetInnerHtml, 10, "meant for the first", "", "", 0, 0}});
+  window.Navigate(PageUrl("page.html"), kPage);
+  ASSERT_TRUE(RunUntil([&] { return events.documents >= 1; }));
+  EXPECT_EQ(Eval(window, "location.href"), PageUrl("page.html"));
+  EXPECT_EQ(Eval(window, "document.getElementById('area').textContent"), "old");
+  // A round trip through the view: a late completion of the first page would be here by now.
+  Eval(window, "1");
+  EXPECT_EQ(events.documents, 1);
+}
+
 TEST_F(GtkHostWindowTest, ClicksAndChangesReachTheDialogByNodeNumber) {
   Recorder events;
   GtkHostWindow& window = NewWindow(events);
@@ -403,6 +417,78 @@ TEST_F(GtkHostWindowTest, RunModalDisablesTheParentUntilEndModal) {
   // Ended while it was being set up: the modal run returns at once.
   child.EndModal(1);
   EXPECT_EQ(child.RunModal(), 1);
+}
+
+// The print dialog on screen, once there is one. (Reached through its type name and
+// properties, which spares the tests the separate Unix print headers.)
+GtkDialog* OpenPrintDialog() {
+  const GType type = g_type_from_name("GtkPrintUnixDialog");
+  GList* windows = gtk_window_list_toplevels();
+  GtkDialog* dialog = nullptr;
+  for (GList* w = windows; w != nullptr; w = w->next) {
+    if (type != 0 && G_TYPE_CHECK_INSTANCE_TYPE(w->data, type) &&
+        gtk_widget_get_mapped(GTK_WIDGET(w->data))) {
+      dialog = GTK_DIALOG(w->data);
+    }
+  }
+  g_list_free(windows);
+  return dialog;
+}
+
+TEST_F(GtkHostWindowTest, PrintsFromAWindowThatIsNeverShown) {
+  Recorder events;
+  GtkHostWindow& window = NewWindow(events);
+  Load(window, events, kPage);
+  const fs::path pdf = root_ / "printed.pdf";
+  // The user picks "Print to File" in the dialog and prints.
+  bool dialogSeen = false;
+  host_->Loop().SetTimer(1, std::chrono::milliseconds(20), [&] {
+    GtkDialog* dialog = OpenPrintDialog();
+    if (dialog == nullptr) return;
+    if (!dialogSeen) {
+      dialogSeen = true;
+      GtkPrintSettings* settings = gtk_print_settings_new();
+      gtk_print_settings_set_printer(settings, "Print to File");
+      gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_FILE_FORMAT, "pdf");
+      gtk_print_settings_set(settings, GTK_PRINT_SETTINGS_OUTPUT_URI,
+                             ("file://" + pdf.string()).c_str());
+      g_object_set(dialog, "print-settings", settings, nullptr);
+      g_object_unref(settings);
+    }
+    GObject* printer = nullptr;
+    g_object_get(dialog, "selected-printer", &printer, nullptr);
+    gboolean isFile = FALSE;
+    if (printer != nullptr) {
+      g_object_get(printer, "is-virtual", &isFile, nullptr);
+      g_object_unref(printer);
+    }
+    if (!isFile) return;
+    host_->Loop().KillTimer(1);
+    gtk_dialog_response(dialog, GTK_RESPONSE_OK);
+  });
+  EXPECT_TRUE(window.Print());
+  EXPECT_TRUE(dialogSeen);
+  EXPECT_FALSE(window.IsVisible());
+  // The dialog that printed closes its window at once; the job must still complete.
+  windows_.clear();
+  ASSERT_TRUE(RunUntil([&] {
+    std::ifstream in(pdf, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return text.rfind("%PDF", 0) == 0 && text.find("%%EOF") != std::string::npos;
+  }));
+}
+
+TEST_F(GtkHostWindowTest, CancellingThePrintDialogReportsNothingPrinted) {
+  Recorder events;
+  GtkHostWindow& window = NewWindow(events);
+  Load(window, events, kPage);
+  host_->Loop().SetTimer(1, std::chrono::milliseconds(20), [&] {
+    if (GtkDialog* dialog = OpenPrintDialog()) {
+      host_->Loop().KillTimer(1);
+      gtk_dialog_response(dialog, GTK_RESPONSE_CANCEL);
+    }
+  });
+  EXPECT_FALSE(window.Print());
 }
 
 // A screenshot of the whole test screen; answers how many colours it holds (0 when it failed).
