@@ -88,7 +88,15 @@ GtkHostWindow::GtkHostWindow(GtkEventLoop& loop, const PageUrlPolicy& policy,
                                        "user-content-manager", content_, "settings", settings,
                                        nullptr));
   g_object_unref(settings);
+  // Pages are laid out in pixels for a window sized from them: the zoom never drifts from 1.
   webkit_web_view_set_zoom_level(view_, 1.0);
+  g_signal_connect(view_, "notify::zoom-level",
+                   G_CALLBACK(+[](GObject* view, GParamSpec*, gpointer) {
+                     if (webkit_web_view_get_zoom_level(WEBKIT_WEB_VIEW(view)) != 1.0) {
+                       webkit_web_view_set_zoom_level(WEBKIT_WEB_VIEW(view), 1.0);
+                     }
+                   }),
+                   nullptr);
   gtk_widget_set_size_request(GTK_WIDGET(view_), kInitialWidth, kInitialHeight);
   gtk_container_add(GTK_CONTAINER(window_), GTK_WIDGET(view_));
   gtk_widget_show(GTK_WIDGET(view_));

@@ -5,7 +5,6 @@
 namespace corvane {
 namespace {
 
-using view_bridge::ApplyScript;
 using view_bridge::JsonString;
 using view_bridge::WithPagePolicy;
 
@@ -34,13 +33,6 @@ TEST(ViewBridge, PolicyWithoutHeadKeepsTheDoctypeFirst) {
   EXPECT_NE(WithPagePolicy("<!--").find(kMeta), std::string::npos);
 }
 
-TEST(ViewBridge, PolicyForbidsScriptsAndRemoteLoads) {
-  const std::string page = WithPagePolicy("<head></head>");
-  EXPECT_NE(page.find("script-src 'none'"), std::string::npos);
-  EXPECT_NE(page.find("default-src 'none'"), std::string::npos);
-  EXPECT_EQ(page.find("http"), page.find("http-equiv"));  // no remote source is allowed
-}
-
 TEST(ViewBridge, JsonStringEscapesEverythingThatCouldEndOrBreakTheLiteral) {
   EXPECT_EQ(JsonString("a\"b\\c"), R"("a\"b\\c")");
   EXPECT_EQ(JsonString("\n\r\t\x01"), R"("\n\r\t\u0001")");
@@ -48,24 +40,6 @@ TEST(ViewBridge, JsonStringEscapesEverythingThatCouldEndOrBreakTheLiteral) {
   EXPECT_EQ(JsonString("\xE2\x80\xA8|\xE2\x80\xA9"), R"("\u2028|\u2029")");
   EXPECT_EQ(JsonString("caf\xC3\xA9 \xE2\x80\x94"), "\"caf\xC3\xA9 \xE2\x80\x94\"");
   EXPECT_EQ(JsonString("\xE2\x80"), "\"\xE2\x80\"");  // truncated sequence, no overread
-}
-
-TEST(ViewBridge, ApplyScriptCarriesEachKindWithItsFields) {
-  std::vector<ViewChange> changes(5);
-  changes[0] = {
-      ViewChange::Kind::SetInnerHtml, 18446744073709551615u, "<b>\"x\"</b>", "", "", 0, 0};
-  changes[1] = {ViewChange::Kind::AppendHtml, 2, "<i>", "", "", 0, 0};
-  changes[2] = {ViewChange::Kind::SetAttribute, 3, "", "checked", "checked", 0, 0};
-  changes[3] = {ViewChange::Kind::RemoveAttribute, 4, "", "class", "", 0, 0};
-  changes[4] = {ViewChange::Kind::MoveRow, 5, "", "", "", 2, -1};
-  EXPECT_EQ(ApplyScript(changes),
-            "corvaneApply(["
-            R"({"k":0,"n":"18446744073709551615","h":"\u003cb>\"x\"\u003c/b>"},)"
-            R"({"k":1,"n":"2","h":"\u003ci>"},)"
-            R"({"k":2,"n":"3","a":"checked","v":"checked"},)"
-            R"({"k":3,"n":"4","a":"class"},)"
-            R"({"k":4,"n":"5","f":2,"t":-1}]);)");
-  EXPECT_EQ(ApplyScript({}), "corvaneApply([]);");
 }
 
 }  // namespace
