@@ -79,7 +79,9 @@ GtkHostWindow::GtkHostWindow(GtkEventLoop& loop, const PageUrlPolicy& policy,
       WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, view_bridge::kWorld, nullptr, nullptr);
   webkit_user_content_manager_add_script(content_, bridge);
   webkit_user_script_unref(bridge);
-  g_signal_connect(content_, "script-message-received::corvane", G_CALLBACK(OnScriptMessage), this);
+  const std::string messageSignal =
+      std::string("script-message-received::") + view_bridge::kHandler;
+  g_signal_connect(content_, messageSignal.c_str(), G_CALLBACK(OnScriptMessage), this);
   webkit_user_content_manager_register_script_message_handler_in_world(
       content_, view_bridge::kHandler, view_bridge::kWorld);
 

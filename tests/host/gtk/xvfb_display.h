@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -48,13 +49,15 @@ class XvfbDisplay {
     if (pipe(pipeFds) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
+      // Never outlive the tests: gone with this process, or when its last client disconnects.
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
       const int devNull = open("/dev/null", O_RDWR);
       dup2(devNull, STDOUT_FILENO);
       dup2(devNull, STDERR_FILENO);
       close(pipeFds[0]);
       const std::string fd = std::to_string(pipeFds[1]);
       execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-auth", auth.c_str(), "-nolisten", "tcp",
-             "-screen", "0", "1280x800x24", static_cast<char*>(nullptr));
+             "-terminate", "-screen", "0", "1280x800x24", static_cast<char*>(nullptr));
       _exit(127);
     }
     close(pipeFds[1]);
