@@ -72,7 +72,11 @@ GtkHostWindow::GtkHostWindow(GtkEventLoop& loop, const PageUrlPolicy& policy,
       content_(webkit_user_content_manager_new()) {
   // A dialog frame: the page decides the size, the user does not drag it.
   gtk_window_set_resizable(GTK_WINDOW(window_), FALSE);
-  if (parent_ != nullptr) gtk_window_set_transient_for(GTK_WINDOW(window_), parent_->Window());
+  if (parent_ != nullptr) {
+    // A side dialog stays over its owner and out of the task bar.
+    gtk_window_set_transient_for(GTK_WINDOW(window_), parent_->Window());
+    gtk_window_set_type_hint(GTK_WINDOW(window_), GDK_WINDOW_TYPE_HINT_DIALOG);
+  }
 
   WebKitUserScript* bridge = webkit_user_script_new_for_world(
       view_bridge::Script().data(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
