@@ -1,0 +1,48 @@
+#pragma once
+// The desktop host: GTK 3 windows, each with a WebKit view, on the GLib main loop. Views share
+// one ephemeral web context, so nothing a page does is written to the user's disk.
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "host/gtk/gtk_event_loop.h"
+#include "host/gtk/page_url_policy.h"
+#include "ui/host_window.h"
+
+typedef struct _WebKitWebContext WebKitWebContext;
+
+namespace corvane {
+
+class GtkHost final : public Host {
+ public:
+  // Null when GTK cannot open a display. Pages may only come from below `programFolder`.
+  [[nodiscard]] static std::unique_ptr<GtkHost> Create(const std::filesystem::path& programFolder);
+  ~GtkHost() override;
+  GtkHost(const GtkHost&) = delete;
+  GtkHost& operator=(const GtkHost&) = delete;
+
+  [[nodiscard]] EventLoop& Loop() override { return loop_; }
+  [[nodiscard]] std::unique_ptr<HostWindow> CreateWindow(HostWindowEvents& events,
+                                                         HostWindow* parent) override;
+  // Closing the box answers IDCANCEL (IDNO for Yes/No, IDOK for a box with only OK), as the
+  // Windows box does; the whole program quitting meanwhile answers the same.
+  int MessageBox(HostWindow* parent, const std::string& text, const std::string& caption,
+                 unsigned style) override;
+  bool OpenExternal(const std::string& target) override;
+
+  // Runs `handler` on the loop when the desktop session ends: the session manager sends
+  // SIGTERM (or SIGHUP when the terminal goes), where Windows sends WM_QUERYENDSESSION.
+  void OnSessionEnd(EventLoop::Task handler);
+
+ private:
+  explicit GtkHost(const std::filesystem::path& programFolder);
+
+  GtkEventLoop loop_;
+  PageUrlPolicy policy_;
+  WebKitWebContext* context_;
+  EventLoop::Task sessionEnd_;
+  unsigned sessionSources_[2] = {0, 0};
+};
+
+}  // namespace corvane

@@ -1,0 +1,274 @@
+#include "host/gtk/view_bridge.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace corvane::view_bridge {
+
+namespace {
+
+// Kept short and free of page-visible globals: it runs in its own world, so the page's DOM is
+// shared but its (forbidden) scripts could not reach these functions or the message handler.
+constexpr std::string_view kScript = R"JS((() => {
+  'use strict';
+  const handler = window.webkit.messageHandlers.corvane;
+  const formControl = el => el instanceof HTMLInputElement || el instanceof HTMLSelectElement ||
+      el instanceof HTMLTextAreaElement || el instanceof HTMLButtonElement ||
+      el instanceof HTMLOptionElement;
+  const send = (kind, el) => {
+    handler.postMessage({
+      kind,
+      n: el.getAttribute('data-n') || '',
+      checked: el instanceof HTMLInputElement ? el.checked : false,
+      value: formControl(el) ? String(el.value) : (el.getAttribute('value') || ''),
+    });
+  };
+  const numbered = target => (target instanceof Element ? target : target.parentElement)
+      ?.closest('[data-n]');
+
+  document.addEventListener('click', e => {
+    if (!(e.target instanceof Node)) return;
+    const origin = e.target instanceof Element ? e.target : e.target.parentElement;
+    // A link is a command of the dialog, never a navigation.
+    if (origin?.closest('a[href], area[href]')) e.preventDefault();
+    const el = numbered(e.target);
+    if (el) send('click', el);
+  }, true);
+  document.addEventListener('change', e => {
+    const el = numbered(e.target);
+    if (el) send('change', el);
+  }, true);
+  document.addEventListener('submit', e => e.preventDefault(), true);
+
+  // Elements the browser activates from the keyboard by itself; everything else that is focused
+  // gets a click from Enter or Space here, so the keyboard reaches the dialog as a click.
+  const typing = el => el.isContentEditable || el instanceof HTMLTextAreaElement ||
+      el instanceof HTMLSelectElement ||
+      (el instanceof HTMLInputElement &&
+       !['button', 'submit', 'reset', 'image', 'checkbox', 'radio'].includes(el.type));
+  const nativeKey = (el, key) => {
+    if (el instanceof HTMLButtonElement) return true;
+    if (el instanceof HTMLInputElement) {
+      if (['button', 'submit', 'reset', 'image'].includes(el.type)) return true;
+      return key === ' ';  // check boxes and radio buttons toggle on Space
+    }
+    if (el instanceof HTMLAnchorElement && el.hasAttribute('href')) return key === 'Enter';
+    return false;
+  };
+  document.addEventListener('keydown', e => {
+    if (e.key !== 'Enter' && e.key !== ' ') return;
+    if (e.altKey || e.ctrlKey || e.metaKey || e.repeat) return;
+    const el = document.activeElement;
+    if (!el || el === document.body || el !== e.target || typing(el)) return;
+    if (nativeKey(el, e.key)) return;
+    e.preventDefault();
+    el.click();
+  }, true);
+
+  // Commands must be reachable with Tab even when a snippet forgot to make them focusable.
+  const focusable = root => {
+    for (const el of root.querySelectorAll('[cid], [pluginid]')) {
+      if (el.hasAttribute('tabindex') || el instanceof HTMLButtonElement ||
+          el instanceof HTMLInputElement || el instanceof HTMLSelectElement ||
+          el instanceof HTMLTextAreaElement || (el instanceof HTMLAnchorElement && el.href)) {
+        continue;
+      }
+      el.tabIndex = 0;
+    }
+  };
+  document.addEventListener('DOMContentLoaded', () => focusable(document));
+
+  const node = n => document.querySelector('[data-n="' + n + '"]');
+  const setAttr = (el, name, value) => {
+    el.setAttribute(name, value);
+    if (name === 'checked' && 'checked' in el) el.checked = true;
+    else if (name === 'selected' && 'selected' in el) el.selected = true;
+    else if (name === 'value' && formControl(el)) el.value = value;
+  };
+  const removeAttr = (el, name) => {
+    el.removeAttribute(name);
+    if (name === 'checked' && 'checked' in el) el.checked = false;
+    else if (name === 'selected' && 'selected' in el) el.selected = false;
+    else if (name === 'value' && formControl(el)) el.value = '';
+  };
+  const moveRow = (table, from, to) => {
+    const rows = table.rows;
+    if (!rows || from < 0 || from >= rows.length || to < 0) return;
+    const row = rows[from];
+    const parent = row.parentNode;
+    row.remove();
+    const before = table.rows[to];
+    if (before) before.parentNode.insertBefore(row, before);
+    else if (table.rows.length) {
+      const last = table.rows[table.rows.length - 1];
+      last.parentNode.insertBefore(row, last.nextSibling);
+    } else parent.appendChild(row);
+  };
+  const applyOne = c => {
+    const el = node(c.n);
+    if (!el) return;
+    switch (c.k) {
+      case 0: el.innerHTML = c.h; focusable(el); break;
+      case 1: el.insertAdjacentHTML('beforeend', c.h); focusable(el); break;
+      case 2: setAttr(el, c.a, c.v); break;
+      case 3: removeAttr(el, c.a); break;
+      case 4: moveRow(el, c.f, c.t); break;
+    }
+  };
+
+  // Areas that survive a batch keep where the user had scrolled them to.
+  window.corvaneApply = changes => {
+    const kept = [];
+    const page = document.scrollingElement;
+    if (page) kept.push([page, page.scrollTop, page.scrollLeft]);
+    for (const el of document.querySelectorAll('[data-n]')) {
+      if (el.scrollTop || el.scrollLeft) kept.push([el, el.scrollTop, el.scrollLeft]);
+    }
+    for (const c of changes) {
+      try { applyOne(c); } catch (err) { console.error('corvane: change not applied', err); }
+    }
+    for (const [el, top, left] of kept) {
+      if (el.isConnected && (el.scrollTop !== top || el.scrollLeft !== left)) {
+        el.scrollTop = top;
+        el.scrollLeft = left;
+      }
+    }
+  };
+})();
+)JS";
+
+constexpr std::string_view kPolicy =
+    "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+    "script-src 'none'; object-src 'none'; style-src file: 'unsafe-inline'; "
+    "img-src file: data:; font-src file: data:\">";
+
+// Position just after the start tag `<tag ...>` (case-insensitive), or npos.
+std::size_t AfterStartTag(const std::string& html, std::string_view tag) {
+  std::size_t pos = 0;
+  while (pos < html.size()) {
+    pos = html.find('<', pos);
+    if (pos == std::string::npos) return pos;
+    if (html.compare(pos, 4, "<!--") == 0) {
+      pos = html.find("-->", pos + 4);
+      if (pos == std::string::npos) return pos;
+      continue;
+    }
+    const std::size_t nameEnd = pos + 1 + tag.size();
+    const bool nameMatches =
+        nameEnd <= html.size() &&
+        std::equal(tag.begin(), tag.end(), html.begin() + static_cast<std::ptrdiff_t>(pos) + 1,
+                   [](char a, char b) {
+                     return std::tolower(static_cast<unsigned char>(a)) ==
+                            std::tolower(static_cast<unsigned char>(b));
+                   });
+    if (nameMatches && (nameEnd == html.size() || html[nameEnd] == '>' || html[nameEnd] == '/' ||
+                        std::isspace(static_cast<unsigned char>(html[nameEnd])))) {
+      const std::size_t close = html.find('>', nameEnd);
+      return close == std::string::npos ? close : close + 1;
+    }
+    ++pos;
+  }
+  return std::string::npos;
+}
+
+}  // namespace
+
+std::string_view Script() {
+  return kScript;
+}
+
+std::string JsonString(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 2);
+  out += '"';
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '<':
+        out += "\\u003c";
+        break;  // never a "</script" or "<!--" in the script text
+      default:
+        if (c < 0x20) {
+          static constexpr char kHex[] = "0123456789abcdef";
+          out += "\\u00";
+          out += kHex[c >> 4];
+          out += kHex[c & 0xF];
+        } else if (c == 0xE2 && i + 2 < text.size() &&
+                   static_cast<unsigned char>(text[i + 1]) == 0x80 &&
+                   (static_cast<unsigned char>(text[i + 2]) == 0xA8 ||
+                    static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
+          // U+2028 and U+2029 end a line in older script grammars.
+          out += static_cast<unsigned char>(text[i + 2]) == 0xA8 ? "\\u2028" : "\\u2029";
+          i += 2;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  out += '"';
+  return out;
+}
+
+std::string ApplyScript(const std::vector<ViewChange>& changes) {
+  std::string out = "corvaneApply([";
+  bool first = true;
+  for (const ViewChange& c : changes) {
+    if (!first) out += ',';
+    first = false;
+    out += "{\"k\":" + std::to_string(static_cast<int>(c.kind));
+    out += ",\"n\":\"" + std::to_string(c.node) + '"';
+    switch (c.kind) {
+      case ViewChange::Kind::SetInnerHtml:
+      case ViewChange::Kind::AppendHtml:
+        out += ",\"h\":" + JsonString(c.html);
+        break;
+      case ViewChange::Kind::SetAttribute:
+        out += ",\"a\":" + JsonString(c.name) + ",\"v\":" + JsonString(c.value);
+        break;
+      case ViewChange::Kind::RemoveAttribute:
+        out += ",\"a\":" + JsonString(c.name);
+        break;
+      case ViewChange::Kind::MoveRow:
+        out += ",\"f\":" + std::to_string(c.from) + ",\"t\":" + std::to_string(c.to);
+        break;
+    }
+    out += '}';
+  }
+  out += "]);";
+  return out;
+}
+
+std::string WithPagePolicy(std::string html) {
+  std::size_t at = AfterStartTag(html, "head");
+  if (at == std::string::npos) at = AfterStartTag(html, "html");
+  if (at == std::string::npos) {
+    // No head or html tag: after a doctype, so the page keeps its standards mode.
+    at = 0;
+    if (html.size() >= 9 &&
+        std::equal(html.begin(), html.begin() + 9, "<!doctype", [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) == b;
+        })) {
+      const std::size_t close = html.find('>');
+      at = close == std::string::npos ? html.size() : close + 1;
+    }
+  }
+  html.insert(at, kPolicy);
+  return html;
+}
+
+}  // namespace corvane::view_bridge
