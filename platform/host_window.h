@@ -9,29 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/dom/change.h"
 #include "platform/event_loop.h"
 
 namespace corvane {
-
-// One change of the page, as the view applies it. Node numbers are the elements' "data-n".
-struct ViewChange {
-  enum class Kind {
-    SetInnerHtml,  // node's children replaced by `html` (elements inside carry data-n)
-    AppendHtml,    // `html` appended at the end of node (insertAdjacentHTML "beforeEnd")
-    InsertHtml,    // `html` inserted at position `name` ("beforebegin", "afterbegin", "afterend")
-    SetInnerText,  // node's children replaced by the text `value`
-    SetAttribute,  // attribute `name` of node set to `value`
-    RemoveAttribute,  // attribute `name` of node removed
-    MoveRow,          // table node: row at index `from` moved to index `to` (moveRow)
-  };
-  Kind kind = Kind::SetInnerHtml;
-  std::uint64_t node = 0;
-  std::string html;
-  std::string name;
-  std::string value;
-  int from = 0;
-  int to = 0;
-};
 
 // A click or form change in the view, copied into the DOM before the dialog dispatches it.
 struct ViewInput {
@@ -74,7 +55,7 @@ class HostWindow {
   // Loads the page at `url` (a file:// URI inside the program folder); `html` is the page as the
   // dialog's DOM serialized it, with every element's data-n, so the view and DOM agree.
   virtual void Navigate(const std::string& url, const std::string& html) = 0;
-  virtual void ApplyChanges(const std::vector<ViewChange>& changes) = 0;
+  virtual void ApplyChanges(const std::vector<dom::Change>& changes) = 0;
   virtual void Show() = 0;
   virtual void Hide() = 0;
   [[nodiscard]] virtual bool IsVisible() const = 0;

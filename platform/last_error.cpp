@@ -8,9 +8,13 @@ namespace {
 thread_local DWORD t_lastError = ERROR_SUCCESS;
 }
 
-DWORD GetLastError() { return t_lastError; }
+DWORD GetLastError() {
+  return t_lastError;
+}
 
-void SetLastError(DWORD code) { t_lastError = code; }
+void SetLastError(DWORD code) {
+  t_lastError = code;
+}
 
 DWORD Win32ErrorFromErrno(int error) {
   switch (error) {
@@ -60,6 +64,8 @@ DWORD Win32ErrorFromErrno(int error) {
   }
 }
 
-void SetLastErrorFromErrno(int error) { SetLastError(Win32ErrorFromErrno(error)); }
+void SetLastErrorFromErrno(int error) {
+  SetLastError(Win32ErrorFromErrno(error));
+}
 
 }  // namespace corvane

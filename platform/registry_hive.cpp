@@ -65,13 +65,18 @@ namespace {
 
 template <typename Range, typename NameOf>
 auto LowerBound(Range& range, std::string_view name, NameOf nameOf) {
-  return std::lower_bound(range.begin(), range.end(), name, [&](const auto& item, std::string_view n) {
-    return CompareRegistryNames(nameOf(item), n) < 0;
-  });
+  return std::lower_bound(range.begin(), range.end(), name,
+                          [&](const auto& item, std::string_view n) {
+                            return CompareRegistryNames(nameOf(item), n) < 0;
+                          });
 }
 
-const std::string& NodeName(const std::unique_ptr<RegistryNode>& node) { return node->name; }
-const std::string& ValueName(const RegistryValue& value) { return value.name; }
+const std::string& NodeName(const std::unique_ptr<RegistryNode>& node) {
+  return node->name;
+}
+const std::string& ValueName(const RegistryValue& value) {
+  return value.name;
+}
 
 }  // namespace
 

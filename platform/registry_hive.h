@@ -30,15 +30,15 @@ struct RegistryValue {
 };
 
 struct RegistryNode {
-  std::string name;             // UTF-8, case preserved
+  std::string name;  // UTF-8, case preserved
   RegistryNode* parent = nullptr;
-  std::uint64_t modified = 0;   // FILETIME of the last change ("#time=")
-  std::string className;        // "#class=" when hasClass
+  std::uint64_t modified = 0;  // FILETIME of the last change ("#time=")
+  std::string className;       // "#class=" when hasClass
   bool hasClass = false;
-  bool isLink = false;          // "#link": its "SymbolicLinkValue" names the target
-  bool isVolatile = false;      // never saved
-  std::vector<RegistryValue> values;                    // sorted by name
-  std::vector<std::unique_ptr<RegistryNode>> subkeys;   // sorted by name
+  bool isLink = false;                // "#link": its "SymbolicLinkValue" names the target
+  bool isVolatile = false;            // never saved
+  std::vector<RegistryValue> values;  // sorted by name
+  std::vector<std::unique_ptr<RegistryNode>> subkeys;  // sorted by name
   // "#..." lines of this key that this program does not know, kept so that saving writes them
   // back unchanged (after #time, #class and #link, in their original order).
   std::vector<std::string> extraLines;
@@ -64,11 +64,11 @@ struct RegistryNode {
 [[nodiscard]] std::uint64_t FileTimeNow();
 
 struct RegistryHive {
-  std::string branch;           // from ";; All keys relative to ...", e.g. "REGISTRY\\Machine"
-  std::string arch;             // "win32" / "win64" / empty when the file has no #arch line
+  std::string branch;  // from ";; All keys relative to ...", e.g. "REGISTRY\\Machine"
+  std::string arch;    // "win32" / "win64" / empty when the file has no #arch line
   RegistryNode root;
-  bool readOnly = false;        // set when the file did not parse completely: never saved
-  std::string parseError;       // "file:line: what" when readOnly because of a parse failure
+  bool readOnly = false;   // set when the file did not parse completely: never saved
+  std::string parseError;  // "file:line: what" when readOnly because of a parse failure
   // "#..." header lines other than #arch, kept and written back after it unchanged.
   std::vector<std::string> extraHeaderLines;
 };

@@ -200,6 +200,8 @@ int CompareNoCase(std::string_view a, std::string_view b) {
   return 0;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) { return CompareNoCase(a, b) == 0; }
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return CompareNoCase(a, b) == 0;
+}
 
 }  // namespace corvane

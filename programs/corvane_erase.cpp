@@ -58,8 +58,7 @@ int RunDesktop(const corvane::Machine& machine, const corvane::CommandLine& comm
   corvane::RegistryStore::SetCurrent(&registry);
   corvane::TraceRegistryProblems(registry);
 
-  const std::unique_ptr<corvane::GtkHost> host =
-      corvane::GtkHost::Create(corvane::ProgramFolder());
+  const std::unique_ptr<corvane::GtkHost> host = corvane::GtkHost::Create(corvane::ProgramFolder());
   if (!host) {
     std::fputs("CorvaneErase: no display to show the window on (X11 or Wayland).\n", stderr);
     return kExitBadMachine;
@@ -122,8 +121,9 @@ int main(int argc, char** argv) {
   if (reportOnly) {
     Report(*machine);
   } else {
-    exitCode = RunDesktop(*machine, corvane::CommandLine::FromArgv(
-                                        static_cast<int>(appArguments.size()), appArguments.data()));
+    exitCode = RunDesktop(
+        *machine,
+        corvane::CommandLine::FromArgv(static_cast<int>(appArguments.size()), appArguments.data()));
   }
   corvane::Machine::SetCurrent(nullptr);
   return exitCode;

@@ -2,7 +2,6 @@
 
 #include <charconv>
 
-#include "platform/text.h"
 #include "ui/template_store.h"
 
 namespace corvane {
@@ -21,44 +20,6 @@ int Dimension(const dom::AttributeValue& attribute) {
   // A size the window cannot take counts as missing rather than collapsing the window.
   if (error != std::errc() || value <= 0) return kMissingDimension;
   return value;
-}
-
-bool EqualsBeforeEnd(std::string_view where) {
-  return EqualsNoCase(where, "beforeend");
-}
-
-ViewChange ToViewChange(dom::Change change) {
-  ViewChange view;
-  view.node = change.target;
-  view.name = std::move(change.name);
-  switch (change.kind) {
-    case dom::ChangeKind::kSetInnerHtml:
-      view.kind = ViewChange::Kind::SetInnerHtml;
-      view.html = std::move(change.value);
-      break;
-    case dom::ChangeKind::kSetInnerText:
-      view.kind = ViewChange::Kind::SetInnerText;
-      view.value = std::move(change.value);
-      break;
-    case dom::ChangeKind::kInsertAdjacentHtml:
-      view.kind =
-          EqualsBeforeEnd(view.name) ? ViewChange::Kind::AppendHtml : ViewChange::Kind::InsertHtml;
-      view.html = std::move(change.value);
-      break;
-    case dom::ChangeKind::kSetAttribute:
-      view.kind = ViewChange::Kind::SetAttribute;
-      view.value = std::move(change.value);
-      break;
-    case dom::ChangeKind::kRemoveAttribute:
-      view.kind = ViewChange::Kind::RemoveAttribute;
-      break;
-    case dom::ChangeKind::kMoveRow:
-      view.kind = ViewChange::Kind::MoveRow;
-      view.from = change.from;
-      view.to = change.to;
-      break;
-  }
-  return view;
 }
 
 }  // namespace
@@ -156,12 +117,8 @@ LRESULT CNoScrollHtmlDlg::WindowProc(UINT, WPARAM, LPARAM) {
 
 void CNoScrollHtmlDlg::FlushChanges() {
   if (!document_ || !window_) return;
-  std::vector<dom::Change> changes = document_->TakeChanges();
-  if (changes.empty()) return;
-  std::vector<ViewChange> view;
-  view.reserve(changes.size());
-  for (dom::Change& change : changes) view.push_back(ToViewChange(std::move(change)));
-  window_->ApplyChanges(view);
+  const std::vector<dom::Change> changes = document_->TakeChanges();
+  if (!changes.empty()) window_->ApplyChanges(changes);
 }
 
 dom::Element CNoScrollHtmlDlg::GetElement(std::string_view id) const {

@@ -2,8 +2,6 @@
 
 #include <glib-unix.h>
 
-#include <csignal>
-
 #include "host/gtk/gtk_host_window.h"
 
 namespace corvane {
@@ -76,22 +74,7 @@ GtkHost::GtkHost(const std::filesystem::path& programFolder)
 }
 
 GtkHost::~GtkHost() {
-  for (unsigned source : sessionSources_) {
-    if (source != 0) g_source_remove(source);
-  }
   g_object_unref(context_);
-}
-
-void GtkHost::OnSessionEnd(EventLoop::Task handler) {
-  sessionEnd_ = std::move(handler);
-  if (sessionSources_[0] != 0) return;
-  const auto onSignal = +[](gpointer self) -> gboolean {
-    auto* host = static_cast<GtkHost*>(self);
-    if (host->sessionEnd_) host->loop_.RunViewEvent(host->sessionEnd_);
-    return G_SOURCE_CONTINUE;
-  };
-  sessionSources_[0] = g_unix_signal_add(SIGTERM, onSignal, this);
-  sessionSources_[1] = g_unix_signal_add(SIGHUP, onSignal, this);
 }
 
 std::unique_ptr<HostWindow> GtkHost::CreateWindow(HostWindowEvents& events, HostWindow* parent) {

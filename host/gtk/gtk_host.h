@@ -8,7 +8,7 @@
 
 #include "host/gtk/gtk_event_loop.h"
 #include "host/gtk/page_url_policy.h"
-#include "ui/host_window.h"
+#include "platform/host_window.h"
 
 typedef struct _WebKitWebContext WebKitWebContext;
 
@@ -31,18 +31,12 @@ class GtkHost final : public Host {
                  unsigned style) override;
   bool OpenExternal(const std::string& target) override;
 
-  // Runs `handler` on the loop when the desktop session ends: the session manager sends
-  // SIGTERM (or SIGHUP when the terminal goes), where Windows sends WM_QUERYENDSESSION.
-  void OnSessionEnd(EventLoop::Task handler);
-
  private:
   explicit GtkHost(const std::filesystem::path& programFolder);
 
   GtkEventLoop loop_;
   PageUrlPolicy policy_;
   WebKitWebContext* context_;
-  EventLoop::Task sessionEnd_;
-  unsigned sessionSources_[2] = {0, 0};
 };
 
 }  // namespace corvane

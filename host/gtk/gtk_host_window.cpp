@@ -161,7 +161,7 @@ void GtkHostWindow::Navigate(const std::string& url, const std::string& html) {
                             kBlankPage);
 }
 
-void GtkHostWindow::ApplyChanges(const std::vector<ViewChange>& changes) {
+void GtkHostWindow::ApplyChanges(const std::vector<dom::Change>& changes) {
   if (changes.empty()) return;
   if (loading_) {
     pending_.insert(pending_.end(), changes.begin(), changes.end());

@@ -12,7 +12,7 @@
 
 #include "host/gtk/gtk_event_loop.h"
 #include "host/gtk/page_url_policy.h"
-#include "ui/host_window.h"
+#include "platform/host_window.h"
 
 namespace corvane {
 
@@ -25,7 +25,7 @@ class GtkHostWindow final : public HostWindow {
   GtkHostWindow& operator=(const GtkHostWindow&) = delete;
 
   void Navigate(const std::string& url, const std::string& html) override;
-  void ApplyChanges(const std::vector<ViewChange>& changes) override;
+  void ApplyChanges(const std::vector<dom::Change>& changes) override;
   void Show() override;
   void Hide() override;
   [[nodiscard]] bool IsVisible() const override;
@@ -66,8 +66,8 @@ class GtkHostWindow final : public HostWindow {
   WebKitUserContentManager* content_;
   WebKitWebView* view_;
   bool loading_ = false;
-  std::string blankUrl_;             // set while a refused page is replaced by an empty one
-  std::vector<ViewChange> pending_;  // changes made while the page was still loading
+  std::string blankUrl_;              // set while a refused page is replaced by an empty one
+  std::vector<dom::Change> pending_;  // changes made while the page was still loading
   GMainLoop* modal_ = nullptr;
   int modalResult_ = -1;
   bool endedBeforeRun_ = false;

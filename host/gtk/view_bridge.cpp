@@ -31,7 +31,9 @@ constexpr std::string_view kScript = R"JS((() => {
     const origin = e.target instanceof Element ? e.target : e.target.parentElement;
     // A link is a command of the dialog, never a navigation.
     if (origin?.closest('a[href], area[href]')) e.preventDefault();
-    const el = numbered(e.target);
+    // The element that carries the command: a click on the text or icon inside a button is a
+    // click on the button.
+    const el = origin?.closest('[cid]') || numbered(e.target);
     if (el) send('click', el);
   }, true);
   document.addEventListener('change', e => {
@@ -79,18 +81,6 @@ constexpr std::string_view kScript = R"JS((() => {
   document.addEventListener('DOMContentLoaded', () => focusable(document));
 
   const node = n => document.querySelector('[data-n="' + n + '"]');
-  const setAttr = (el, name, value) => {
-    el.setAttribute(name, value);
-    if (name === 'checked' && 'checked' in el) el.checked = true;
-    else if (name === 'selected' && 'selected' in el) el.selected = true;
-    else if (name === 'value' && formControl(el)) el.value = value;
-  };
-  const removeAttr = (el, name) => {
-    el.removeAttribute(name);
-    if (name === 'checked' && 'checked' in el) el.checked = false;
-    else if (name === 'selected' && 'selected' in el) el.selected = false;
-    else if (name === 'value' && formControl(el)) el.value = '';
-  };
   const moveRow = (table, from, to) => {
     const rows = table.rows;
     if (!rows || from < 0 || from >= rows.length || to < 0) return;
@@ -104,15 +94,21 @@ constexpr std::string_view kScript = R"JS((() => {
       last.parentNode.insertBefore(row, last.nextSibling);
     } else parent.appendChild(row);
   };
+  // The batch comes from the dialog's DOM, which keeps form state with the browser's own rules:
+  // plain attribute calls keep both copies alike.
   const applyOne = c => {
     const el = node(c.n);
     if (!el) return;
-    switch (c.k) {
-      case 0: el.innerHTML = c.h; focusable(el); break;
-      case 1: el.insertAdjacentHTML('beforeend', c.h); focusable(el); break;
-      case 2: setAttr(el, c.a, c.v); break;
-      case 3: removeAttr(el, c.a); break;
-      case 4: moveRow(el, c.f, c.t); break;
+    switch (c.op) {
+      case 'html': el.innerHTML = c.html; focusable(el); break;
+      case 'text': el.textContent = c.text; break;
+      case 'insert':
+        el.insertAdjacentHTML(c.where, c.html);
+        focusable(el.parentElement || el);
+        break;
+      case 'attr': el.setAttribute(c.name, c.value); break;
+      case 'unattr': el.removeAttribute(c.name); break;
+      case 'moveRow': moveRow(el, c.from, c.to); break;
     }
   };
 
@@ -177,80 +173,8 @@ std::string_view Script() {
   return kScript;
 }
 
-std::string JsonString(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 2);
-  out += '"';
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      case '<':
-        out += "\\u003c";
-        break;  // never a "</script" or "<!--" in the script text
-      default:
-        if (c < 0x20) {
-          static constexpr char kHex[] = "0123456789abcdef";
-          out += "\\u00";
-          out += kHex[c >> 4];
-          out += kHex[c & 0xF];
-        } else if (c == 0xE2 && i + 2 < text.size() &&
-                   static_cast<unsigned char>(text[i + 1]) == 0x80 &&
-                   (static_cast<unsigned char>(text[i + 2]) == 0xA8 ||
-                    static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
-          // U+2028 and U+2029 end a line in older script grammars.
-          out += static_cast<unsigned char>(text[i + 2]) == 0xA8 ? "\\u2028" : "\\u2029";
-          i += 2;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  out += '"';
-  return out;
-}
-
-std::string ApplyScript(const std::vector<ViewChange>& changes) {
-  std::string out = "corvaneApply([";
-  bool first = true;
-  for (const ViewChange& c : changes) {
-    if (!first) out += ',';
-    first = false;
-    out += "{\"k\":" + std::to_string(static_cast<int>(c.kind));
-    out += ",\"n\":\"" + std::to_string(c.node) + '"';
-    switch (c.kind) {
-      case ViewChange::Kind::SetInnerHtml:
-      case ViewChange::Kind::AppendHtml:
-        out += ",\"h\":" + JsonString(c.html);
-        break;
-      case ViewChange::Kind::SetAttribute:
-        out += ",\"a\":" + JsonString(c.name) + ",\"v\":" + JsonString(c.value);
-        break;
-      case ViewChange::Kind::RemoveAttribute:
-        out += ",\"a\":" + JsonString(c.name);
-        break;
-      case ViewChange::Kind::MoveRow:
-        out += ",\"f\":" + std::to_string(c.from) + ",\"t\":" + std::to_string(c.to);
-        break;
-    }
-    out += '}';
-  }
-  out += "]);";
-  return out;
+std::string ApplyScript(const std::vector<dom::Change>& changes) {
+  return "corvaneApply(" + dom::ChangesToJson(changes) + ");";
 }
 
 std::string WithPagePolicy(std::string html) {

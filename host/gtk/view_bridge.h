@@ -8,7 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/host_window.h"
+#include "platform/dom/change.h"
+#include "platform/host_window.h"
 
 namespace corvane::view_bridge {
 
@@ -20,13 +21,10 @@ inline constexpr const char* kHandler = "corvane";
 [[nodiscard]] std::string_view Script();
 
 // A statement, run in the bridge's world, that applies `changes` in order.
-[[nodiscard]] std::string ApplyScript(const std::vector<ViewChange>& changes);
+[[nodiscard]] std::string ApplyScript(const std::vector<dom::Change>& changes);
 
 // `html` with a Content-Security-Policy meta element as the first thing in its head, so that no
 // script of the page runs and nothing is loaded from outside the machine.
 [[nodiscard]] std::string WithPagePolicy(std::string html);
-
-// A JSON string literal for `text` (quotes included).
-[[nodiscard]] std::string JsonString(std::string_view text);
 
 }  // namespace corvane::view_bridge

@@ -21,7 +21,7 @@ void HeadlessWindow::Navigate(const std::string& url, const std::string& html) {
   host_.Loop().Post([this] { events_.OnDocumentComplete(); });
 }
 
-void HeadlessWindow::ApplyChanges(const std::vector<ViewChange>& changes) {
+void HeadlessWindow::ApplyChanges(const std::vector<dom::Change>& changes) {
   changes_.insert(changes_.end(), changes.begin(), changes.end());
 }
 

@@ -24,7 +24,7 @@ class HeadlessWindow final : public HostWindow {
   ~HeadlessWindow() override;
 
   void Navigate(const std::string& url, const std::string& html) override;
-  void ApplyChanges(const std::vector<ViewChange>& changes) override;
+  void ApplyChanges(const std::vector<dom::Change>& changes) override;
   void Show() override { visible_ = true; }
   void Hide() override { visible_ = false; }
   [[nodiscard]] bool IsVisible() const override { return visible_; }
@@ -39,7 +39,7 @@ class HeadlessWindow final : public HostWindow {
   // What a view would show.
   [[nodiscard]] const std::string& Url() const { return url_; }
   [[nodiscard]] const std::string& Html() const { return html_; }
-  [[nodiscard]] const std::vector<ViewChange>& Changes() const { return changes_; }
+  [[nodiscard]] const std::vector<dom::Change>& Changes() const { return changes_; }
   [[nodiscard]] const std::string& Title() const { return title_; }
   [[nodiscard]] const std::string& Icon() const { return icon_; }
   [[nodiscard]] int Width() const { return width_; }
@@ -59,7 +59,7 @@ class HeadlessWindow final : public HostWindow {
   HostWindow* parent_;
   std::string url_;
   std::string html_;
-  std::vector<ViewChange> changes_;
+  std::vector<dom::Change> changes_;
   std::string title_;
   std::string icon_;
   bool visible_ = false;

@@ -6,7 +6,9 @@ namespace corvane {
 namespace {
 
 TEST(TextTest, Utf16RoundTripKeepsBomAndAstralCharacters) {
-  const std::string text = "\xEF\xBB\xBF" "caf\xC3\xA9 \xF0\x9F\x98\x80";
+  const std::string text =
+      "\xEF\xBB\xBF"
+      "caf\xC3\xA9 \xF0\x9F\x98\x80";
   const std::u16string wide = Utf8ToUtf16(text);
   ASSERT_EQ(wide.size(), 8u);
   EXPECT_EQ(wide[0], 0xFEFF);
@@ -15,8 +17,11 @@ TEST(TextTest, Utf16RoundTripKeepsBomAndAstralCharacters) {
 }
 
 TEST(TextTest, InvalidSequencesBecomeReplacementCharacters) {
-  EXPECT_EQ(SanitizeUtf8("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
-  EXPECT_EQ(SanitizeUtf8("\xC3"), "\xEF\xBF\xBD");              // truncated at the end
+  EXPECT_EQ(SanitizeUtf8("a\xFF"
+                         "b"),
+            "a\xEF\xBF\xBD"
+            "b");
+  EXPECT_EQ(SanitizeUtf8("\xC3"), "\xEF\xBF\xBD");                  // truncated at the end
   EXPECT_EQ(SanitizeUtf8("\xC0\xAF"), "\xEF\xBF\xBD\xEF\xBF\xBD");  // overlong
   EXPECT_EQ(SanitizeUtf8("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");  // surrogate
   EXPECT_EQ(Utf16ToUtf8(u"\xD800x"), "\xEF\xBF\xBDx");

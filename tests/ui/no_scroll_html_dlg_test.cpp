@@ -92,7 +92,7 @@ TEST_F(DialogTest, ClicksCarryTheFormStateAndTheirChangesReachTheView) {
   EXPECT_EQ(dialog.GetElementAttribute("box", "checked"), dom::AttributeValue(true));
   const auto& changes = Shown(dialog).Changes();
   ASSERT_FALSE(changes.empty());
-  EXPECT_EQ(changes.back().kind, ViewChange::Kind::SetInnerText);
+  EXPECT_EQ(changes.back().kind, dom::ChangeKind::kSetInnerText);
   EXPECT_EQ(changes.back().value, "clicked btn_close");
   EXPECT_FALSE(Shown(dialog).IsVisible());
 }

@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "tests/host/gtk/gui_wait.h"
-#include "tests/host/gtk/xvfb_display.h"
+#include "tests/support/xvfb_display.h"
 
 namespace corvane {
 namespace {
@@ -132,18 +132,6 @@ TEST_F(GtkHostTest, OpenExternalPassesTheTargetAsOneArgumentWithoutAShell) {
   args << std::ifstream(record).rdbuf();
   EXPECT_EQ(args.str(), "1\n" + target + "\n");
   EXPECT_FALSE(fs::exists(root_ / "pwned"));
-}
-
-TEST_F(GtkHostTest, TheEndOfTheSessionReachesTheProgramOnItsLoop) {
-  int ends = 0;
-  int hooks = 0;
-  host_->Loop().AddAfterEventHook([&] { ++hooks; });
-  host_->OnSessionEnd([&] { ++ends; });
-  ASSERT_EQ(raise(SIGTERM), 0);  // would end the test process if nobody handled it
-  ASSERT_TRUE(RunUntil([&] { return ends == 1; }));
-  ASSERT_EQ(raise(SIGHUP), 0);
-  ASSERT_TRUE(RunUntil([&] { return ends == 2; }));
-  EXPECT_EQ(hooks, 2);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 #include "host/gtk/gtk_host.h"
 #include "tests/host/gtk/gui_wait.h"
-#include "tests/host/gtk/xvfb_display.h"
+#include "tests/support/xvfb_display.h"
 
 namespace corvane {
 namespace {
@@ -215,23 +215,22 @@ TEST_F(GtkHostWindowTest, AppliesABatchOfChangesAsTheDomMadeThem) {
   std::ofstream(root_ / "html" / "Common" / "page.html") << kPage;
   window.Navigate(PageUrl("page.html"), kPage);
   // Made before the page finished loading: applied once it has.
-  window.ApplyChanges(
-      {{ViewChange::Kind::SetInnerHtml, 10, "<b data-n=\"50\">new</b>", "", "", 0, 0}});
+  window.ApplyChanges({{dom::ChangeKind::kSetInnerHtml, 10, "", "<b data-n=\"50\">new</b>"}});
   ASSERT_TRUE(RunUntil([&] { return events.documents == 1; }));
   Eval(window, "document.getElementById('scroll').scrollTop = 100");
 
   window.ApplyChanges({
-      {ViewChange::Kind::AppendHtml, 10, "<i data-n=\"51\">+</i>", "", "", 0, 0},
-      {ViewChange::Kind::SetAttribute, 30, "", "checked", "checked", 0, 0},
-      {ViewChange::Kind::SetAttribute, 31, "", "value", "typed \"here\"", 0, 0},
-      {ViewChange::Kind::RemoveAttribute, 31, "", "class", "", 0, 0},
-      {ViewChange::Kind::MoveRow, 20, "", "", "", 2, 0},
-      {ViewChange::Kind::SetAttribute, 999, "", "x", "y", 0, 0},        // gone: skipped
-      {ViewChange::Kind::SetAttribute, 10, "", "bad name", "y", 0, 0},  // refused by the DOM
-      {ViewChange::Kind::MoveRow, 20, "", "", "", 9, 0},                // no such row
-      {ViewChange::Kind::SetInnerHtml, 11, "", "", "", 0, 0},
-      {ViewChange::Kind::AppendHtml, 11, "<div data-n=\"52\" style=\"height:500px\">again</div>",
-       "", "", 0, 0},
+      {dom::ChangeKind::kInsertAdjacentHtml, 10, "beforeend", "<i data-n=\"51\">+</i>"},
+      {dom::ChangeKind::kSetAttribute, 30, "checked", "checked"},
+      {dom::ChangeKind::kSetAttribute, 31, "value", "typed \"here\""},
+      {dom::ChangeKind::kRemoveAttribute, 31, "class", ""},
+      {dom::ChangeKind::kMoveRow, 20, "", "", 2, 0},
+      {dom::ChangeKind::kSetAttribute, 999, "x", "y"},        // gone: skipped
+      {dom::ChangeKind::kSetAttribute, 10, "bad name", "y"},  // refused by the DOM
+      {dom::ChangeKind::kMoveRow, 20, "", "", 9, 0},          // no such row
+      {dom::ChangeKind::kSetInnerHtml, 11, "", ""},
+      {dom::ChangeKind::kInsertAdjacentHtml, 11, "beforeend",
+       "<div data-n=\"52\" style=\"height:500px\">again</div>"},
   });
   EXPECT_EQ(Eval(window, "document.getElementById('area').innerHTML"),
             "<b data-n=\"50\">new</b><i data-n=\"51\">+</i>");
@@ -243,8 +242,8 @@ TEST_F(GtkHostWindowTest, AppliesABatchOfChangesAsTheDomMadeThem) {
   // The area's rows were replaced, but the user stays where they had scrolled to.
   EXPECT_EQ(Eval(window, "String(document.getElementById('scroll').scrollTop)"), "100");
 
-  window.ApplyChanges({{ViewChange::Kind::MoveRow, 20, "", "", "", 0, 5},
-                       {ViewChange::Kind::RemoveAttribute, 30, "", "checked", "", 0, 0}});
+  window.ApplyChanges({{dom::ChangeKind::kMoveRow, 20, "", "", 0, 5},
+                       {dom::ChangeKind::kRemoveAttribute, 30, "checked", ""}});
   EXPECT_EQ(Eval(window, "[...document.getElementById('t').rows].map(r => r.dataset.n).join()"),
             "22,23,24");
   EXPECT_EQ(Eval(window, "String(document.getElementById('cb').checked)"), "false");
@@ -254,7 +253,7 @@ TEST_F(GtkHostWindowTest, ASecondNavigateReplacesAPageStillLoading) {
   Recorder events;
   GtkHostWindow& window = NewWindow(events);
   window.Navigate(PageUrl("first.html"), "<p id=which>first</p>");
-  window.ApplyChanges({{ViewChange::Kind::SetInnerHtml, 10, "meant for the first", "", "", 0, 0}});
+  window.ApplyChanges({{dom::ChangeKind::kSetInnerHtml, 10, "", "meant for the first"}});
   window.Navigate(PageUrl("page.html"), kPage);
   ASSERT_TRUE(RunUntil([&] { return events.documents >= 1; }));
   EXPECT_EQ(Eval(window, "location.href"), PageUrl("page.html"));

@@ -49,7 +49,8 @@ class XvfbDisplay {
     if (pipe(pipeFds) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
-      // Never outlive the tests: gone with this process, or when its last client disconnects.
+      // Never outlive the tests: gone with this process. (Not "-terminate": a short-lived client
+      // such as xwininfo would end the server before the program under test connects.)
       prctl(PR_SET_PDEATHSIG, SIGTERM);
       const int devNull = open("/dev/null", O_RDWR);
       dup2(devNull, STDOUT_FILENO);
@@ -57,7 +58,7 @@ class XvfbDisplay {
       close(pipeFds[0]);
       const std::string fd = std::to_string(pipeFds[1]);
       execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-auth", auth.c_str(), "-nolisten", "tcp",
-             "-terminate", "-screen", "0", "1280x800x24", static_cast<char*>(nullptr));
+             "-screen", "0", "1280x800x24", static_cast<char*>(nullptr));
       _exit(127);
     }
     close(pipeFds[1]);

@@ -1,0 +1,48 @@
+#pragma once
+// Starts the built desktop program as a user would, with its output in files of a folder, and
+// waits for it with a time-out, so tests can run several instances side by side.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvane {
+
+struct ProgramRun {
+  int status = -1;  // exit status; -1 when it did not end normally
+  std::string out;
+  std::string err;
+};
+
+class RunningProgram {
+ public:
+  // Starts build/CorvaneErase/CorvaneErase with the arguments; stdout and stderr go to files in
+  // `outputFolder` named after `name`.
+  RunningProgram(const std::filesystem::path& outputFolder, std::string name,
+                 std::vector<std::string> arguments);
+  // Kills the program if it is still running.
+  ~RunningProgram();
+  RunningProgram(const RunningProgram&) = delete;
+  RunningProgram& operator=(const RunningProgram&) = delete;
+
+  [[nodiscard]] bool Started() const { return pid_ > 0; }
+  // Waits for the program to end; none when it is still running after `timeout`.
+  [[nodiscard]] std::optional<ProgramRun> Wait(std::chrono::milliseconds timeout);
+  [[nodiscard]] bool Running();
+
+ private:
+  std::filesystem::path out_;
+  std::filesystem::path err_;
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+};
+
+// Runs the program to its end (at most a minute).
+[[nodiscard]] ProgramRun RunProgram(const std::filesystem::path& outputFolder,
+                                    std::vector<std::string> arguments);
+
+}  // namespace corvane
