@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "host/headless/headless_clicks.h"
 #include "host/headless/headless_host.h"
 #include "platform/program_folder.h"
 #include "tests/support/scratch_folder.h"
@@ -81,11 +82,11 @@ TEST_F(DialogTest, ClicksCarryTheFormStateAndTheirChangesReachTheView) {
                          R"(<span id="status"></span><a id="close" cid="btn_close">Close</a>)"
                          R"(<p id="plain">text</p></div>)");
   ClickDialog dialog(host_, "Common\\form.html", 200, nullptr);
-  host_.AddModalStep([&](HeadlessWindow& window) {
-    const auto box = dialog.GetElement("box").Number();
-    window.Input({ViewInput::Kind::Click, box, true, "on"});
-    window.Input({ViewInput::Kind::Click, dialog.GetElement("plain").Number(), false, ""});
-    window.Input({ViewInput::Kind::Click, dialog.GetElement("close").Number(), false, ""});
+  host_.AddModalStep([&](HeadlessWindow&) {
+    EXPECT_TRUE(ClickByCid(dialog, "check"));
+    EXPECT_TRUE(ClickById(dialog, "plain"));
+    EXPECT_FALSE(ClickById(dialog, "absent"));
+    EXPECT_TRUE(ClickByCid(dialog, "btn_close"));
   });
   EXPECT_EQ(dialog.DoModal(), 0);
   EXPECT_EQ(dialog.clicked, (std::vector<std::string>{"check", "", "btn_close"}));
