@@ -17,6 +17,7 @@
 
 #include "platform/last_error.h"
 #include "platform/text.h"
+#include "tests/support/temp_dir.h"
 
 namespace corvane {
 namespace {
@@ -37,24 +38,6 @@ void WriteBytes(const fs::path& path, std::string_view bytes) {
 fs::path Fixture(const std::string& name) {
   return fs::path(CORVANE_FIXTURES_DIR) / "wine" / name;
 }
-
-// A folder of its own that removes itself.
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "hive-file-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  [[nodiscard]] const fs::path& Path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 std::vector<std::string> Entries(const fs::path& dir) {
   std::vector<std::string> names;

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "tests/host/gtk/gui_wait.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/xvfb_display.h"
 
 namespace corvane {
@@ -25,16 +26,10 @@ class GtkHostTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!XvfbDisplay::Shared().Running()) GTEST_SKIP() << "Xvfb could not start";
-    std::string pattern = (fs::temp_directory_path() / "corvane-gtkhost-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
     host_ = GtkHost::Create(root_);
     if (!host_) GTEST_SKIP() << "GTK cannot open the display";
   }
-  void TearDown() override {
-    host_.reset();
-    if (!root_.empty()) fs::remove_all(root_);
-  }
+  void TearDown() override { host_.reset(); }
 
   // The message box on screen, once there is one.
   static GtkMessageDialog* OpenBox() {
@@ -77,7 +72,8 @@ class GtkHostTest : public ::testing::Test {
     return host_->MessageBox(nullptr, text, caption, style);
   }
 
-  fs::path root_;
+  TempDir dir_;
+  const fs::path& root_ = dir_.Path();
   std::unique_ptr<GtkHost> host_;
 };
 

@@ -10,6 +10,7 @@
 
 #include "host/gtk/gtk_host.h"
 #include "tests/host/gtk/gui_wait.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/xvfb_display.h"
 
 namespace corvane {
@@ -54,9 +55,6 @@ class GtkHostWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!XvfbDisplay::Shared().Running()) GTEST_SKIP() << "Xvfb could not start";
-    std::string pattern = (fs::temp_directory_path() / "corvane-gtkwin-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
     fs::create_directories(root_ / "html" / "Common");
     host_ = GtkHost::Create(root_);
     if (!host_) GTEST_SKIP() << "GTK cannot open the display";
@@ -64,7 +62,6 @@ class GtkHostWindowTest : public ::testing::Test {
   void TearDown() override {
     windows_.clear();
     host_.reset();
-    if (!root_.empty()) fs::remove_all(root_);
   }
 
   GtkHostWindow& NewWindow(Recorder& events, HostWindow* parent = nullptr) {
@@ -141,7 +138,8 @@ class GtkHostWindowTest : public ::testing::Test {
     gtk_widget_grab_focus(GTK_WIDGET(window.View()));
   }
 
-  fs::path root_;
+  TempDir dir_;
+  const fs::path& root_ = dir_.Path();
   std::unique_ptr<GtkHost> host_;
   std::vector<std::unique_ptr<HostWindow>> windows_;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include "tests/support/temp_dir.h"
 
 namespace corvane {
 namespace {
@@ -12,19 +13,16 @@ namespace fs = std::filesystem;
 class PageUrlPolicyTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "corvane-policy-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
     fs::create_directories(root_ / "program" / "html" / "Common");
     fs::create_directories(root_ / "outside");
     fs::create_directories(root_ / "program2");
     fs::create_directory_symlink(root_ / "outside", root_ / "program" / "html" / "escape");
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   std::string Url(const fs::path& path) const { return "file://" + path.string(); }
 
-  fs::path root_;
+  TempDir dir_;
+  const fs::path& root_ = dir_.Path();
 };
 
 TEST_F(PageUrlPolicyTest, AllowsOnlyFilePagesBelowTheProgramFolder) {
