@@ -8,6 +8,7 @@
 #include "app/registry_key.h"
 #include "platform/named_lock.h"
 #include "platform/program_folder.h"
+#include "platform/registry_store.h"
 #include "platform/remote_window.h"
 
 namespace corvane {
@@ -59,6 +60,11 @@ int CEraseApp::Run() {
     static_cast<void>(chdir(folder.c_str()));
   }
 
+  // Every setting the user changes is on disk by the end of the event that changed it.
+  const auto flushRegistry = [] {
+    if (RegistryStore* registry = RegistryStore::Current()) static_cast<void>(registry->Flush());
+  };
+  const EventLoop::HookId flushHook = host_.Loop().AddAfterEventHook(flushRegistry);
   std::unique_ptr<CEraseMainWindow> mainWindow = makeMainWindow_();
   if (!(scheduleMode_() == kScheduleManually && commandLine_.IsReminder())) {
     mainWindow->SetHandshakeMessage(handshake);
@@ -66,6 +72,8 @@ int CEraseApp::Run() {
     host_.Loop().Run();
   }
   mainWindow.reset();
+  host_.Loop().RemoveAfterEventHook(flushHook);
+  flushRegistry();
   return 1;
 }
 

@@ -63,9 +63,6 @@ int RunDesktop(const corvane::Machine& machine, const corvane::CommandLine& comm
     std::fputs("CorvaneErase: no display to show the window on (X11 or Wayland).\n", stderr);
     return kExitBadMachine;
   }
-  // Every choice the user makes is on disk by the end of the event that made it.
-  host->Loop().AddAfterEventHook([&registry] { static_cast<void>(registry.Flush()); });
-
   std::atomic<corvane::HWND> mainWindow = 0;
   corvane::SessionEndWatcher sessionEnd([&] {
     if (!corvane::PostMessageW(mainWindow, corvane::WM_QUERYENDSESSION, 0, 0)) host->Loop().Quit(0);
@@ -76,9 +73,7 @@ int RunDesktop(const corvane::Machine& machine, const corvane::CommandLine& comm
     mainWindow = dialog->Handle();
     return dialog;
   });
-  const int exitCode = app.Run();
-  static_cast<void>(registry.Flush());
-  return exitCode;
+  return app.Run();
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <future>
 #include <thread>
 
+#include "app/registry_key.h"
 #include "host/headless/headless_host.h"
 #include "platform/named_lock.h"
 #include "platform/program_folder.h"
@@ -190,6 +191,25 @@ TEST_F(EraseAppTest, ClosingQuitsOrHidesByScheduleAndSessionEndQuits) {
   daily.host.Loop().Post(
       [&] { SendMessageW(daily.mainDialog->Handle(), WM_QUERYENDSESSION, 0, 0); });
   EXPECT_EQ(dailyRun.wait_for(1min), std::future_status::ready);
+}
+
+TEST_F(EraseAppTest, SettingsReachTheDiskByTheEndOfTheEventThatChangedThem) {
+  TempMachine machine;
+  const auto onDisk = [&] {
+    return test::ScratchFolder::Read(machine.HivePath(TempMachine::Hive::System));
+  };
+  Instance first({"CorvaneErase"}, "manually");
+  auto running = StartFirst(first);
+  std::promise<std::string> afterEvent;
+  first.host.Loop().Post([&] {
+    RegistryDword choice(HKEY_LOCAL_MACHINE, "Software\\Corvane\\Erase", "StatisticsEnabled", 1);
+    choice.value = 0;
+  });
+  first.host.Loop().Post([&] { afterEvent.set_value(onDisk()); });
+  EXPECT_NE(afterEvent.get_future().get().find("\"StatisticsEnabled\"=dword:00000000"),
+            std::string::npos);
+  first.host.Loop().Quit(0);
+  running.get();
 }
 
 TEST(ScheduleModeTest, ReadFromTheProgramKeyWithoutWritingAnything) {
