@@ -148,10 +148,6 @@ std::string Plugin::LoadPluginText(std::string_view fileName) const {
   return TemplateStore::Load(PluginFolder() + std::string(fileName));
 }
 
-bool Plugin::IsCancelled() const {
-  return cancelEvent_ != nullptr && cancelEvent_->IsSet();
-}
-
 void Plugin::StartWorker(Event* cancelEvent, void (Plugin::*body)()) {
   WaitForWorker();
   cancelEvent_ = cancelEvent;

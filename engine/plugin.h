@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include "app/registry_key.h"
 #include "engine/plugin_counters.h"
@@ -124,8 +125,6 @@ class Plugin {
   [[nodiscard]] PluginOwner& Owner() const { return owner_; }
   // The run's cancel event handed to the running worker; null before the first start.
   [[nodiscard]] Event* CancelEvent() const { return cancelEvent_; }
-  // True when the run's cancel event is signalled; never waits.
-  [[nodiscard]] bool IsCancelled() const;
   // An erase left a file for deletion at the next system start: the restart offer follows.
   void RaiseRebootNeeded() { rebootNeeded_ = true; }
   void SetScanState(ScanState state) { scanState_ = state; }

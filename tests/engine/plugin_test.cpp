@@ -57,7 +57,7 @@ class TestPlugin : public Plugin {
   std::thread::id workerThread;
   static inline bool destroyedWhileWorking = false;
 
-  using Plugin::IsCancelled;
+  using Plugin::CancelEvent;
   using Plugin::MutableTracksLeft;
   using Plugin::RaiseRebootNeeded;
   using Plugin::StoredEnabledValue;
@@ -137,7 +137,7 @@ TEST_F(PluginTest, ScanRunsOnAWorkerAndTheNoticeCarriesIdAndResult) {
   EXPECT_EQ(plugin->GetScanState(), ScanState::Scanned);  // a failed scan still counts
 
   As(plugin).scan = [](TestPlugin& self) {
-    EXPECT_TRUE(self.IsCancelled());
+    EXPECT_TRUE(self.CancelEvent()->IsSet());  // the run's own event
     return PluginResult::Cancelled;
   };
   cancel_.Set();
