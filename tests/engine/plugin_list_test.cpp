@@ -1,0 +1,122 @@
+#include "engine/plugin_list.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/program_folder.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/temp_machine.h"
+
+namespace corvane {
+namespace {
+
+class TestOwner : public PluginOwner {
+ public:
+  HWND MainWindow() const override { return 0; }
+  std::string LanguageFolder() const override { return "English"; }
+};
+
+class TestPlugin : public Plugin {
+ public:
+  TestPlugin(PluginOwner& owner, std::string_view id) : Plugin(PluginId(id), "-", owner) {}
+
+ protected:
+  PluginResult ScanTracks() override { return PluginResult::Finished; }
+  PluginResult EraseTracks() override { return PluginResult::Finished; }
+};
+
+std::vector<PluginId> Ids(const PluginList& list) {
+  std::vector<PluginId> ids;
+  for (Plugin& plugin : list) ids.push_back(plugin.GetId());
+  return ids;
+}
+
+class PluginListTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetProgramFolder(scratch_.Path().string()); }
+  void TearDown() override { SetProgramFolder(""); }
+
+  // Factories for every built-in place that record the order in which they were called.
+  PluginFactories AllBuiltins() {
+    PluginFactories factories;
+    for (std::size_t i = 0; i < kBuiltinPluginCount; ++i) {
+      factories.builtins[i] = [this, i](PluginOwner& owner) {
+        made_.emplace_back(kBuiltinPlugins[i].id);
+        return MakePlugin<TestPlugin>(owner, kBuiltinPlugins[i].id);
+      };
+    }
+    return factories;
+  }
+
+  TempMachine machine_;
+  test::ScratchFolder scratch_;
+  TestOwner owner_;
+  std::vector<PluginId> made_;
+};
+
+TEST_F(PluginListTest, BuiltinsTakeTheirFixedPlacesWhateverTheOrderOfMaking) {
+  const PluginList list = BuildPluginList(owner_, AllBuiltins());
+  const std::vector<PluginId> listed{"BrowserHistory", "BrowserCookies", "BrowserCache",
+                                     "BrowserForms",   "RecentUsed",     "MessageHistory",
+                                     "RecycleBin",     "WinGames"};
+  EXPECT_EQ(Ids(list), listed);
+  // Made from the last place to the first, each put at the front.
+  EXPECT_EQ(made_, std::vector<PluginId>(listed.rbegin(), listed.rend()));
+
+  // A cleaner not built into the program leaves its place out; the others keep their order.
+  PluginFactories some = AllBuiltins();
+  some.builtins[0] = nullptr;
+  some.builtins[6] = nullptr;
+  EXPECT_EQ(Ids(BuildPluginList(owner_, some)),
+            (std::vector<PluginId>{"BrowserCookies", "BrowserCache", "BrowserForms", "RecentUsed",
+                                   "MessageHistory", "WinGames"}));
+}
+
+TEST_F(PluginListTest, CustomPluginsFollowInListingOrderAndFailuresAreDropped) {
+  PluginFactories factories = AllBuiltins();
+  std::vector<std::string> asked;
+  factories.custom = [&](PluginOwner& owner, std::string_view definition) -> PluginPtr {
+    asked.emplace_back(definition);
+    if (definition == "CustomPlugins\\bad.pld") return nullptr;
+    return MakePlugin<TestPlugin>(owner, "CuPl_" + std::string(definition.substr(14)));
+  };
+  EXPECT_EQ(BuildPluginList(owner_, factories).Size(), kBuiltinPluginCount);  // no folder
+  EXPECT_TRUE(asked.empty());
+
+  for (const char* name : {"one.pld", "bad.pld", "two.pld", "notes.txt", "dir.pld/in.pld"}) {
+    scratch_.Write(std::string("CustomPlugins/") + name, "x");
+  }
+  const PluginList list = BuildPluginList(owner_, factories);
+  std::vector<std::string> sorted = asked;
+  std::sort(sorted.begin(), sorted.end());
+  EXPECT_EQ(sorted, (std::vector<std::string>{"CustomPlugins\\bad.pld", "CustomPlugins\\one.pld",
+                                              "CustomPlugins\\two.pld"}));
+  std::vector<PluginId> expected = Ids(BuildPluginList(owner_, AllBuiltins()));
+  for (const std::string& definition : asked) {
+    if (definition != "CustomPlugins\\bad.pld") expected.push_back("CuPl_" + definition.substr(14));
+  }
+  EXPECT_EQ(Ids(list), expected);  // after WinGames, in the order the folder listed them
+}
+
+TEST_F(PluginListTest, FindPluginIsCaseSensitiveAndFirstEnabledFollowsListOrder) {
+  const PluginList list = BuildPluginList(owner_, AllBuiltins());
+  ASSERT_NE(list.FindPlugin("BrowserCache"), nullptr);
+  EXPECT_EQ(list.FindPlugin("BrowserCache"), &list.At(2));
+  EXPECT_EQ(list.FindPlugin("browsercache"), nullptr);
+  EXPECT_EQ(list.FindPlugin(""), nullptr);
+
+  EXPECT_EQ(list.FirstEnabled(), &list.At(0));
+  list.At(0).SetEnabled(false);
+  list.At(1).SetEnabled(false);
+  EXPECT_EQ(list.FirstEnabled(), &list.At(2));
+  for (Plugin& plugin : list) plugin.SetEnabled(false);
+  EXPECT_EQ(list.FirstEnabled(), nullptr);
+  EXPECT_EQ(PluginList().FirstEnabled(), nullptr);
+  EXPECT_EQ(PluginList().FindPlugin("WinGames"), nullptr);
+}
+
+}  // namespace
+}  // namespace corvane
