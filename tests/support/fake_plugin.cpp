@@ -95,6 +95,10 @@ PluginResult FakePlugin::EraseTracks() {
 }
 
 int FakePlugin::ShowDetails(dom::Element element) {
+  if (Found().empty()) {
+    element.SetInnerHtml("<div class=\"empty-note\">No files found.</div>");
+    return 0;
+  }
   std::string rows;
   for (const auto& [file, size] : Found()) {
     rows += "<tr><td class=\"path\">" + HtmlEscape(file) + "</td><td class=\"num\">" +

@@ -346,8 +346,8 @@ TEST_F(MainControllerTest, AFailedScanIsMarkedAndTheRunGoesOn) {
   Fake(0).failScan = true;
   Fake(1).release.Reset();
   Click("btn_scan");
-  ASSERT_TRUE(Wait([&] { return Fake(1).held.IsSet(); }));
-  EXPECT_EQ(Text("ProcessTableRowStatus_FakeA"), "Failed");
+  ASSERT_TRUE(Wait([&] { return Text("ProcessTableRowStatus_FakeA") == "Failed"; }));
+  EXPECT_EQ(Text("ProcessTableRowStatus_FakeB"), "Working");
   EXPECT_NE(dialog_->GetElement("ProcessTableRow_FakeA").OuterHtml().find("failed"),
             std::string::npos);
   Fake(1).release.Set();
