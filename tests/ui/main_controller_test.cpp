@@ -266,6 +266,35 @@ TEST_F(MainControllerTest, CancelDuringAScanEndsOnWelcome) {
   EXPECT_TRUE(dialog_->Window()->IsVisible());
 }
 
+TEST_F(MainControllerTest, CancellingWhileTheLastPluginFinishesStillEndsOnWelcome) {
+  Open({"FakeA"});
+  Fake(0).release.Reset();
+  Click("btn_scan");
+  ASSERT_TRUE(Fake(0).held.Wait(kPatience));
+  Controller().CancelEvent().Set();
+  Controller().OnPluginScanned("FakeA", 0);  // the plug-in finished just before it looked
+  EXPECT_EQ(Controller().State(), PageState::Welcome);
+  EXPECT_TRUE(Wait([&] { return Fake(0).GetScanState() == ScanState::NotScanned; }));
+}
+
+TEST_F(MainControllerTest, TheChoosingPageOffersScanAndLanguage) {
+  Open({"FakeA", "FakeB"});
+  ASSERT_EQ(Controller().SetState(PageState::Normal), 0);
+  EXPECT_NE(Html("ButtonsControlArea").find("cid=\"btn_scan\""), std::string::npos);
+  EXPECT_NE(Html("ButtonsFixedArea").find("cid=\"btn_hslanguage\""), std::string::npos);
+  EXPECT_EQ(Html("ButtonsFixedArea").find("cid=\"btn_skipall\""), std::string::npos);
+  EXPECT_NE(Html("hint"), "");
+  EXPECT_NE(dialog_->GetElement("TabsArea").InnerText().find("Scan"), std::string::npos);
+  Click("name", "FakeB");
+  EXPECT_EQ(Controller().SelectedPlugin(), "FakeB");
+  EXPECT_NE(Html("PluginsArea").find("class=\"selected\""), std::string::npos);
+  // Without a "Layout" element nothing is drawn.
+  dialog_->Document()->GetElementById("Layout").SetAttribute("id", "Gone");
+  EXPECT_EQ(Controller().SetState(PageState::Settings), 1);
+  EXPECT_EQ(Controller().State(), PageState::Settings);
+  EXPECT_EQ(Controller().PreviousState(), PageState::Normal);
+}
+
 TEST_F(MainControllerTest, AbortDuringAnEraseRecordsTheCleanupAndRunsTheCancelHandling) {
   Open({"FakeA", "FakeB"}, 3);
   ScanToResults();
