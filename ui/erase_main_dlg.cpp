@@ -10,10 +10,12 @@ namespace {
 constexpr std::size_t kHandleBlockSize = 1024;
 }  // namespace
 
-CEraseMainDlg::CEraseMainDlg(Host& host, CommandLine commandLine, ScheduleModeReader scheduleMode)
+CEraseMainDlg::CEraseMainDlg(Host& host, CommandLine commandLine, ScheduleModeReader scheduleMode,
+                             const CMainController::PluginListBuilder& buildPlugins)
     : CNoScrollHtmlDlg(host, kMainPageName, kMainDialogTemplate, nullptr),
       commandLine_(std::move(commandLine)),
-      scheduleMode_(std::move(scheduleMode)) {}
+      scheduleMode_(std::move(scheduleMode)),
+      controller_(std::make_unique<CMainController>(*this, buildPlugins)) {}
 
 CEraseMainDlg::~CEraseMainDlg() = default;
 
@@ -33,6 +35,7 @@ void CEraseMainDlg::OnInitDialog() {
 
 void CEraseMainDlg::OnDocumentComplete() {
   CNoScrollHtmlDlg::OnDocumentComplete();
+  controller_->OnDocumentComplete();
   if (firstShowPending_) {
     firstShowPending_ = false;
     const std::string mode = scheduleMode_();
@@ -50,12 +53,23 @@ void CEraseMainDlg::OnDocumentComplete() {
 }
 
 void CEraseMainDlg::OnCancel() {
+  if (controller_->State() == PageState::Scan) return;  // a scan is running
+  RunCancelHandling();
+}
+
+void CEraseMainDlg::RunCancelHandling() {
+  controller_->RunRebootCheck();
   const std::string mode = scheduleMode_();
   if (mode == kScheduleManually || mode == kScheduleBootUp) {
     Quit(1);
   } else {
     Window()->Hide();  // the program stays resident and prompts on its schedule
   }
+}
+
+void CEraseMainDlg::OnClickElement(dom::Element element) {
+  controller_->ShowClickedDescription(element);
+  static_cast<void>(controller_->OnClick(element));
 }
 
 void CEraseMainDlg::Quit(int exitCode) {
@@ -73,6 +87,17 @@ LRESULT CEraseMainDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       return 1;  // the view draws itself; nothing to invalidate
     case WM_CLOSE:
       OnCancel();
+      return 0;
+    case WM_APP_PLUGIN_SCANNED:
+      if (const auto id = TakeRecord<PluginId>(wParam)) controller_->OnPluginScanned(*id, lParam);
+      return 0;
+    case WM_APP_PLUGIN_ERASED:
+      if (const auto id = TakeRecord<PluginId>(wParam)) controller_->OnPluginErased(*id, lParam);
+      return 0;
+    case WM_APP_PROGRESS:
+      if (const auto record = TakeRecord<ProgressRecord>(wParam)) {
+        controller_->ShowProgress(*record);
+      }
       return 0;
     case WM_QUERYENDSESSION:
       Quit(0);

@@ -9,6 +9,7 @@
 #include "app/erase_app.h"
 #include "platform/remote_window.h"
 #include "platform/shared_memory.h"
+#include "ui/main_controller.h"
 #include "ui/no_scroll_html_dlg.h"
 
 namespace corvane {
@@ -22,7 +23,10 @@ class CEraseMainDlg final : public CNoScrollHtmlDlg, public CEraseMainWindow {
  public:
   using ScheduleModeReader = std::function<std::string()>;
 
-  CEraseMainDlg(Host& host, CommandLine commandLine, ScheduleModeReader scheduleMode);
+  // Builds the controller, and with it the plug-in list (`buildPlugins`; tests give their own).
+  CEraseMainDlg(Host& host, CommandLine commandLine, ScheduleModeReader scheduleMode,
+                const CMainController::PluginListBuilder& buildPlugins =
+                    CMainController::BuildProgramPlugins);
   ~CEraseMainDlg() override;
 
   // CEraseMainWindow.
@@ -30,13 +34,20 @@ class CEraseMainDlg final : public CNoScrollHtmlDlg, public CEraseMainWindow {
   void Create() override;
 
   void OnDocumentComplete() override;
+  // The user closed the window or pressed Escape: ignored while a scan runs, otherwise the cancel
+  // handling.
   void OnCancel() override;
+  // The restart offer, then quit (schedule "manually" or "bootup") or hide (the program stays
+  // resident for its schedule).
+  void RunCancelHandling();
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   [[nodiscard]] bool HandleBlockPublished() const { return handleBlock_.Data() != nullptr; }
+  [[nodiscard]] CMainController& Controller() { return *controller_; }
 
  protected:
   void OnInitDialog() override;
+  void OnClickElement(dom::Element element) override;
 
  private:
   // Ends the message loop; the handle block goes first, as nobody may find a dead window.
@@ -48,6 +59,8 @@ class CEraseMainDlg final : public CNoScrollHtmlDlg, public CEraseMainWindow {
   bool firstShowPending_ = true;
   SharedMemoryBlock handleBlock_;
   std::unique_ptr<WindowPublisher> publisher_;
+  // Last member: it goes first, so a worker still running ends while the window exists.
+  std::unique_ptr<CMainController> controller_;
 };
 
 }  // namespace corvane

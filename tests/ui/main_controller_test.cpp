@@ -1,0 +1,465 @@
+// The main window as a user drives it, on the headless host with the installed templates and fake
+// plug-ins that scan and erase real files: every click goes through the page's DOM and the
+// dispatcher, every completion through the window's messages.
+
+#include "ui/main_controller.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "app/registry_key.h"
+#include "host/headless/headless_host.h"
+#include "platform/program_folder.h"
+#include "tests/support/fake_plugin.h"
+#include "tests/support/runtime_folder.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/temp_machine.h"
+#include "ui/erase_main_dlg.h"
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testing::FakePlugin;
+
+constexpr auto kPatience = 60s;  // generous: the machine is shared
+
+class MainControllerTest : public ::testing::Test {
+ protected:
+  MainControllerTest() {
+    SetProgramFolder(CORVANE_PROGRAM_DIR);
+    previousDirectory_ = fs::current_path();
+    fs::current_path(work_.Path());  // the trace log goes here
+  }
+  ~MainControllerTest() override {
+    dialog_.reset();
+    fs::current_path(previousDirectory_);
+    SetProgramFolder("");
+  }
+
+  // Files for a fake plug-in's folder.
+  fs::path Files(const std::string& id, int count) {
+    const fs::path folder = work_.Path() / id;
+    fs::create_directories(folder);
+    for (int i = 0; i < count; ++i) {
+      std::ofstream(folder / ("trace" + std::to_string(i) + ".tmp")) << std::string(10 + i, 'x');
+    }
+    return folder;
+  }
+  [[nodiscard]] int FilesLeft(const std::string& id) const {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(work_.Path() / id)) ++count;
+    return count;
+  }
+
+  // Opens the main window over fakes with these ids (each with `files` files of its own) and
+  // waits for its first page.
+  void Open(std::vector<std::string> ids, int files = 2) {
+    for (const std::string& id : ids) Files(id, files);
+    dialog_ = std::make_unique<CEraseMainDlg>(
+        host_, CommandLine{}, [this] { return schedule_; },
+        [this, ids](PluginOwner& owner) {
+          PluginList list;
+          for (const std::string& id : ids) {
+            // Built-in ids show the installed texts; the others a name of their own.
+            const std::string name = id.starts_with("Fake") ? "Fake " + id : "";
+            auto plugin = MakePlugin<FakePlugin>(owner, id, work_.Path() / id, name);
+            fakes_.push_back(static_cast<FakePlugin*>(plugin.get()));
+            list.PushBack(std::move(plugin));
+          }
+          return list;
+        });
+    dialog_->CreateModeless();
+    ASSERT_TRUE(Wait([&] { return dialog_->Document() != nullptr; }));
+  }
+
+  bool Wait(const std::function<bool()>& done) { return host_.Loop().RunUntil(done, kPatience); }
+  bool WaitForState(PageState state) {
+    return Wait([&] { return Controller().State() == state; });
+  }
+  // A click on the first element with this "cid", handled before this returns.
+  void Click(std::string_view cid, std::string_view pluginId = {}) {
+    dom::Element target;
+    for (const dom::Element& element : dialog_->Document()->ElementsWithAttribute("cid", cid)) {
+      const dom::AttributeValue id = element.GetAttribute("pluginid");
+      const auto* text = std::get_if<std::string>(&id);
+      if (pluginId.empty() || (text != nullptr && *text == pluginId)) {
+        target = element;
+        break;
+      }
+    }
+    ASSERT_TRUE(target) << "no element with cid " << cid << " " << pluginId;
+    auto& window = static_cast<HeadlessWindow&>(*dialog_->Window());
+    ViewInput input;
+    input.node = target.Number();
+    const dom::AttributeValue checked = target.GetAttribute("checked");
+    if (const bool* state = std::get_if<bool>(&checked)) input.checked = !*state;
+    window.Input(input);
+    host_.Loop().RunPending();
+  }
+  // A click on an element made for the test, as the page would report it.
+  int ClickMade(const std::string& html) {
+    dialog_->SetElementHtml("Layout", html);
+    return Controller().OnClick(dialog_->GetElement("made"));
+  }
+
+  CMainController& Controller() { return dialog_->Controller(); }
+  std::string Html(std::string_view id) { return dialog_->GetElement(id).InnerHtml(); }
+  std::string Text(std::string_view id) { return dialog_->GetElement(id).InnerText(); }
+  FakePlugin& Fake(std::size_t index) { return *fakes_.at(index); }
+
+  void ScanToResults() {
+    Click("btn_scan");
+    ASSERT_TRUE(WaitForState(PageState::ScanResults));
+  }
+  void EraseFromSettings() {
+    Click("btn_clean");
+    ASSERT_TRUE(Wait([&] { return Controller().State() != PageState::Erase; }));
+  }
+
+  TempMachine machine_;
+  ScopedRuntimeFolder runtime_;
+  test::ScratchFolder work_;
+  fs::path previousDirectory_;
+  HeadlessHost host_;
+  std::string schedule_ = "dialy";  // closing hides the window rather than quitting
+  std::vector<FakePlugin*> fakes_;
+  std::unique_ptr<CEraseMainDlg> dialog_;
+};
+
+TEST_F(MainControllerTest, WelcomeScanAndTheResultsWizard) {
+  Open({"FakeA", "FakeB", "FakeC"}, 3);
+  Fake(2).SetEnabled(false);
+  EXPECT_EQ(Controller().State(), PageState::Welcome);
+  EXPECT_NE(Html("WelcomeMsg"), "");
+  EXPECT_NE(Html("ScanNowButton").find("cid=\"btn_scan\""), std::string::npos);
+  EXPECT_NE(Html("HeaderTitle").find("Corvane Erase"), std::string::npos);
+
+  // Holding the first plug-in shows the run at work: every plug-in has its row, disabled or not.
+  Fake(0).release.Reset();
+  Click("btn_scan");
+  ASSERT_EQ(Controller().State(), PageState::Scan);
+  for (const char* id : {"FakeA", "FakeB", "FakeC"}) {
+    EXPECT_TRUE(dialog_->GetElement(std::string("ProcessTableRowStatus_") + id)) << id;
+  }
+  EXPECT_EQ(Text("ProcessTableRowName_FakeB"), "Fake FakeB (all files)");
+  EXPECT_EQ(Text("ProcessTableRowStatus_FakeA"), "Working");
+  EXPECT_NE(Html("TabsArea").find("active"), std::string::npos);
+  Controller().ShowProgress({"FakeA", "Looking at <b>x</b>", kNoStep, kNoStep});
+  EXPECT_NE(Html("ResultsArea").find("data-step=\"\""), std::string::npos);
+  EXPECT_NE(Html("ResultsArea").find("Looking at <b"), std::string::npos);  // as HTML
+  Fake(0).release.Set();
+  ASSERT_TRUE(WaitForState(PageState::ScanResults));
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Fake(i).scans, 1) << i;  // disabled ones scan too
+
+  // The wizard: first page, next, back, skip all, and back again from the Settings page.
+  EXPECT_EQ(Controller().ResultsPlugin(), "FakeA");
+  EXPECT_EQ(Text("TitleText"), "Fake FakeA (all files)");
+  EXPECT_NE(Html("DetailsArea").find("trace2.tmp"), std::string::npos);
+  EXPECT_NE(Html("hint_sybtitle"), "");
+  EXPECT_NE(Html("PluginsArea").find("class=\"selected\""), std::string::npos);
+  EXPECT_NE(Html("PluginsArea").find("cid=\"name\""), std::string::npos);
+  Click("btn_settings");
+  EXPECT_EQ(Controller().ResultsPlugin(), "FakeB");
+  Click("btn_settings");
+  EXPECT_EQ(Controller().ResultsPlugin(), "FakeC");  // shown after a scan although not selected
+  Click("btn_back");
+  EXPECT_EQ(Controller().ResultsPlugin(), "FakeB");
+  Click("btn_skipall");
+  EXPECT_EQ(Controller().State(), PageState::Settings);
+  EXPECT_EQ(Controller().ResultsPlugin(), "FakeC");
+  EXPECT_EQ(Html("PluginsArea").find("cid=\"name\""), std::string::npos);  // the "_nc_" rows
+  EXPECT_NE(Html("PluginsArea").find("<label"), std::string::npos);
+  EXPECT_TRUE(dialog_->GetElement("cbOptOw"));
+  Click("btn_back");
+  EXPECT_EQ(Controller().State(), PageState::ScanResults);
+  EXPECT_EQ(Controller().SelectedPlugin(), "FakeC");  // the highlight follows the page shown
+  Click("btn_back");
+  Click("btn_back");
+  EXPECT_EQ(Controller().ResultsPlugin(), "FakeA");
+  Click("btn_back");
+  EXPECT_EQ(Controller().State(), PageState::Welcome);
+}
+
+TEST_F(MainControllerTest, EraseOnlyTheSelectedThenTheReport) {
+  Open({"FakeA", "FakeB", "FakeC"}, 2);
+  ScanToResults();
+  Click("btn_skipall");
+  Click("check", "FakeB");  // the Settings page's check box
+  EXPECT_FALSE(Fake(1).IsEnabled());
+  RegistryDword stored(HKEY_LOCAL_MACHINE, kPluginsKey, "FakeB", 1);
+  EXPECT_EQ(stored.value, 0U);  // written at once
+  stored.SetReadOnly(true);
+  Click("cbOptOw", "Kernel");
+  EXPECT_EQ(Controller().GetGlobalOptions()["Owerwrite"], "1");
+
+  Fake(0).release.Reset();
+  Click("btn_clean");
+  ASSERT_EQ(Controller().State(), PageState::Erase);
+  EXPECT_TRUE(dialog_->GetElement("ProcessTableRow_FakeA"));
+  EXPECT_FALSE(dialog_->GetElement("ProcessTableRow_FakeB"));  // rows only for the selected
+  EXPECT_TRUE(dialog_->GetElement("ProcessTableRow_FakeC"));
+  EXPECT_EQ(Controller().SelectedPlugin(), kNoPluginSelected);
+  EXPECT_EQ(Html("PluginsArea").find("class=\"selected\""), std::string::npos);
+  Fake(0).release.Set();
+  ASSERT_TRUE(WaitForState(PageState::EraseResults));
+
+  EXPECT_EQ(FilesLeft("FakeA"), 0);
+  EXPECT_EQ(FilesLeft("FakeB"), 2);
+  EXPECT_EQ(FilesLeft("FakeC"), 0);
+  EXPECT_EQ(Fake(1).erases, 0);
+  EXPECT_EQ(Fake(0).CopyCounters().erasedTotal.items, 2U);
+  EXPECT_EQ(Fake(0).CopyCounters().erasedToday.items, 2U);
+  EXPECT_TRUE(Controller().RunDate().valid);
+  EXPECT_TRUE(Controller().LastCleanupDate().valid);
+  EXPECT_FALSE(OnDifferentDays(Controller().RunDate(), OleDateNow()));
+
+  // The report: the unselected row is marked, and the wizard never shows it.
+  EXPECT_NE(Html("PluginsArea").find("disabled"), std::string::npos);
+  EXPECT_EQ(Controller().ResultsPlugin(), "FakeA");
+  EXPECT_NE(Html("DetailsArea").find("FakeReport"), std::string::npos);
+  Click("btn_settings");
+  EXPECT_EQ(Controller().ResultsPlugin(), "FakeC");
+  Click("btn_back");
+  EXPECT_EQ(Controller().ResultsPlugin(), "FakeA");
+  Click("btn_back");
+  EXPECT_EQ(Controller().State(), PageState::Settings);
+  Click("btn_back");  // to the scan results, then on to the report again through a new erase
+  EXPECT_EQ(Controller().State(), PageState::ScanResults);
+  Click("btn_skipall");
+  EraseFromSettings();
+  ASSERT_EQ(Controller().State(), PageState::EraseResults);
+  Click("btn_finish");
+  EXPECT_EQ(Controller().State(), PageState::Welcome);
+}
+
+TEST_F(MainControllerTest, TheReportsLastPageLeadsToWelcome) {
+  Open({"FakeA"}, 1);
+  ScanToResults();
+  Click("btn_settings");  // past the only page
+  ASSERT_EQ(Controller().State(), PageState::Settings);
+  EraseFromSettings();
+  ASSERT_EQ(Controller().State(), PageState::EraseResults);
+  Click("btn_settings");
+  EXPECT_EQ(Controller().State(), PageState::Welcome);
+}
+
+TEST_F(MainControllerTest, CancelDuringAScanEndsOnWelcome) {
+  Open({"FakeA", "FakeB"});
+  Fake(0).release.Reset();
+  Click("btn_scan");
+  ASSERT_TRUE(Fake(0).held.Wait(kPatience));
+  // Closing the window while scanning does nothing.
+  dialog_->OnCancel();
+  EXPECT_TRUE(dialog_->Window()->IsVisible());
+  EXPECT_EQ(SendMessageW(dialog_->Handle(), WM_CLOSE, 0, 0), 0);
+  EXPECT_EQ(Controller().State(), PageState::Scan);
+  Click("btn_cancel");
+  ASSERT_TRUE(WaitForState(PageState::Welcome));
+  EXPECT_EQ(Fake(1).scans, 0);
+  EXPECT_EQ(Fake(0).GetScanState(), ScanState::NotScanned);
+  EXPECT_TRUE(dialog_->Window()->IsVisible());
+}
+
+TEST_F(MainControllerTest, CancellingWhileTheLastPluginFinishesStillEndsOnWelcome) {
+  Open({"FakeA"});
+  Fake(0).release.Reset();
+  Click("btn_scan");
+  ASSERT_TRUE(Fake(0).held.Wait(kPatience));
+  Controller().CancelEvent().Set();
+  Controller().OnPluginScanned("FakeA", 0);  // the plug-in finished just before it looked
+  EXPECT_EQ(Controller().State(), PageState::Welcome);
+  EXPECT_TRUE(Wait([&] { return Fake(0).GetScanState() == ScanState::NotScanned; }));
+}
+
+TEST_F(MainControllerTest, TheChoosingPageOffersScanAndLanguage) {
+  Open({"FakeA", "FakeB"});
+  ASSERT_EQ(Controller().SetState(PageState::Normal), 0);
+  EXPECT_NE(Html("ButtonsControlArea").find("cid=\"btn_scan\""), std::string::npos);
+  EXPECT_NE(Html("ButtonsFixedArea").find("cid=\"btn_hslanguage\""), std::string::npos);
+  EXPECT_EQ(Html("ButtonsFixedArea").find("cid=\"btn_skipall\""), std::string::npos);
+  EXPECT_NE(Html("hint"), "");
+  EXPECT_NE(dialog_->GetElement("TabsArea").InnerText().find("Scan"), std::string::npos);
+  Click("name", "FakeB");
+  EXPECT_EQ(Controller().SelectedPlugin(), "FakeB");
+  EXPECT_NE(Html("PluginsArea").find("class=\"selected\""), std::string::npos);
+  // Without a "Layout" element nothing is drawn.
+  dialog_->Document()->GetElementById("Layout").SetAttribute("id", "Gone");
+  EXPECT_EQ(Controller().SetState(PageState::Settings), 1);
+  EXPECT_EQ(Controller().State(), PageState::Settings);
+  EXPECT_EQ(Controller().PreviousState(), PageState::Normal);
+}
+
+TEST_F(MainControllerTest, AbortDuringAnEraseRecordsTheCleanupAndRunsTheCancelHandling) {
+  Open({"FakeA", "FakeB"}, 3);
+  ScanToResults();
+  Click("btn_skipall");
+  Fake(0).release.Reset();  // holds after the first erased file
+  Click("btn_clean");
+  ASSERT_TRUE(Fake(0).held.Wait(kPatience));
+  EXPECT_FALSE(Controller().LastCleanupDate().valid);
+  Click("btn_abort");
+  ASSERT_TRUE(WaitForState(PageState::Welcome));
+  EXPECT_TRUE(Controller().LastCleanupDate().valid);
+  EXPECT_FALSE(dialog_->Window()->IsVisible());  // the schedule keeps the program resident
+  EXPECT_EQ(Fake(1).erases, 0);
+  EXPECT_EQ(FilesLeft("FakeA"), 2);
+  // What the cancelled erase removed still counts.
+  EXPECT_EQ(Fake(0).CopyCounters().erasedTotal.items, 1U);
+  EXPECT_EQ(Fake(0).CopyCounters().erasedToday.items, 1U);
+}
+
+TEST_F(MainControllerTest, AbortQuitsWhenTheScheduleIsManual) {
+  schedule_ = "manually";
+  Open({"FakeA"}, 3);
+  ScanToResults();
+  Click("btn_skipall");
+  Fake(0).release.Reset();
+  Click("btn_clean");
+  ASSERT_TRUE(Fake(0).held.Wait(kPatience));
+  Click("btn_abort");
+  EXPECT_TRUE(Wait([&] { return host_.Loop().HasQuit(); }));
+}
+
+TEST_F(MainControllerTest, AnEraseWithNothingSelectedSaysSo) {
+  Open({"FakeA", "FakeB"});
+  ScanToResults();
+  Click("btn_skipall");
+  Click("check", "FakeA");
+  Click("check", "FakeB");
+  Click("btn_clean");
+  ASSERT_EQ(Controller().State(), PageState::EraseResults);
+  EXPECT_FALSE(Controller().SomethingToShow());
+  EXPECT_NE(Html("DetailsArea").find("No cleaner was selected"), std::string::npos);
+  EXPECT_EQ(Text("TitleText"), "");
+  EXPECT_EQ(Fake(0).erases + Fake(1).erases, 0);
+  EXPECT_EQ(FilesLeft("FakeA"), 2);
+}
+
+TEST_F(MainControllerTest, TodaysCountStartsAgainOnANewDayAndAddsUpOnTheSameDay) {
+  Open({"FakeA"}, 2);
+  ScanToResults();
+  Click("btn_skipall");
+  EraseFromSettings();
+  EXPECT_EQ(Fake(0).CopyCounters().erasedToday.items, 2U);
+
+  // The last cleanup was yesterday: the new erase counts today from zero.
+  OleDate yesterday = OleDateNow();
+  yesterday.value -= 1.0;
+  Controller().SetLastCleanupDate(yesterday);
+  Files("FakeA", 3);
+  Click("btn_finish");
+  ScanToResults();
+  Click("btn_skipall");
+  EraseFromSettings();
+  EXPECT_EQ(Fake(0).CopyCounters().erasedToday.items, 3U);
+  EXPECT_EQ(Fake(0).CopyCounters().erasedTotal.items, 5U);
+
+  // Again today: added to today's count.
+  Files("FakeA", 1);
+  Click("btn_finish");
+  ScanToResults();
+  Click("btn_skipall");
+  EraseFromSettings();
+  EXPECT_EQ(Fake(0).CopyCounters().erasedToday.items, 4U);
+  EXPECT_EQ(Fake(0).CopyCounters().erasedTotal.items, 6U);
+}
+
+TEST_F(MainControllerTest, AFailedScanIsMarkedAndTheRunGoesOn) {
+  Open({"FakeA", "FakeB"});
+  Fake(0).failScan = true;
+  Fake(1).release.Reset();
+  Click("btn_scan");
+  ASSERT_TRUE(Wait([&] { return Text("ProcessTableRowStatus_FakeA") == "Failed"; }));
+  EXPECT_EQ(Text("ProcessTableRowStatus_FakeB"), "Working");
+  EXPECT_NE(dialog_->GetElement("ProcessTableRow_FakeA").OuterHtml().find("failed"),
+            std::string::npos);
+  Fake(1).release.Set();
+  EXPECT_TRUE(WaitForState(PageState::ScanResults));
+}
+
+TEST_F(MainControllerTest, CommandIdsAreComparedExactlyButCheckAndNameInAnyCase) {
+  Open({"FakeA", "FakeB"});
+  Fake(1).SetEnabled(false);
+  EXPECT_EQ(ClickMade(R"(<span id="made" cid="BTN_SCAN">x</span>)"), 0);
+  EXPECT_EQ(Controller().State(), PageState::Welcome);
+  EXPECT_EQ(ClickMade(R"(<span id="made" cid="Check" pluginid="FakeA">x</span>)"), 0);
+  EXPECT_FALSE(Fake(0).IsEnabled());
+  EXPECT_EQ(ClickMade(R"(<span id="made" cid="CHECK" pluginid="Nobody">x</span>)"), 0);
+  EXPECT_EQ(ClickMade(R"(<span id="made">no command</span>)"), 1);
+
+  // "name" on a plug-in that is not selected, before any scan, does nothing.
+  EXPECT_EQ(ClickMade(R"(<span id="made" cid="Name" pluginid="FakeB">x</span>)"), 0);
+  EXPECT_EQ(Controller().SelectedPlugin(), "");
+  Fake(1).SetEnabled(true);
+  EXPECT_EQ(ClickMade(R"(<span id="made" cid="Name" pluginid="FakeB">x</span>)"), 0);
+  EXPECT_EQ(Controller().SelectedPlugin(), "FakeB");
+
+  // Any other command of a plug-in's page goes to the plug-in.
+  EXPECT_EQ(ClickMade(R"(<input type="checkbox" id="made" cid="cbFake1" pluginid="FakeA">)"), 0);
+  // (The "check" click above was offered to it as well, after toggling.)
+  EXPECT_EQ(Fake(0).checkboxClicks, (std::vector<std::string>{"Check", "cbFake1"}));
+
+  std::ifstream log(work_.Path() / "CorvaneEraser.log");
+  const std::string text((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("OnClick(Check): FakeA\r\n"), std::string::npos);
+  EXPECT_NE(text.find("OnClick(BTN_SCAN): \r\n"), std::string::npos);
+}
+
+TEST_F(MainControllerTest, DomainsOpenInTheBrowserOnlyAsPlainHostNames) {
+  Open({"FakeA"});
+  EXPECT_EQ(ClickMade(R"(<span id="made" cid="opendomain3" url="www.example.com">x</span>)"), 0);
+  EXPECT_EQ(ClickMade(R"(<span id="made" cid="opendomain" url=".cookies.example">x</span>)"), 0);
+  for (const char* bad :
+       {"example.com/path", "-x", "a b", "", "exa_mple.com", "a..b", "$(reboot)", "x.com;ls"}) {
+    std::string html =
+        R"(<span id="made" cid="opendomain" url=")" + std::string(bad) + R"(">x</span>)";
+    EXPECT_EQ(ClickMade(html), 0);
+  }
+  EXPECT_EQ(host_.Opened(),
+            (std::vector<std::string>{"http://www.example.com/", "http://cookies.example/"}));
+  EXPECT_EQ(ClickMade(R"(<span id="made" cid="norefresh" pluginid="FakeA">x</span>)"), 0);
+  EXPECT_EQ(host_.Opened().size(), 2U);
+}
+
+TEST_F(MainControllerTest, HelpOpensTheInstalledPageWithTheAffiliate) {
+  Open({"FakeA"});
+  {
+    RegistryString affiliate(HKEY_LOCAL_MACHINE, "Software\\Corvane\\Erase", "Affiliate", "");
+    affiliate.value = "shop&x 1";
+  }
+  Click("btn_help");
+  ASSERT_EQ(host_.Opened().size(), 1U);
+  const std::string& url = host_.Opened().front();
+  EXPECT_EQ(url.rfind("file://", 0), 0U);
+  EXPECT_NE(url.find("/html/English/help.html?Affiliate=shop%26x%201"), std::string::npos);
+  EXPECT_TRUE(fs::exists(fs::path(CORVANE_PROGRAM_DIR) / "html/English/help.html"));
+
+  // A value too long for its buffer is not read.
+  {
+    RegistryString affiliate(HKEY_LOCAL_MACHINE, "Software\\Corvane\\Erase", "Affiliate", "");
+    affiliate.value = "sixteen-letters!";
+  }
+  Click("btn_help");
+  ASSERT_EQ(host_.Opened().size(), 2U);
+  EXPECT_TRUE(host_.Opened().back().ends_with("help.html?Affiliate="));
+}
+
+TEST_F(MainControllerTest, ClickingAPluginShowsItsDescriptionInTheResultsArea) {
+  Open({"BrowserHistory", "BrowserCookies"});
+  ScanToResults();
+  EXPECT_EQ(Html("PluginsArea").find("Fake"), std::string::npos);
+  EXPECT_NE(Html("ResultsArea").find("web pages you visited"), std::string::npos);
+  Click("name", "BrowserCookies");
+  EXPECT_NE(Html("ResultsArea").find("recognise you"), std::string::npos);
+  EXPECT_EQ(Controller().SelectedPlugin(), "BrowserCookies");
+  EXPECT_NE(Html("DetailsArea").find("FakeDetails"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace corvane

@@ -1,0 +1,218 @@
+// The controller's construction and its click dispatcher.
+
+#include "ui/main_controller.h"
+
+#include <cstdlib>
+#include <ctime>
+
+#include "app/registry_key.h"
+#include "app/trace_log.h"
+#include "platform/text.h"
+#include "ui/erase_main_dlg.h"
+#include "ui/template_store.h"
+
+namespace corvane {
+
+namespace {
+
+constexpr char kProgramKey[] = "Software\\Corvane\\Erase";
+// The language whose texts are shown while no other one is chosen.
+constexpr char kDefaultLanguage[] = "English";
+// The "Affiliate" value is read into a buffer of 32 bytes of UTF-16 text, NUL included.
+constexpr std::size_t kAffiliateBytes = 32;
+// The options check boxes carry this "pluginid": the options block handles their clicks.
+constexpr std::string_view kOptionsPluginId = "Kernel";
+
+std::string StringAttribute(const dom::Element& element, std::string_view name) {
+  const dom::AttributeValue value = element.GetAttribute(name);
+  const auto* text = std::get_if<std::string>(&value);
+  return text != nullptr ? *text : std::string();
+}
+
+// A host name a browser may be pointed at: dot-separated labels of letters, digits and hyphens,
+// none empty, none starting or ending with a hyphen, at most 253 characters. A cookie domain's
+// leading dot ("<dot>example.com") is dropped. Empty when `text` is no such name.
+std::string ValidHostName(std::string_view text) {
+  if (!text.empty() && text.front() == '.') text.remove_prefix(1);
+  if (text.empty() || text.size() > 253) return {};
+  std::size_t labelStart = 0;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    if (i == text.size() || text[i] == '.') {
+      const std::string_view label = text.substr(labelStart, i - labelStart);
+      if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-') {
+        return {};
+      }
+      labelStart = i + 1;
+      continue;
+    }
+    const char c = text[i];
+    const bool allowed =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+    if (!allowed) return {};
+  }
+  return std::string(text);
+}
+
+// The text as one query value: everything but unreserved characters percent-encoded.
+std::string QueryValue(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                            (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~';
+    if (unreserved) {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+PluginList CMainController::BuildProgramPlugins(PluginOwner& owner) {
+  // The built-in cleaners take their places in the factories as each one is written.
+  PluginList list = BuildPluginList(owner, PluginFactories{});
+  // The custom plug-ins ("CustomPlugins\*.pld") are appended here, after the built-in cleaners.
+  return list;
+}
+
+CMainController::CMainController(CEraseMainDlg& window, const PluginListBuilder& buildPlugins)
+    : window_(window), windowHandle_(window.Handle()) {
+  // Random overwrite patterns of secure deletion come from the C run-time generator.
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  languageFolder_ = kDefaultLanguage;
+  plugins_ = buildPlugins(*this);
+  static_cast<void>(options_.Load());
+}
+
+CMainController::~CMainController() {
+  // A worker still running stops at its next cancel check; the list waits for it.
+  cancelEvent_.Set();
+  plugins_ = PluginList();
+  static_cast<void>(options_.Save());
+}
+
+void CMainController::RunRebootCheck() {
+  // The restart offer of the reboot prompt joins here: rebootNeeded_ says whether an erase left
+  // files for deletion at the next system start.
+}
+
+void CMainController::ShowClickedDescription(const dom::Element& element) {
+  const dom::AttributeValue id = element.GetAttribute("pluginid");
+  const auto* text = std::get_if<std::string>(&id);
+  if (text == nullptr) return;
+  dom::Element results = Element("ResultsArea");
+  Plugin* plugin = FindPlugin(*text);
+  if (results && plugin != nullptr) static_cast<void>(plugin->ShowDescription(results));
+}
+
+int CMainController::OnClick(dom::Element element) {
+  const dom::AttributeValue cidValue = element.GetAttribute("cid");
+  const auto* cidText = std::get_if<std::string>(&cidValue);
+  if (cidText == nullptr) return 1;
+  const std::string cid = *cidText;
+  const std::string pluginId = StringAttribute(element, "pluginid");
+  HalvikTrace("OnClick(%s): %s\n", cid.c_str(), pluginId.c_str());
+
+  if (cid.starts_with("noref") || cid.starts_with("icqpro2003b-")) return 0;
+  if (cid.starts_with("opendomain")) {
+    OpenDomain(element);
+    return 0;
+  }
+  if (cid == "btn_scan") static_cast<void>(SetState(PageState::Scan));
+  if (cid == "btn_help") {
+    OpenHelp();
+    return 0;
+  }
+  if (OnStateButton(cid)) return 0;
+
+  Plugin* plugin = FindPlugin(pluginId);
+  if (EqualsNoCase(cid, "check") && plugin != nullptr) {
+    plugin->SetEnabled(!plugin->IsEnabled());
+    RenderPluginsArea();
+  }
+  if (EqualsNoCase(cid, "name") && plugin != nullptr &&
+      (plugin->IsEnabled() || state_ == PageState::ScanResults || plugin->IsInRun())) {
+    selectedPlugin_ = pluginId;
+    RenderDetailsArea();
+    RenderPluginsArea();
+    return 0;
+  }
+  if (pluginId == kOptionsPluginId) {
+    options_.OnOptionClick(StringAttribute(element, "id"), element);
+    return 0;
+  }
+  if (plugin != nullptr) static_cast<void>(plugin->OnCheckbox(cid, element));
+  return 0;
+}
+
+bool CMainController::OnStateButton(const std::string& cid) {
+  switch (state_) {
+    case PageState::Scan:
+      if (cid != "btn_cancel") return false;
+      cancelEvent_.Set();  // the plug-in at work stops at its next check; the run ends on Welcome
+      return true;
+    case PageState::Erase:
+      if (cid != "btn_abort") return false;
+      cancelEvent_.Set();
+      return true;
+    case PageState::Settings:
+      if (cid == "btn_clean") {
+        static_cast<void>(SetState(PageState::Erase));
+      } else if (cid == "btn_back") {
+        static_cast<void>(SetState(PageState::ScanResults));
+      } else {
+        return false;
+      }
+      return true;
+    case PageState::ScanResults:
+    case PageState::EraseResults:
+      if (cid == "btn_back") {
+        WizardPrevious();
+      } else if (cid == "btn_settings") {
+        WizardNext();
+      } else if (cid == "btn_skipall") {
+        WizardLast();
+      } else if (cid == "btn_finish") {
+        Finish();
+      } else {
+        return false;
+      }
+      return true;
+    case PageState::Welcome:
+    case PageState::Normal:
+      return false;
+  }
+  return false;
+}
+
+void CMainController::OpenDomain(const dom::Element& element) {
+  // The address comes from the machine (a cookie or history entry): only a plain host name may
+  // reach the browser, and it goes there as one argument, never through a shell.
+  const std::string host = ValidHostName(StringAttribute(element, "url"));
+  if (host.empty()) {
+    HalvikTrace("OpenDomain: not a host name\n");
+    return;
+  }
+  static_cast<void>(window_.GetHost().OpenExternal("http://" + host + "/"));
+}
+
+void CMainController::OpenHelp() {
+  RegistryString affiliate(HKEY_LOCAL_MACHINE, kProgramKey, kAffiliateValueName, "");
+  affiliate.SetReadOnly(true);
+  std::string value = affiliate.value;
+  // A value of another type, or one longer than its buffer, is not read.
+  if (affiliate.type != REG_SZ || (Utf8ToUtf16(value).size() + 1) * 2 > kAffiliateBytes) {
+    value.clear();
+  }
+  const std::string page = TemplateStore::PageUrl(languageFolder_ + "\\" + kHelpPageName);
+  if (page.empty()) return;
+  static_cast<void>(window_.GetHost().OpenExternal(page + "?Affiliate=" + QueryValue(value)));
+}
+
+}  // namespace corvane

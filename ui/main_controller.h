@@ -1,0 +1,167 @@
+#pragma once
+// The main window's controller: it owns the plug-ins, the options and the run state, draws every
+// page state into the main page ("Common\layout.html") by filling its areas from templates, turns
+// clicks into actions by their "cid" and "pluginid" attributes, and drives scan and erase runs:
+// one plug-in at a time on its worker thread, the next started when the previous one's completion
+// message arrives on the user-interface thread.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "engine/plugin.h"
+#include "engine/plugin_list.h"
+#include "engine/plugin_owner.h"
+#include "engine/progress_record.h"
+#include "platform/dom/element.h"
+#include "platform/event.h"
+#include "platform/ole_date.h"
+#include "settings/options_store.h"
+#include "ui/page_state.h"
+
+namespace corvane {
+
+class CEraseMainDlg;
+
+// Registry value below HKEY_LOCAL_MACHINE "Software\Corvane\Erase" added to the help link.
+inline constexpr char kAffiliateValueName[] = "Affiliate";
+// The help page installed beside the program, below "html\<language>\".
+inline constexpr char kHelpPageName[] = "help.html";
+// What selectedPlugin holds while an erase runs: no plug-in row is highlighted. No PluginId
+// contains these characters (ids name registry values, folders and files).
+inline constexpr std::string_view kNoPluginSelected = "<*>|no-selection:?|<*>|!";
+static_assert(kNoPluginSelected.size() == 24);
+
+class CMainController final : public PluginOwner {
+ public:
+  // Builds the plug-in list; the controller is the owner each plug-in reports to.
+  using PluginListBuilder = std::function<PluginList(PluginOwner& owner)>;
+
+  // The list of the program: the built-in cleaners, then the custom plug-ins.
+  [[nodiscard]] static PluginList BuildProgramPlugins(PluginOwner& owner);
+
+  // `window` is the main window being constructed; only its handle is used until its page loads.
+  explicit CMainController(CEraseMainDlg& window,
+                           const PluginListBuilder& buildPlugins = BuildProgramPlugins);
+  // Stops a run still going (the cancel event), waits for its worker and saves the options.
+  ~CMainController() override;
+  CMainController(const CMainController&) = delete;
+  CMainController& operator=(const CMainController&) = delete;
+
+  // PluginOwner; safe from any thread.
+  [[nodiscard]] HWND MainWindow() const override { return windowHandle_; }
+  [[nodiscard]] std::string LanguageFolder() const override { return languageFolder_; }
+
+  // The page has loaded: the first state.
+  void OnDocumentComplete();
+
+  // Page states. SetState is the only way the state changes; answers 0, or 1 when the page has no
+  // "Layout" element (nothing is drawn and no run starts).
+  int SetState(PageState state);
+  [[nodiscard]] PageState State() const { return state_; }
+  [[nodiscard]] PageState PreviousState() const { return previousState_; }
+  // Draws the current state again (the wizard moving on redraws the same state).
+  void Render();
+
+  // A click on an element that names a plug-in ("pluginid") shows its description in the results
+  // area, when the page has one; called for every click before OnClick.
+  void ShowClickedDescription(const dom::Element& element);
+  // A click on an element of the page. Answers 0 when the click was handled or consumed, 1 when
+  // the element carries no command.
+  int OnClick(dom::Element element);
+
+  // The restart offer after an erase that left files for the next system start. Every path that
+  // must offer it (Finish, the report's last page, closing the window) comes through here.
+  void RunRebootCheck();
+
+  // Runs.
+  void StartScanRun();
+  void StartEraseRun();
+  // Starts the plug-in after `previous` (the first one when empty). Answers 0 when one was
+  // started (or the state runs nothing), 2 when none is left.
+  int StartNext(const PluginId& previous);
+  void OnPluginScanned(const PluginId& id, LPARAM result);
+  void OnPluginErased(const PluginId& id, LPARAM result);
+  void ShowProgress(const ProgressRecord& record);
+  // The process-table row of the plug-in: its full name and `text`, both as text.
+  void SetRowStatus(const PluginId& id, std::string_view text);
+  // The end of an erase run (`finished` false when aborted): the cleanup date, today's counters
+  // when the run crossed midnight, and the restart flag of a finished run.
+  void RecordCleanup(bool finished);
+
+  [[nodiscard]] const PluginList& Plugins() const { return plugins_; }
+  [[nodiscard]] Plugin* FindPlugin(std::string_view id) const { return plugins_.FindPlugin(id); }
+  [[nodiscard]] Plugin* FirstEnabledPlugin() const { return plugins_.FirstEnabled(); }
+  [[nodiscard]] const PluginId& SelectedPlugin() const { return selectedPlugin_; }
+  [[nodiscard]] const PluginId& ResultsPlugin() const { return resultsPlugin_; }
+  [[nodiscard]] bool SomethingToShow() const { return somethingToShow_; }
+  [[nodiscard]] bool RebootNeeded() const { return rebootNeeded_; }
+  [[nodiscard]] const OleDate& RunDate() const { return runDate_; }
+  [[nodiscard]] const OleDate& LastCleanupDate() const { return lastCleanupDate_; }
+  // Statistics keep the last cleanup date with the counters and put it back when they load.
+  void SetLastCleanupDate(const OleDate& date) { lastCleanupDate_ = date; }
+  [[nodiscard]] Event& CancelEvent() { return cancelEvent_; }
+  [[nodiscard]] OptionsStore& Options() { return options_; }
+  // What a cleaner holds of the options for one scan or erase.
+  [[nodiscard]] StringSection GetGlobalOptions() const { return options_.GetGlobalOptions(); }
+
+ private:
+  // Areas of the page, each filled from its templates into the element of its id.
+  void RenderPluginsArea();
+  void RenderSettingsArea();
+  void RenderTabsArea();
+  void RenderFixedButtons();
+  void RenderStateButtons();
+  void RenderProcessArea();
+  void RenderDetailsArea();
+  void RenderHint();
+  void RenderWelcome();
+  void RenderWizardHeader();
+  // The process table of the run into "ProcessArea": every plug-in while scanning, otherwise the
+  // enabled ones, each row showing its plug-in's full name.
+  void PutProcessTable();
+
+  // A language text: "html\<language>\<fileName>".
+  [[nodiscard]] std::string LanguageText(std::string_view fileName) const;
+  [[nodiscard]] dom::Element Element(std::string_view id) const;
+  void SetHtml(std::string_view id, std::string_view html);
+
+  // Whether the results wizard may show the plug-in's page in the current state.
+  [[nodiscard]] bool WizardShows(const Plugin& plugin) const;
+  [[nodiscard]] PluginId FirstWizardPlugin() const;
+  [[nodiscard]] PluginId LastWizardPlugin() const;
+  void WizardNext();
+  void WizardPrevious();
+  void WizardLast();
+  // Finish: the restart offer, then the start page.
+  void Finish();
+
+  // The click rows that act on the state's buttons; true when `cid` was one of them.
+  bool OnStateButton(const std::string& cid);
+  void OpenDomain(const dom::Element& element);
+  void OpenHelp();
+
+  // The status mark of a process-table row, for its look (running, done, failed).
+  enum class RowMark { Running, Done, Failed };
+  void MarkRow(const PluginId& id, RowMark mark);
+  // The status text of a finished plug-in, by its result.
+  [[nodiscard]] std::string FinishedStatus(LPARAM result, RowMark& mark) const;
+
+  CEraseMainDlg& window_;
+  const HWND windowHandle_;
+  PageState state_ = PageState::Welcome;
+  PageState previousState_ = PageState::Welcome;
+  OptionsStore options_;
+  PluginId selectedPlugin_;
+  PluginId resultsPlugin_;
+  std::string languageFolder_;
+  // Declared before the plug-ins: their workers poll it until the list is gone.
+  Event cancelEvent_{EventReset::Manual, false};
+  PluginList plugins_;
+  bool somethingToShow_ = false;
+  bool rebootNeeded_ = false;
+  OleDate runDate_;
+  OleDate lastCleanupDate_;
+};
+
+}  // namespace corvane
