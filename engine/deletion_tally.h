@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string_view>
 
 namespace corvane {
 
@@ -18,6 +19,9 @@ class DeletionTally {
   virtual ~DeletionTally() = default;
   virtual void AddDone(const TallyRecord& record) = 0;
   virtual void AddFailed(const TallyRecord& record) = 0;
+  // A file that could not be deleted now was registered for deletion at the next system start:
+  // whoever owns the tally may want to offer a restart. Ignored unless overridden.
+  virtual void AddScheduledAtRestart(std::string_view /*path*/) {}
 };
 
 // The free-standing tally: two running totals, both starting at zero. Items wrap at 32 bits.
@@ -25,8 +29,11 @@ class DeletionAccumulator final : public DeletionTally {
  public:
   void AddDone(const TallyRecord& record) override { Add(erased_, record); }
   void AddFailed(const TallyRecord& record) override { Add(notErased_, record); }
+  void AddScheduledAtRestart(std::string_view) override { ++scheduledAtRestart_; }
   [[nodiscard]] const TallyRecord& Erased() const { return erased_; }
   [[nodiscard]] const TallyRecord& NotErased() const { return notErased_; }
+  // How many files were left for deletion at the next system start.
+  [[nodiscard]] std::uint32_t ScheduledAtRestart() const { return scheduledAtRestart_; }
 
  private:
   static void Add(TallyRecord& total, const TallyRecord& record) {
@@ -36,6 +43,7 @@ class DeletionAccumulator final : public DeletionTally {
 
   TallyRecord erased_;
   TallyRecord notErased_;
+  std::uint32_t scheduledAtRestart_ = 0;
 };
 
 // Asked by every long routine between steps: true when the user cancelled the run.

@@ -1,0 +1,214 @@
+#include "engine/file_set.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/erase_fault.h"
+#include "tests/support/pending_renames.h"
+#include "tests/support/temp_machine.h"
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+std::vector<std::string> Sorted(std::vector<std::string> list) {
+  std::sort(list.begin(), list.end());
+  return list;
+}
+
+struct Count {
+  std::uint32_t items = 0;
+  std::uint64_t bytes = 0;
+  bool operator==(const Count&) const = default;
+};
+
+Count Collect(std::string_view folders, std::string_view masks,
+              const std::vector<std::string>& exclusions = {}) {
+  Count count;
+  EXPECT_TRUE(CollectFileSet(folders, exclusions, masks, count.items, count.bytes));
+  return count;
+}
+
+Count CollectTree(std::string_view folders, std::string_view masks,
+                  const std::vector<std::string>& exclusions = {}) {
+  Count count;
+  EXPECT_TRUE(CollectFileSetTree(folders, exclusions, masks, count.items, count.bytes, {}));
+  return count;
+}
+
+std::ostream& operator<<(std::ostream& out, const Count& count) {
+  return out << count.items << " items, " << count.bytes << " bytes";
+}
+
+TEST(FileSetTest, JoinPathAddsOneBackslash) {
+  EXPECT_EQ(JoinPath("C:\\a", "b"), "C:\\a\\b");
+  EXPECT_EQ(JoinPath("C:\\a\\", "b"), "C:\\a\\b");
+  EXPECT_EQ(JoinPath("/tmp/", "b"), "/tmp/b");
+}
+
+TEST(FileSetTest, ListingsNameFilesAndRealSubfoldersOnly) {
+  TempMachine temp;
+  temp.WriteFile("C:\\d\\a.txt", "a");
+  temp.WriteFile("C:\\d\\B.TXT", "b");
+  temp.WriteFile("C:\\d\\c.dat", "c");
+  temp.WriteFile("C:\\d\\.hidden", "h");
+  temp.MakeFolder("C:\\d\\sub");
+  temp.MakeFolder("C:\\d\\.dot");
+  fs::create_directory_symlink(temp.HostRoot(), temp.Host("C:\\d\\outside"));
+
+  std::vector<std::string> files;
+  EXPECT_TRUE(ListFiles("C:\\D", "*.txt", files, ListedNames::FullPaths));
+  EXPECT_EQ(Sorted(files), (std::vector<std::string>{"C:\\D\\B.TXT", "C:\\D\\a.txt"}));
+  files.clear();
+  // A link to a folder is a file to a walk: it is deleted as a link, never entered.
+  EXPECT_TRUE(ListFiles("C:\\d", "*", files, ListedNames::NamesOnly));
+  EXPECT_EQ(Sorted(files),
+            (std::vector<std::string>{".hidden", "B.TXT", "a.txt", "c.dat", "outside"}));
+
+  std::vector<std::string> folders;
+  EXPECT_TRUE(ListSubfolders("C:\\d", "*.*", folders));
+  EXPECT_EQ(folders, (std::vector<std::string>{"C:\\d\\sub"}));
+
+  EXPECT_FALSE(ListFiles("C:\\d\\a.txt", "*", files, ListedNames::FullPaths));
+  EXPECT_FALSE(ListSubfolders("C:\\d\\outside", "*", folders));
+  EXPECT_FALSE(ListFiles("C:\\none", "*", files, ListedNames::FullPaths));
+  EXPECT_EQ(files.size(), 5u);
+  EXPECT_EQ(folders.size(), 1u);
+}
+
+TEST(FileSetTest, DropByFileNameComparesTheLastComponentExactly) {
+  std::vector<std::string> paths = {"C:\\a\\index.dat", "C:\\a\\INDEX.DAT", "index.dat",
+                                    "C:\\b\\keep.txt"};
+  DropByFileName(paths, {"index.dat"});
+  EXPECT_EQ(paths, (std::vector<std::string>{"C:\\a\\INDEX.DAT", "C:\\b\\keep.txt"}));
+}
+
+TEST(FileSetTest, CollectingCountsEachMasksFilesInTheNamedFolders) {
+  TempMachine temp;
+  temp.WriteFile("C:\\two\\a.txt", "12");
+  temp.WriteFile("C:\\two\\b.log", "1234");
+  temp.WriteFile("C:\\two\\sub\\c.txt", "123456");
+
+  // The first folder is missing and the first mask matches nothing: the rest still counts.
+  EXPECT_EQ(Collect("C:\\one|C:\\two", "*.none|*.txt"), (Count{1, 2}));
+  // A file two masks match counts once per mask; empty pieces name nothing.
+  EXPECT_EQ(Collect("C:\\two||", "*|*.txt|"), (Count{3, 8}));
+  // An excluded file counts under no mask; an exclusion is exact and case-sensitive.
+  EXPECT_EQ(Collect("C:\\two", "*.txt|*", {"a.txt"}), (Count{1, 4}));
+  EXPECT_EQ(Collect("C:\\two", "*", {"A.TXT"}), (Count{2, 6}));
+  EXPECT_EQ(Collect("C:\\two\\", "*", {"a.txt"}), (Count{1, 4}));
+}
+
+TEST(FileSetTest, TreesAreCountedWithoutDotFoldersOrLinkedFolders) {
+  TempMachineOptions options;
+  options.profileFolders = ProfileFolders::LinkedToHome;
+  TempMachine temp(options);
+  temp.WriteFile("C:\\users\\ann\\a.txt", "1");
+  temp.WriteFile("C:\\users\\ann\\AppData\\Local\\Temp\\b.txt", "22");
+  temp.WriteFile("C:\\users\\ann\\AppData\\Local\\Temp\\keep.txt", "22");
+  temp.WriteFile("C:\\users\\ann\\.cache\\c.txt", "333");
+  WriteHostFile(temp.HostRoot() / "home" / "ann" / "Documents" / "thesis.txt", "years");
+
+  // Desktop, Documents, ... are links to the home folder: counted as links, never entered.
+  EXPECT_EQ(CollectTree("C:\\users\\ann", "*.txt", {"keep.txt"}), (Count{2, 3}));
+  EXPECT_EQ(CollectTree("C:\\users\\ann\\Documents", "*"), (Count{0, 0}));
+  EXPECT_EQ(CollectTree("C:\\users\\ann", "*"), (Count{9, 5}));
+
+  // Cancelled after the first folder: the walk goes no deeper.
+  Count count;
+  int polls = 0;
+  EXPECT_FALSE(CollectFileSetTree("C:\\users\\ann", {}, "*", count.items, count.bytes,
+                                  [&] { return ++polls > 1; }));
+  EXPECT_EQ(count, (Count{7, 1}));
+}
+
+TEST(FileSetTest, PathsTooLongForWindowsAreSkipped) {
+  TempMachine temp;
+  const std::string deep = "C:\\deep\\" + std::string(240, 'd');
+  WriteHostFile(temp.Host("C:\\deep") / std::string(240, 'd') / "short.txt", "1");
+  WriteHostFile(temp.Host("C:\\deep") / std::string(240, 'd') / (std::string(20, 'n') + ".txt"),
+                "22");
+  EXPECT_EQ(CollectTree("C:\\deep", "*"), (Count{1, 1}));
+  EXPECT_TRUE(
+      EraseFileSetTree("C:\\deep", {}, "*", Overwrite::Off, WipePattern::WipeOnes, {}, nullptr));
+  EXPECT_EQ(fs::directory_entry(temp.Host("C:\\deep") / std::string(240, 'd')).exists(), true);
+  EXPECT_FALSE(fs::exists(temp.Host("C:\\deep") / std::string(240, 'd') / "short.txt"));
+}
+
+TEST(FileSetTest, ErasingASetDeletesEachListedFileOnce) {
+  TempMachine temp;
+  temp.WriteFile("C:\\e\\a.txt", "12");
+  temp.WriteFile("C:\\e\\b.log", "1234");
+  temp.WriteFile("C:\\e\\keep.txt", "1");
+  temp.WriteFile("C:\\e\\sub\\c.txt", "1");
+  DeletionAccumulator tally;
+  EXPECT_TRUE(EraseFileSet("C:\\e|C:\\none", {"keep.txt"}, "*.txt|*", Overwrite::On,
+                           WipePattern::WipeRandom, {}, &tally));
+  EXPECT_EQ(tally.Erased().items, 2u);
+  EXPECT_EQ(tally.Erased().bytes, 6u);
+  EXPECT_TRUE(fs::exists(temp.Host("C:\\e\\keep.txt")));
+  EXPECT_TRUE(fs::exists(temp.Host("C:\\e\\sub\\c.txt")));
+
+  // Cancelled before the first file: nothing goes.
+  temp.WriteFile("C:\\e\\a.txt", "12");
+  EXPECT_FALSE(EraseFileSet(
+      "C:\\e", {}, "*", Overwrite::Off, WipePattern::WipeOnes, [] { return true; }, &tally));
+  EXPECT_TRUE(fs::exists(temp.Host("C:\\e\\a.txt")));
+}
+
+TEST(FileSetTest, ATreeEraseKeepsWhatHoldsAnUndeletableFile) {
+  TempMachine temp;
+  temp.WriteFile("C:\\t\\top.txt", "1");
+  temp.WriteFile("C:\\t\\gone\\deeper\\a.txt", "22");
+  temp.WriteFile("C:\\t\\kept\\inner\\locked.dat", "333");
+  temp.WriteFile("C:\\t\\kept\\inner\\b.txt", "4444");
+  temp.WriteFile("C:\\t\\.git\\config", "5");
+  temp.WriteFile("C:\\t\\masked\\other.log", "6");
+  const ScopedEraseFault fault([](EraseStep step, std::string_view path) -> DWORD {
+    return step == EraseStep::Delete && path.ends_with("locked.dat") ? ERROR_ACCESS_DENIED
+                                                                     : ERROR_SUCCESS;
+  });
+  DeletionAccumulator tally;
+  EXPECT_FALSE(EraseFileSetTree("C:\\t", {}, "*.txt|*.dat", Overwrite::Off, WipePattern::WipeOnes,
+                                {}, &tally));
+  // Three files and the two folders "gone\deeper" and "gone".
+  EXPECT_EQ(tally.Erased().items, 5u);
+  EXPECT_EQ(tally.Erased().bytes, 7u);
+  EXPECT_EQ(tally.ScheduledAtRestart(), 1u);
+  EXPECT_TRUE(fs::exists(temp.Host("C:\\t")));
+  EXPECT_FALSE(fs::exists(temp.Host("C:\\t\\gone")));
+  EXPECT_TRUE(fs::exists(temp.Host("C:\\t\\kept\\inner\\locked.dat")));
+  EXPECT_FALSE(fs::exists(temp.Host("C:\\t\\kept\\inner\\b.txt")));
+  EXPECT_TRUE(fs::exists(temp.Host("C:\\t\\.git\\config")));
+  // A folder that still holds files of no mask is kept without failing the erase.
+  EXPECT_TRUE(fs::exists(temp.Host("C:\\t\\masked\\other.log")));
+  EXPECT_EQ(test::PendingFileRenames(), "\\??\\C:\\t\\kept\\inner\\locked.dat\0\0\0"s);
+}
+
+TEST(FileSetTest, ATreeEraseRemovesALinkedFolderAsALinkAndLeavesItsTarget) {
+  TempMachine temp;
+  const fs::path home = temp.HostRoot() / "home";
+  WriteHostFile(home / "Documents" / "thesis.doc", "years of work");
+  WriteHostFile(home / "notes.txt", "notes");
+  temp.WriteFile("C:\\t\\sub\\a.txt", "1");
+  fs::create_directory_symlink(home / "Documents", temp.Host("C:\\t\\sub\\Documents"));
+  fs::create_symlink(home / "notes.txt", temp.Host("C:\\t\\notes.txt"));
+
+  DeletionAccumulator tally;
+  EXPECT_TRUE(EraseFileSetTree("C:\\t", {}, "*", Overwrite::On, WipePattern::WipeOnes, {}, &tally));
+  EXPECT_TRUE(fs::is_empty(temp.Host("C:\\t")));
+  EXPECT_EQ(ReadHostFile(home / "Documents" / "thesis.doc"), "years of work");
+  EXPECT_EQ(ReadHostFile(home / "notes.txt"), "notes");
+  // a.txt, the two links (no bytes of their own) and the folder "sub".
+  EXPECT_EQ(tally.Erased().items, 4u);
+  EXPECT_EQ(tally.Erased().bytes, 1u);
+}
+
+}  // namespace
+}  // namespace corvane
