@@ -136,8 +136,15 @@ class Plugin {
   // Takes a selection that was never stored as a choice (a subclass's own default), leaving the
   // registry value as it is so that a later default still applies.
   void AdoptDefaultSelection(bool enabled) { enabled_ = enabled; }
+  // For plug-ins whose names do not come from "name.html" and "fullname.html".
+  void SetNamesHtml(std::string nameHtml, std::string fullNameHtml) {
+    nameHtml_ = std::move(nameHtml);
+    fullNameHtml_ = std::move(fullNameHtml);
+  }
 
  private:
+  friend class PluginTally;  // raises the reboot flag for files left for the next start
+
   void RunScanWorker();
   void RunEraseWorker();
   // Starts `body` on a new thread once the previous worker has ended.

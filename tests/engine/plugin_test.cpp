@@ -306,6 +306,14 @@ TEST_F(PluginTest, ADefaultSelectionIsTakenWithoutStoringItAsAChoice) {
   EXPECT_EQ(StoredFlag("CuPl_b.pld"), 2u);  // destruction keeps "not chosen" too
 }
 
+TEST_F(PluginTest, AFileLeftForTheNextStartRaisesTheRebootFlag) {
+  PluginPtr plugin = MakePlugin<TestPlugin>(owner_, "Theta");
+  plugin->Tally().AddDone({1, 1});
+  EXPECT_FALSE(plugin->IsRebootNeeded());
+  plugin->Tally().AddScheduledAtRestart("C:\\x.tmp");
+  EXPECT_TRUE(plugin->IsRebootNeeded());
+}
+
 TEST_F(PluginTest, PluginsCanShareOneTextFolder) {
   scratch_.Write("html/English/Plugins/PlgCustom/res_Erased.html", "gone");
   PluginPtr plugin = MakePlugin<TestPlugin>(owner_, "CuPl_c.pld", 2, "Custom");
