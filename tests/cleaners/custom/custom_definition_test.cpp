@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 
 #include "platform/last_error.h"
@@ -209,6 +210,20 @@ TEST(CustomDefinitionTest, ReadsAFileAndIgnoresBytesAfterTheLastSection) {
   EXPECT_FALSE(ReadCustomDefinitionFile((dir.Path() / "missing.pld").string()));
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
   EXPECT_FALSE(ReadCustomDefinitionFile(dir.Path().string()));
+}
+
+TEST(CustomDefinitionTest, TheHostileFixturesAreAllRefused) {
+  // Made by tests/fixtures/custom/make-hostile.py; they also seed the fuzz runs.
+  std::size_t count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(
+           std::filesystem::path(CORVANE_FIXTURES_DIR) / "custom")) {
+    if (entry.path().extension() != ".pld") continue;
+    ++count;
+    SCOPED_TRACE(entry.path().filename().string());
+    EXPECT_FALSE(ReadCustomDefinitionFile(entry.path().string()));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_DATA);
+  }
+  EXPECT_GE(count, 10u);
 }
 
 }  // namespace
