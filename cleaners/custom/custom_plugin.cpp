@@ -92,7 +92,9 @@ PluginResult CustomPlugin::ScanTracks() {
   const CancelCheck cancel = reporter.AsCancelCheck();
   filesFound_ = 0;
   bytesFound_ = 0;
+  std::string dots;
   for (CustomFileItem& item : definition_.files) {
+    reporter.Report(dots += '.');  // one more dot per item: the row shows the work going on
     item.expandedPath = ExpandPathMacros(item.path);
     item.status = 0;
     if (!IsCustomItemPathAllowed(item.expandedPath, item.kind)) continue;
@@ -156,7 +158,9 @@ PluginResult CustomPlugin::EraseTracks() {
   bytesErased_ = 0;
   const CounterPair before = CopyCounters().current;
   bool cancelled = false;
+  std::string dots;
   for (CustomFileItem& item : definition_.files) {
+    reporter.Report(dots += '.');
     item.status = 0;
     const Overwrite overwrite = item.overwrite != 0 ? Overwrite::On : Overwrite::Off;
     const bool allowed = IsCustomItemPathAllowed(item.expandedPath, item.kind);

@@ -35,11 +35,12 @@ class CompletionWindow : public MessageWindow {
       static_cast<void>(TakeRecord<PluginId>(wParam));
       results.push_back(static_cast<PluginResult>(lParam));
     } else if (message == WM_APP_PROGRESS) {
-      static_cast<void>(TakeRecord<ProgressRecord>(wParam));
+      progress.push_back(TakeRecord<ProgressRecord>(wParam)->message);
     }
     return 0;
   }
   std::vector<PluginResult> results;
+  std::vector<std::string> progress;
 };
 
 // The registry the definitions below clean.
@@ -267,8 +268,14 @@ TEST_F(CustomPluginTest, EveryKindIsScannedAndErased) {
   EXPECT_EQ(details.Paths(), rows);
   EXPECT_NE(details.Text().find("68.00 B"), std::string::npos);
 
+  // Progress: the shared scan page followed by one more dot per file item.
+  ASSERT_GE(window_.progress.size(), 6u);
+  EXPECT_EQ(window_.progress[0], "Scanning.");
+  EXPECT_EQ(window_.progress[5], "Scanning......");
+
   ASSERT_EQ(Erase(plugin), PluginResult::Finished);
   EXPECT_EQ(plugin.GetScanState(), ScanState::Erased);
+  EXPECT_EQ(window_.progress.back(), "Erasing......");
   EXPECT_FALSE(fs::exists(machine_.Host("C:\\data\\one.txt")));
   EXPECT_FALSE(fs::exists(machine_.Host("C:\\data\\flat\\a.tmp")));
   EXPECT_TRUE(fs::exists(machine_.Host("C:\\data\\flat\\keep.tmp")));    // excluded
