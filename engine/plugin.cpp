@@ -17,9 +17,10 @@ constexpr DWORD kTracksLeftSize = 8;
 }  // namespace
 
 Plugin::Plugin(PluginId id, std::string constructionName, PluginOwner& owner,
-               std::uint32_t enabledDefault)
+               std::uint32_t enabledDefault, std::string textFolder)
     : owner_(owner),
       id_(std::move(id)),
+      textFolder_(textFolder.empty() ? id_ : std::move(textFolder)),
       nameHtml_(std::move(constructionName)),
       enabledValue_(HKEY_LOCAL_MACHINE, kPluginsKey, id_, enabledDefault) {
   LoadNames(owner_.LanguageFolder());
@@ -136,12 +137,17 @@ bool Plugin::SaveTracksLeft() const {
   return allWritten;
 }
 
+bool Plugin::PublishTracksLeft(TracksLeftMap figures) {
+  tracksLeft_ = std::move(figures);
+  return SaveTracksLeft();
+}
+
 void Plugin::WaitForWorker() {
   if (worker_.joinable()) worker_.join();
 }
 
 std::string Plugin::PluginFolder() const {
-  return "html\\" + languageFolder_ + "\\Plugins\\Plg" + id_ + "\\";
+  return "html\\" + languageFolder_ + "\\Plugins\\Plg" + textFolder_ + "\\";
 }
 
 std::string Plugin::LoadPluginText(std::string_view fileName) const {

@@ -100,24 +100,25 @@ class Plugin {
   [[nodiscard]] const std::string& ResOkHtml() const { return resOkHtml_; }
   [[nodiscard]] const std::string& ResErrorHtml() const { return resErrorHtml_; }
   [[nodiscard]] const std::string& ResErasedHtml() const { return resErasedHtml_; }
+  // The plug-in's text folder below the program folder: "html\<language>\Plugins\Plg<id>\".
+  [[nodiscard]] std::string PluginFolder() const;
+  // A file of the plug-in's folder; empty text when it is missing.
+  [[nodiscard]] std::string LoadPluginText(std::string_view fileName) const;
 
   // Blocks until the worker (if any) has ended. Must not be called from the worker itself.
   void WaitForWorker();
 
  protected:
   // Loads the texts in the owner's language and reads the enabled flag (a missing value reads as
-  // `enabledDefault`), writing it straight back. Subclasses then call LoadTracksLeft.
+  // `enabledDefault`), writing it straight back. Subclasses then call LoadTracksLeft. The texts
+  // come from "Plg" + `textFolder` when one is given (plug-ins sharing one folder), else from
+  // "Plg" + id.
   Plugin(PluginId id, std::string constructionName, PluginOwner& owner,
-         std::uint32_t enabledDefault = kEnabledByDefault);
+         std::uint32_t enabledDefault = kEnabledByDefault, std::string textFolder = {});
 
   // Run on the worker thread; answer Finished, Failed or Cancelled.
   [[nodiscard]] virtual PluginResult ScanTracks() = 0;
   [[nodiscard]] virtual PluginResult EraseTracks() = 0;
-
-  // The plug-in's text folder below the program folder: "html\<language>\Plugins\Plg<id>\".
-  [[nodiscard]] std::string PluginFolder() const;
-  // A file of the plug-in's folder; empty text when it is missing.
-  [[nodiscard]] std::string LoadPluginText(std::string_view fileName) const;
 
   // The enabled value as stored in the registry, so a subclass can tell "never chosen" (its own
   // default) from a choice.
@@ -129,8 +130,21 @@ class Plugin {
   void RaiseRebootNeeded() { rebootNeeded_ = true; }
   void SetScanState(ScanState state) { scanState_ = state; }
   [[nodiscard]] TracksLeftMap& MutableTracksLeft() { return tracksLeft_; }
+  // Replaces the tracks-left figures and writes them to the registry; false when some value
+  // could not be written.
+  [[nodiscard]] bool PublishTracksLeft(TracksLeftMap figures);
+  // Takes a selection that was never stored as a choice (a subclass's own default), leaving the
+  // registry value as it is so that a later default still applies.
+  void AdoptDefaultSelection(bool enabled) { enabled_ = enabled; }
+  // For plug-ins whose names do not come from "name.html" and "fullname.html".
+  void SetNamesHtml(std::string nameHtml, std::string fullNameHtml) {
+    nameHtml_ = std::move(nameHtml);
+    fullNameHtml_ = std::move(fullNameHtml);
+  }
 
  private:
+  friend class PluginTally;  // raises the reboot flag for files left for the next start
+
   void RunScanWorker();
   void RunEraseWorker();
   // Starts `body` on a new thread once the previous worker has ended.
@@ -144,6 +158,7 @@ class Plugin {
   bool enabled_ = true;
   bool inRun_ = false;
   PluginId id_;
+  std::string textFolder_;
   std::string nameHtml_;
   std::string fullNameHtml_;
   std::string languageFolder_;

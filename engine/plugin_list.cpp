@@ -30,9 +30,8 @@ Plugin* PluginList::FirstEnabled() const {
   return nullptr;
 }
 
-namespace {
-
-void AddCustomPlugins(PluginOwner& owner, const PluginFactories::Custom& make, PluginList& list) {
+void AppendCustomPlugins(PluginList& list, PluginOwner& owner,
+                         const PluginFactories::Custom& make) {
   const std::optional<std::string> folder = ProgramFilePath(kCustomPluginsFolder);
   if (!folder) return;
   FindData found;
@@ -40,12 +39,13 @@ void AddCustomPlugins(PluginOwner& owner, const PluginFactories::Custom& make, P
   if (!search) return;
   do {
     if ((found.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+    // The id is the text after the last backslash of the path, and the path is read with "\" as
+    // a separator: such a name would name another file.
+    if (found.name.find('\\') != std::string::npos) continue;
     const std::string definition = std::string(kCustomPluginsFolder) + "\\" + found.name;
     if (PluginPtr plugin = make(owner, definition)) list.PushBack(std::move(plugin));
   } while (FindNextFileW(*search, &found));
 }
-
-}  // namespace
 
 PluginList BuildPluginList(PluginOwner& owner, const PluginFactories& factories) {
   PluginList list;
@@ -53,7 +53,7 @@ PluginList BuildPluginList(PluginOwner& owner, const PluginFactories& factories)
     if (!*it) continue;
     if (PluginPtr plugin = (*it)(owner)) list.PushFront(std::move(plugin));
   }
-  if (factories.custom) AddCustomPlugins(owner, factories.custom, list);
+  if (factories.custom) AppendCustomPlugins(list, owner, factories.custom);
   return list;
 }
 

@@ -86,6 +86,11 @@ struct PluginFactories {
   Custom custom;
 };
 
+// Appends a custom plug-in per "*.pld" file of the custom folder, in the order the folder lists
+// them, each when `make` loaded it. Names that no Windows file could have (a backslash in them)
+// are passed over.
+void AppendCustomPlugins(PluginList& list, PluginOwner& owner, const PluginFactories::Custom& make);
+
 // Builds the list: the built-in cleaners are made from the last place to the first, each put at
 // the front; then a custom plug-in per "*.pld" file of the custom folder, in the order the folder
 // lists them, each appended when it loaded.

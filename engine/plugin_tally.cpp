@@ -12,4 +12,8 @@ void PluginTally::AddFailed(const TallyRecord& record) {
   plugin_.AddFailed(record.items, record.bytes);
 }
 
+void PluginTally::AddScheduledAtRestart(std::string_view) {
+  plugin_.RaiseRebootNeeded();
+}
+
 }  // namespace corvane

@@ -45,8 +45,9 @@ class CompletionWindow : public MessageWindow {
 class TestPlugin : public Plugin {
  public:
   using Body = std::function<PluginResult(TestPlugin&)>;
-  TestPlugin(PluginOwner& owner, PluginId id, std::uint32_t enabledDefault = kEnabledByDefault)
-      : Plugin(std::move(id), "Test", owner, enabledDefault) {
+  TestPlugin(PluginOwner& owner, PluginId id, std::uint32_t enabledDefault = kEnabledByDefault,
+             std::string textFolder = {})
+      : Plugin(std::move(id), "Test", owner, enabledDefault, std::move(textFolder)) {
     LoadTracksLeft();
   }
   ~TestPlugin() override { destroyedWhileWorking = working.load() != 0; }
@@ -57,8 +58,10 @@ class TestPlugin : public Plugin {
   std::thread::id workerThread;
   static inline bool destroyedWhileWorking = false;
 
+  using Plugin::AdoptDefaultSelection;
   using Plugin::CancelEvent;
   using Plugin::MutableTracksLeft;
+  using Plugin::PublishTracksLeft;
   using Plugin::RaiseRebootNeeded;
   using Plugin::StoredEnabledValue;
 
@@ -278,6 +281,45 @@ TEST_F(PluginTest, TracksLeftAreEightByteNoneValuesAndOtherSizesAreSkipped) {
   EXPECT_TRUE(again->SaveTracksLeft());
   again->LoadTracksLeft();
   EXPECT_EQ(again->TracksLeft(), expected);
+}
+
+TEST_F(PluginTest, PublishingReplacesTheFiguresAndStoresThem) {
+  {
+    PluginPtr plugin = MakePlugin<TestPlugin>(owner_, "Eta");
+    As(plugin).MutableTracksLeft() = {{"stale", 5}};
+    EXPECT_TRUE(
+        As(plugin).PublishTracksLeft({{"domains", 3}, {"items", 40}, {"size", 1ull << 40}}));
+    const Plugin::TracksLeftMap published{{"domains", 3}, {"items", 40}, {"size", 1ull << 40}};
+    EXPECT_EQ(plugin->TracksLeft(), published);
+  }
+  PluginPtr again = MakePlugin<TestPlugin>(owner_, "Eta");
+  const Plugin::TracksLeftMap stored{{"domains", 3}, {"items", 40}, {"size", 1ull << 40}};
+  EXPECT_EQ(again->TracksLeft(), stored);
+}
+
+TEST_F(PluginTest, ADefaultSelectionIsTakenWithoutStoringItAsAChoice) {
+  PluginPtr plugin = MakePlugin<TestPlugin>(owner_, "CuPl_b.pld", 2);
+  As(plugin).AdoptDefaultSelection(false);
+  EXPECT_FALSE(plugin->IsEnabled());
+  EXPECT_EQ(StoredFlag("CuPl_b.pld"), 2u);
+  plugin.reset();
+  EXPECT_EQ(StoredFlag("CuPl_b.pld"), 2u);  // destruction keeps "not chosen" too
+}
+
+TEST_F(PluginTest, AFileLeftForTheNextStartRaisesTheRebootFlag) {
+  PluginPtr plugin = MakePlugin<TestPlugin>(owner_, "Theta");
+  plugin->Tally().AddDone({1, 1});
+  EXPECT_FALSE(plugin->IsRebootNeeded());
+  plugin->Tally().AddScheduledAtRestart("C:\\x.tmp");
+  EXPECT_TRUE(plugin->IsRebootNeeded());
+}
+
+TEST_F(PluginTest, PluginsCanShareOneTextFolder) {
+  scratch_.Write("html/English/Plugins/PlgCustom/res_Erased.html", "gone");
+  PluginPtr plugin = MakePlugin<TestPlugin>(owner_, "CuPl_c.pld", 2, "Custom");
+  EXPECT_EQ(plugin->PluginFolder(), "html\\English\\Plugins\\PlgCustom\\");
+  EXPECT_EQ(plugin->ResErasedHtml(), "gone");
+  EXPECT_EQ(plugin->GetId(), "CuPl_c.pld");
 }
 
 TEST_F(PluginTest, TextsComeFromThePluginFolderOfTheLanguage) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <set>
 
@@ -12,8 +11,6 @@
 
 namespace corvane {
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string Le32(std::uint32_t value) {
   std::string bytes;
@@ -215,53 +212,18 @@ TEST(CustomDefinitionTest, ReadsAFileAndIgnoresBytesAfterTheLastSection) {
   EXPECT_FALSE(ReadCustomDefinitionFile(dir.Path().string()));
 }
 
-// The definitions shipped in data/CustomPlugins, built here so that they stay in step with the
-// writer. Run with CORVANE_WRITE_SAMPLES=1 to (re)write them.
-std::vector<std::pair<std::string, CustomDefinition>> ShippedSamples() {
-  CustomDefinition temp;
-  temp.name = "Windows temporary files";
-  temp.description =
-      "Files that programs and installers left in the Windows folder's Temp folder and its "
-      "subfolders.";
-  CustomFileItem windowsTemp;
-  windowsTemp.path = "%WinDir%\\Temp";
-  windowsTemp.kind = kCustomItemFolderTree;
-  windowsTemp.masks = "*.*";
-  temp.files = {windowsTemp};
-
-  CustomDefinition recent;
-  recent.name = "Recent documents";
-  recent.description =
-      "The shortcuts in the Recent folder, the commands typed into Run, and the recent-file "
-      "lists of WordPad and Paint.";
-  CustomFileItem shortcuts;
-  shortcuts.path = "[PATH_SYS_SHELL_RECENT]";
-  shortcuts.kind = kCustomItemFolderFiles;
-  shortcuts.masks = "*.lnk";
-  recent.files = {shortcuts};
-  const std::uint32_t user = static_cast<std::uint32_t>(HKEY_CURRENT_USER);
-  recent.registry = {
-      {"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\RunMRU", "", user, 2, "*", 0},
-      {"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Wordpad\\Recent File List", "", user,
-       2, "File*", 0},
-      {"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Paint\\Recent File List", "", user,
-       2, "File*", 0},
-  };
-  return {{"WindowsTemp.pld", temp}, {"RecentDocuments.pld", recent}};
-}
-
-TEST(CustomDefinitionTest, TheShippedSamplesAreTheWritersOutput) {
-  const fs::path folder = fs::path(CORVANE_SOURCE_DIR) / "data" / "CustomPlugins";
-  const bool write = std::getenv("CORVANE_WRITE_SAMPLES") != nullptr;
-  for (const auto& [fileName, definition] : ShippedSamples()) {
-    SCOPED_TRACE(fileName);
-    const std::string bytes = WriteCustomDefinition(definition);
-    if (write) WriteHostFile(folder / fileName, bytes);
-    EXPECT_EQ(ReadHostFile(folder / fileName), bytes) << "run with CORVANE_WRITE_SAMPLES=1";
-    const auto read = ReadCustomDefinitionFile((folder / fileName).string());
-    ASSERT_TRUE(read);
-    EXPECT_EQ(*read, definition);
+TEST(CustomDefinitionTest, TheHostileFixturesAreAllRefused) {
+  // Made by tests/fixtures/custom/make-hostile.py; they also seed the fuzz runs.
+  std::size_t count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(
+           std::filesystem::path(CORVANE_FIXTURES_DIR) / "custom")) {
+    if (entry.path().extension() != ".pld") continue;
+    ++count;
+    SCOPED_TRACE(entry.path().filename().string());
+    EXPECT_FALSE(ReadCustomDefinitionFile(entry.path().string()));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_DATA);
   }
+  EXPECT_GE(count, 10u);
 }
 
 }  // namespace

@@ -1,0 +1,91 @@
+#include "cleaners/custom/custom_path_rules.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cleaners/custom/custom_definition.h"
+#include "platform/file_services.h"
+#include "platform/machine.h"
+#include "platform/shell_folders.h"
+
+namespace corvane {
+namespace {
+
+bool IsRootedMachinePath(std::string_view path) {
+  return IsMachinePath(path) && path.size() >= 3 && (path[2] == '\\' || path[2] == '/');
+}
+
+template <typename Visit>
+void ForEachPiece(std::string_view list, Visit visit) {
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    std::size_t end = list.find('|', start);
+    if (end == std::string_view::npos) end = list.size();
+    visit(list.substr(start, end - start));
+    start = end + 1;
+  }
+}
+
+// "folder\name" when the folder is known.
+std::optional<std::string> Below(const std::optional<std::string>& folder, std::string_view name) {
+  if (!folder) return std::nullopt;
+  std::string path = *folder;
+  if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
+  return path + std::string(name);
+}
+
+std::vector<std::optional<std::string>> SystemFolders() {
+  const auto windows = GetWindowsDirectoryW();
+  const auto profile = GetEnvironmentVariableW("USERPROFILE");
+  const auto localAppData = GetEnvironmentVariableW("LOCALAPPDATA");
+  std::vector<std::optional<std::string>> folders = {
+      windows,
+      Below(windows, "Temp"),
+      profile,
+      Below(profile, "Temp"),
+      GetEnvironmentVariableW("APPDATA"),
+      localAppData,
+      Below(localAppData, "Temp"),
+      GetEnvironmentVariableW("TEMP"),
+      GetEnvironmentVariableW("TMP"),
+      GetTempPathW(),
+  };
+  for (const int csidl : {CSIDL_PERSONAL, CSIDL_RECENT, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA,
+                          CSIDL_INTERNET_CACHE, CSIDL_COOKIES, CSIDL_HISTORY}) {
+    folders.push_back(SHGetSpecialFolderPathW(csidl, FolderCreation::MustExist));
+  }
+  return folders;
+}
+
+}  // namespace
+
+bool IsCustomItemPathAllowed(std::string_view expandedPath, std::int32_t kind) {
+  if (kind == kCustomItemOneFile) return IsRootedMachinePath(expandedPath);
+  bool allowed = true;
+  bool any = false;
+  ForEachPiece(expandedPath, [&](std::string_view piece) {
+    if (piece.empty()) return;
+    any = true;
+    if (!IsRootedMachinePath(piece)) allowed = false;
+    if (kind == kCustomItemFolderTree && IsDriveRoot(piece)) allowed = false;
+  });
+  return allowed && any;
+}
+
+bool IsSystemFolder(std::string_view folder) {
+  if (IsDriveRoot(folder)) return true;
+  const auto host = HostPath(folder);
+  if (!host) return false;
+  for (const auto& system : SystemFolders()) {
+    if (!system) continue;
+    const auto systemHost = HostPath(*system);
+    if (!systemHost) continue;
+    std::error_code error;
+    if (std::filesystem::equivalent(*host, *systemHost, error)) return true;
+  }
+  return false;
+}
+
+}  // namespace corvane

@@ -1,0 +1,119 @@
+#include "engine/domain_pages.h"
+
+#include <cctype>
+#include <variant>
+
+#include "engine/cleaner_texts.h"
+#include "engine/format_size.h"
+#include "ui/html_escape.h"
+
+namespace corvane {
+
+DomainPageTemplates DomainTemplates(DomainPageKind kind) {
+  if (kind == DomainPageKind::Details) {
+    return {"details.html", "domaindetails.html", "totaldetails.html", kNoItemsFound};
+  }
+  return {"report.html", "domainreport.html", "totalreport.html", kNoItemsErased};
+}
+
+std::string BuildDomainPage(const Plugin& plugin, std::span<const DomainRow> rows,
+                            DomainPageKind kind, const DomainRowFill& fillRow,
+                            const DomainTotalsFill& fillTotals) {
+  const DomainPageTemplates names = DomainTemplates(kind);
+  std::string page = plugin.LoadPluginText(names.page);
+  const std::string rowTemplate = plugin.LoadPluginText(names.row);
+  std::string totals = plugin.LoadPluginText(names.totals);
+
+  DomainTotals counted;
+  std::string rowText;
+  for (const DomainRow& row : rows) {
+    ++counted.rows;
+    counted.items += row.itemCount;
+    counted.size += row.size;
+    std::string filled = rowTemplate;
+    if (kind == DomainPageKind::Report) {
+      if (row.status == DomainStatus::Erased) {
+        TemplateStore::Replace(filled, "#result#", plugin.ResErasedHtml());
+      } else if (row.status == DomainStatus::Failed) {
+        TemplateStore::Replace(filled, "#result#", plugin.ResErrorHtml());
+      } else {
+        continue;  // found or selected: not part of what the erase did
+      }
+    }
+    TemplateStore::Fill(filled, fillRow(row));
+    rowText += filled;
+    ++counted.shownRows;
+  }
+  counted.anyRow = counted.rows != 0;
+  if (!counted.anyRow) rowText = LoadSharedPluginText(plugin.LanguageFolder(), names.empty);
+
+  TemplateStore::Fill(totals, fillTotals(counted));
+  TemplateStore::Replace(page, "#total#", totals);
+  TemplateStore::Replace(page, "#volumes#", rowText);
+  return page;
+}
+
+namespace {
+
+TemplateStore::Replacements CacheRow(const DomainRow& row) {
+  return {{"#num#", std::to_string(row.itemCount)},
+          {"#size#", FormatSize(row.size)},
+          {"#browser#", std::string(BrowserName(row.browser))},
+          {"#name#", HtmlEscape(row.name)}};
+}
+
+TemplateStore::Replacements CacheTotals(const DomainTotals& totals) {
+  return {{"#numdom#", std::to_string(totals.rows)},
+          {"#numit#", std::to_string(totals.items)},
+          {"#size#", FormatSize(totals.size)}};
+}
+
+}  // namespace
+
+std::string BuildDomainDetails(const Plugin& plugin, std::span<const DomainRow> rows) {
+  return BuildDomainPage(
+      plugin, rows, DomainPageKind::Details, CacheRow, [](const DomainTotals& totals) {
+        auto replacements = CacheTotals(totals);
+        replacements.emplace_back("#icon#", totals.anyRow ? LoadNoIcon() : LoadOkIcon());
+        return replacements;
+      });
+}
+
+std::string BuildDomainReport(const Plugin& plugin, std::span<const DomainRow> rows) {
+  return BuildDomainPage(plugin, rows, DomainPageKind::Report, CacheRow, CacheTotals);
+}
+
+int ShowDomainPage(const Plugin& plugin, dom::Element& element,
+                   const std::function<std::string()>& build) {
+  if (plugin.GetScanState() == ScanState::NotScanned) return 1;
+  element.SetInnerHtml(build());
+  return 0;
+}
+
+namespace {
+
+// Whether the text reads as a non-zero decimal number the way the C library's atoi reads it:
+// leading blanks, a sign, then digits up to the first non-digit.
+bool IsNonZeroNumber(std::string_view text) {
+  std::size_t at = 0;
+  while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+  for (; at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])); ++at) {
+    if (text[at] != '0') return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int OnDomainCheckbox(const Plugin& plugin, std::string_view elementId,
+                     const dom::Element& element) {
+  if (plugin.GetScanState() == ScanState::NotScanned || !element) return 1;
+  const dom::AttributeValue checked = element.GetAttribute("checked");
+  constexpr std::string_view kPrefix = "cbw";
+  if (!elementId.starts_with(kPrefix)) return 0;
+  if (!IsNonZeroNumber(elementId.substr(kPrefix.size()))) return 0;
+  return std::holds_alternative<bool>(checked) ? 0 : 1;
+}
+
+}  // namespace corvane

@@ -1,0 +1,30 @@
+#include "engine/format_size.h"
+
+#include <cstdio>
+
+namespace corvane {
+
+std::string FormatSize(std::uint64_t bytes) {
+  float value = static_cast<float>(bytes);
+  const char* unit = "GB";
+  float scale = 1.0f / (1u << 30);
+  if ((bytes >> 32) == 0) {
+    const auto low = static_cast<std::uint32_t>(bytes);
+    if (low < 500u) {
+      unit = "B";
+      scale = 1.0f;
+    } else if (low < 500000u) {
+      unit = "KB";
+      scale = 1.0f / (1u << 10);
+    } else if (low < 500000000u) {
+      unit = "MB";
+      scale = 1.0f / (1u << 20);
+    }
+  }
+  value *= scale;
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2f %s", static_cast<double>(value), unit);
+  return text;
+}
+
+}  // namespace corvane

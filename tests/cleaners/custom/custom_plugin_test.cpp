@@ -1,0 +1,481 @@
+#include "cleaners/custom/custom_plugin.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/progress_record.h"
+#include "platform/dom/document.h"
+#include "platform/file_find.h"
+#include "platform/program_folder.h"
+#include "platform/registry.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/temp_machine.h"
+#include "tools/pld/pld_text.h"
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::chrono::seconds kPatience{60};
+
+class TestOwner : public PluginOwner {
+ public:
+  HWND MainWindow() const override { return window; }
+  std::string LanguageFolder() const override { return "English"; }
+  HWND window = 0;
+};
+
+class CompletionWindow : public MessageWindow {
+ public:
+  using MessageWindow::MessageWindow;
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_APP_PLUGIN_SCANNED || message == WM_APP_PLUGIN_ERASED) {
+      static_cast<void>(TakeRecord<PluginId>(wParam));
+      results.push_back(static_cast<PluginResult>(lParam));
+    } else if (message == WM_APP_PROGRESS) {
+      progress.push_back(TakeRecord<ProgressRecord>(wParam)->message);
+    }
+    return 0;
+  }
+  std::vector<PluginResult> results;
+  std::vector<std::string> progress;
+};
+
+// The registry the definitions below clean.
+constexpr std::string_view kUserHive =
+    "\n[Software\\\\Test] 0\n\"One\"=\"1\"\n\"Two\"=\"2\"\n"
+    "\n[Software\\\\Test\\\\Flat] 0\n\"File1\"=\"a\"\n\"File2\"=\"b\"\n\"Other\"=\"c\"\n"
+    "\n[Software\\\\Test\\\\Tree] 0\n\"Url1\"=\"x\"\n\"Keep\"=\"y\"\n"
+    "\n[Software\\\\Test\\\\Tree\\\\Sub] 0\n\"Url2\"=\"z\"\n\"UrlAlso\"=\"w\"\n";
+
+// Every item kind, each with something to find and something to leave.
+constexpr std::string_view kEveryKind = R"(name = Every <kind> & more
+description = <b>Plain</b> text
+enabled = 1
+
+[file]
+path = C:\data\one.txt
+
+[file]
+path = C:\data\missing.txt
+
+[folder]
+path = C:\data\flat
+masks = *.tmp
+exclude = keep.tmp
+
+[tree]
+path = C:\data\tree
+masks = *.*
+
+[file-item]
+kind = 7
+path = C:\data\one.txt
+
+[tree]
+path = C:\data\tree2|C:\data\flat
+
+[registry-value]
+root = HKEY_CURRENT_USER
+key = Software\Test
+value = One
+
+[registry-value]
+root = HKEY_CURRENT_USER
+key = Software\Test
+value = Missing
+
+[registry-key]
+root = HKCU
+key = Software\Test\Flat
+pattern = File*
+
+[registry-tree]
+root = HKCU
+key = Software\Test\Tree
+pattern = Url*
+
+[registry-item]
+kind = 9
+root = HKCU
+key = Software\Test
+)";
+
+class CustomPluginTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetProgramFolder(program_.Path().string());
+    fs::copy(fs::path(CORVANE_SOURCE_DIR) / "data" / "html", program_.Path() / "html",
+             fs::copy_options::recursive);
+    fs::create_directories(program_.Path() / "CustomPlugins");
+    owner_.window = window_.Handle();
+  }
+  void TearDown() override { SetProgramFolder(""); }
+
+  static TempMachineOptions Options() {
+    TempMachineOptions options;
+    options.userHive = std::string(kUserHive);
+    return options;
+  }
+
+  // Writes a definition given in its readable form; answers its path as the listing names it.
+  std::string Define(std::string_view fileName, std::string_view text) {
+    PldTextError error;
+    const auto definition = ParsePldText(text, &error);
+    EXPECT_TRUE(definition) << error.line << ": " << error.message;
+    return DefineBytes(fileName, definition ? WriteCustomDefinition(*definition) : "");
+  }
+  std::string DefineBytes(std::string_view fileName, std::string_view bytes) {
+    program_.Write("CustomPlugins/" + std::string(fileName), bytes);
+    return "CustomPlugins\\" + std::string(fileName);
+  }
+  CustomPlugin& LoadPlugin(std::string_view fileName, std::string_view text) {
+    loaded_ = CustomPlugin::Load(owner_, Define(fileName, text));
+    EXPECT_TRUE(loaded_);
+    return static_cast<CustomPlugin&>(*loaded_);
+  }
+
+  PluginResult Scan(Plugin& plugin) {
+    plugin.StartScan(&cancel_);
+    return Wait();
+  }
+  PluginResult Erase(Plugin& plugin) {
+    plugin.StartErase(&cancel_);
+    return Wait();
+  }
+  PluginResult Wait() {
+    const std::size_t count = window_.results.size() + 1;
+    EXPECT_TRUE(loop_.RunUntil([&] { return window_.results.size() >= count; }, kPatience));
+    return window_.results.empty() ? PluginResult::Failed : window_.results.back();
+  }
+
+  // The page an operation renders, and the texts of its path cells.
+  struct Page {
+    int answer = 0;
+    std::unique_ptr<dom::Document> document;
+    std::vector<std::string> Paths() const {
+      std::vector<std::string> paths;
+      for (const auto& cell : document->ElementsWithAttribute("class", "path")) {
+        paths.push_back(cell.InnerText());
+      }
+      return paths;
+    }
+    std::string Text() const { return document->Body().InnerText(); }
+  };
+  template <typename Show>
+  Page Render(Show show) {
+    Page page{0, dom::Document::Parse("<div id=DetailsArea>untouched</div>")};
+    page.answer = show(page.document->GetElementById("DetailsArea"));
+    return page;
+  }
+
+  static bool HasValue(std::string_view keyPath, std::string_view name) {
+    HKEY key = 0;
+    if (RegOpenKeyW(HKEY_CURRENT_USER, keyPath, &key) != ERROR_SUCCESS) return false;
+    DWORD size = 0;
+    const bool found = RegQueryValueExW(key, name, nullptr, nullptr, &size) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return found;
+  }
+  static std::uint32_t StoredFlag(std::string_view id) {
+    RegistryDword flag(HKEY_LOCAL_MACHINE, kPluginsKey, id, 99);
+    flag.SetReadOnly(true);
+    return flag.value;
+  }
+
+  TempMachine machine_{Options()};
+  test::ScratchFolder program_;
+  QueueEventLoop loop_;
+  CompletionWindow window_{loop_};
+  TestOwner owner_;
+  Event cancel_;
+  PluginPtr loaded_;
+};
+
+TEST_F(CustomPluginTest, ADefinitionBecomesAPluginNamedAfterItsFile) {
+  CustomPlugin& plugin = LoadPlugin("Every.pld", kEveryKind);
+  EXPECT_EQ(plugin.GetId(), "CuPl_Every.pld");
+  EXPECT_EQ(plugin.DefinitionPath(), "CustomPlugins\\Every.pld");
+  EXPECT_EQ(plugin.GetNameHtml(), "Every &lt;kind&gt; &amp; more");  // a name is data
+  EXPECT_EQ(plugin.GetFullNameHtml(), plugin.GetNameHtml());
+  EXPECT_EQ(plugin.ResErasedHtml(), "<span class=\"badge erased\">Erased</span>");
+  plugin.LoadNames("English");
+  EXPECT_EQ(plugin.GetNameHtml(), "Every &lt;kind&gt; &amp; more");
+
+  auto page = dom::Document::Parse("<div id=d>old</div>");
+  EXPECT_EQ(plugin.ShowDescription(page->GetElementById("d")), 0);
+  EXPECT_EQ(page->GetElementById("d").InnerText(), "<b>Plain</b> text");  // text, not markup
+  EXPECT_TRUE(page->GetElementById("d").Children().empty());
+}
+
+TEST_F(CustomPluginTest, TheSelectionComesFromTheDefinitionUntilTheUserChooses) {
+  const std::string off = Define("Off.pld", "name = off\nenabled = 0\n");
+  const std::string on = Define("On.pld", "name = on\nenabled = 1\n");
+  {
+    PluginPtr plugin = CustomPlugin::Load(owner_, off);
+    EXPECT_FALSE(plugin->IsEnabled());
+    EXPECT_EQ(StoredFlag("CuPl_Off.pld"), kCustomEnabledUnset);
+    PluginPtr other = CustomPlugin::Load(owner_, on);
+    EXPECT_TRUE(other->IsEnabled());
+    other->SetEnabled(false);
+  }
+  EXPECT_EQ(StoredFlag("CuPl_Off.pld"), kCustomEnabledUnset);
+  EXPECT_EQ(StoredFlag("CuPl_On.pld"), 0u);
+  EXPECT_FALSE(CustomPlugin::Load(owner_, on)->IsEnabled());  // the choice wins over the default
+  {
+    RegistryDword flag(HKEY_LOCAL_MACHINE, kPluginsKey, "CuPl_Off.pld", 0);
+    flag.value = 5;
+  }
+  EXPECT_TRUE(CustomPlugin::Load(owner_, off)->IsEnabled());
+}
+
+TEST_F(CustomPluginTest, EveryKindIsScannedAndErased) {
+  machine_.WriteFile("C:\\data\\one.txt", "12345");
+  machine_.WriteFile("C:\\data\\flat\\a.tmp", "abc");
+  machine_.WriteFile("C:\\data\\flat\\keep.tmp", "kept");
+  machine_.WriteFile("C:\\data\\flat\\b.log", "log");
+  machine_.WriteFile("C:\\data\\flat\\sub\\c.tmp", "deeper");
+  machine_.WriteFile("C:\\data\\tree\\x", std::string(10, 'x'));
+  machine_.WriteFile("C:\\data\\tree\\sub\\y", std::string(20, 'y'));
+  machine_.WriteFile("C:\\data\\tree\\sub\\deeper\\z", std::string(30, 'z'));
+  const fs::path outside = machine_.WriteFile("C:\\outside\\precious", "keep me");
+  fs::create_directory_symlink(outside.parent_path(), machine_.Host("C:\\data\\tree\\link"));
+
+  CustomPlugin& plugin = LoadPlugin("Every.pld", kEveryKind);
+  EXPECT_EQ(Render([&](dom::Element e) { return plugin.ShowDetails(e); }).answer, 1);
+  ASSERT_EQ(Scan(plugin), PluginResult::Finished);
+  // one.txt; a.tmp; x, y, z and the link (a file to the walk, of no size). The item without
+  // masks lists nothing.
+  EXPECT_EQ(plugin.FilesFound(), 1u + 1u + 4u);
+  EXPECT_EQ(plugin.RegistryFound(), 1u + 2u + 3u);
+  EXPECT_EQ(plugin.BytesFound(), 5u + 3u + 60u);
+
+  const Page details = Render([&](dom::Element e) { return plugin.ShowDetails(e); });
+  EXPECT_EQ(details.answer, 0);
+  const std::vector<std::string> rows = {
+      "C:\\data\\one.txt",
+      "C:\\data\\missing.txt",
+      "C:\\data\\flat\\*.tmp",
+      "C:\\data\\tree\\*.*",
+      "C:\\data\\tree2|C:\\data\\flat\\",  // a tree item without masks
+      "HKEY_CURRENT_USER\\Software\\Test\\One",
+      "HKEY_CURRENT_USER\\Software\\Test\\Missing",
+      "HKEY_CURRENT_USER\\Software\\Test\\Flat\\File*",
+      "HKEY_CURRENT_USER\\Software\\Test\\Tree\\Url*",
+  };
+  EXPECT_EQ(details.Paths(), rows);
+  EXPECT_NE(details.Text().find("68.00 B"), std::string::npos);
+
+  // Progress: the shared scan page followed by one more dot per file item.
+  ASSERT_GE(window_.progress.size(), 6u);
+  EXPECT_EQ(window_.progress[0], "Scanning.");
+  EXPECT_EQ(window_.progress[5], "Scanning......");
+
+  ASSERT_EQ(Erase(plugin), PluginResult::Finished);
+  EXPECT_EQ(plugin.GetScanState(), ScanState::Erased);
+  EXPECT_EQ(window_.progress.back(), "Erasing......");
+  EXPECT_FALSE(fs::exists(machine_.Host("C:\\data\\one.txt")));
+  EXPECT_FALSE(fs::exists(machine_.Host("C:\\data\\flat\\a.tmp")));
+  EXPECT_TRUE(fs::exists(machine_.Host("C:\\data\\flat\\keep.tmp")));    // excluded
+  EXPECT_TRUE(fs::exists(machine_.Host("C:\\data\\flat\\b.log")));       // no mask matches
+  EXPECT_TRUE(fs::exists(machine_.Host("C:\\data\\flat\\sub\\c.tmp")));  // flat: not below
+  EXPECT_FALSE(fs::exists(machine_.Host("C:\\data\\tree")));  // emptied, then removed itself
+  EXPECT_EQ(ReadHostFile(outside), "keep me");                // the link went, not its target
+
+  const auto& files = plugin.Definition().files;
+  EXPECT_EQ(files[0].status, kCustomItemErased);
+  EXPECT_EQ(files[1].status, kCustomItemFailed);  // missing: EraseFile gives 0
+  EXPECT_EQ(files[2].status, kCustomItemErased);
+  EXPECT_EQ(files[3].status, kCustomItemErased);
+  EXPECT_EQ(files[4].status, kCustomItemErased);  // an ignored kind has nothing to do
+  EXPECT_EQ(files[5].status, kCustomItemFailed);  // several folders are no directory
+  // Files one.txt, a.tmp, x, y, z, the link, and the folders sub and sub\deeper.
+  EXPECT_EQ(plugin.FilesErased(), 8u);
+  EXPECT_EQ(plugin.BytesErased(), 5u + 3u + 60u);
+
+  EXPECT_FALSE(HasValue("Software\\Test", "One"));
+  EXPECT_TRUE(HasValue("Software\\Test", "Two"));
+  EXPECT_FALSE(HasValue("Software\\Test\\Flat", "File1"));
+  EXPECT_FALSE(HasValue("Software\\Test\\Flat", "File2"));
+  EXPECT_TRUE(HasValue("Software\\Test\\Flat", "Other"));
+  EXPECT_FALSE(HasValue("Software\\Test\\Tree", "Url1"));
+  EXPECT_TRUE(HasValue("Software\\Test\\Tree", "Keep"));
+  EXPECT_FALSE(HasValue("Software\\Test\\Tree\\Sub", "Url2"));
+  EXPECT_EQ(plugin.RegistryErased(), 1u + 2u + 3u);
+  const auto& registry = plugin.Definition().registry;
+  EXPECT_EQ(registry[0].status, kCustomItemErased);
+  EXPECT_EQ(registry[1].status, kCustomItemFailed);
+  EXPECT_EQ(registry[2].status, kCustomItemErased);
+  EXPECT_EQ(registry[3].status, kCustomItemErased);
+  EXPECT_EQ(registry[4].status, kCustomItemErased);
+  // The plug-in's counters hold files and registry values together.
+  EXPECT_EQ(plugin.CopyCounters().erasedTotal.items, 8u + 6u);
+  EXPECT_EQ(plugin.CopyCounters().erasedTotal.bytes, 68u);
+
+  const Page report = Render([&](dom::Element e) { return plugin.ShowReport(e); });
+  EXPECT_EQ(report.answer, 0);
+  EXPECT_EQ(report.Paths(), rows);  // every item that names something has an outcome
+  const auto cells = report.document->ElementsWithAttribute("class", "num");
+  std::vector<std::string> outcomes;
+  for (const auto& cell : cells) {
+    if (cell.TagName() == "TD" && !cell.Children().empty()) outcomes.push_back(cell.InnerText());
+  }
+  EXPECT_EQ(outcomes,
+            (std::vector<std::string>{"Erased", "Not erased", "Erased", "Erased", "Not erased",
+                                      "Erased", "Not erased", "Erased", "Erased"}));
+  EXPECT_NE(report.Text().find("68.00 B"), std::string::npos);
+}
+
+TEST_F(CustomPluginTest, TheReportWaitsForAnEraseAndTheDetailsForAScan) {
+  CustomPlugin& plugin = LoadPlugin("E.pld", "name = e\n[file]\npath = C:\\nothing\n");
+  EXPECT_EQ(Render([&](dom::Element e) { return plugin.ShowReport(e); }).answer, 1);
+  ASSERT_EQ(Scan(plugin), PluginResult::Finished);
+  const Page before = Render([&](dom::Element e) { return plugin.ShowReport(e); });
+  EXPECT_EQ(before.answer, 1);
+  EXPECT_EQ(before.Text(), "untouched");
+}
+
+TEST_F(CustomPluginTest, ADefinitionWithoutItemsShowsTheNoIconAndZeros) {
+  CustomPlugin& empty = LoadPlugin("Empty.pld", "name = empty\n");
+  ASSERT_EQ(Scan(empty), PluginResult::Finished);
+  const Page page = Render([&](dom::Element e) { return empty.ShowDetails(e); });
+  EXPECT_TRUE(page.Paths().empty());
+  EXPECT_NE(page.Text().find("0.00 B"), std::string::npos);
+  const std::string html = page.document->GetElementById("DetailsArea").InnerHtml();
+  EXPECT_NE(html.find("#b57600"), std::string::npos);  // the no-icon's colour
+  EXPECT_EQ(html.find("#1b7a3a"), std::string::npos);
+  EXPECT_EQ(html.find('#' + std::string("fnum#")), std::string::npos);
+}
+
+TEST_F(CustomPluginTest, AFolderItemWithOverwriteWritesOverTheFilesBeforeDeletingThem) {
+  const fs::path file = machine_.WriteFile("C:\\wipe\\secret.txt", std::string(5000, 'S'));
+  // A second name for the same bytes shows what the overwrite left on the disk.
+  const fs::path witness = machine_.Host("C:\\witness");
+  fs::create_hard_link(file, witness);
+  CustomPlugin& plugin =
+      LoadPlugin("W.pld", "name = w\n[folder]\npath = C:\\wipe\nmasks = *.txt\noverwrite = 1\n");
+  ASSERT_EQ(Scan(plugin), PluginResult::Finished);
+  ASSERT_EQ(Erase(plugin), PluginResult::Finished);
+  EXPECT_FALSE(fs::exists(file));
+  const std::string left = ReadHostFile(witness);
+  ASSERT_EQ(left.size(), 5000u);
+  // The random pattern: a pseudo-random byte, then a zero byte.
+  for (std::size_t i = 1; i < left.size(); i += 2) ASSERT_EQ(left[i], '\0') << i;
+}
+
+TEST_F(CustomPluginTest, ACancelledEraseStopsBeforeTheRegistryAndAnswersCancelled) {
+  machine_.WriteFile("C:\\data\\flat\\a.tmp", "abc");
+  CustomPlugin& plugin = LoadPlugin("C.pld",
+                                    "name = c\n[folder]\npath = C:\\data\\flat\nmasks = *\n"
+                                    "[registry-value]\nroot = HKCU\nkey = Software\\Test\n"
+                                    "value = One\n");
+  ASSERT_EQ(Scan(plugin), PluginResult::Finished);
+  cancel_.Set();
+  EXPECT_EQ(Erase(plugin), PluginResult::Cancelled);
+  EXPECT_EQ(plugin.GetScanState(), ScanState::Scanned);
+  EXPECT_TRUE(fs::exists(machine_.Host("C:\\data\\flat\\a.tmp")));
+  EXPECT_TRUE(HasValue("Software\\Test", "One"));
+}
+
+TEST_F(CustomPluginTest, PathsThatAreNotTheMachinesAreNeverTouched) {
+  // This machine has no shell folders in its registry, so the cache macro expands to nothing and
+  // its path would read as a Linux path.
+  machine_.WriteFile("C:\\users\\ann\\Temp\\t.tmp", "t");
+  CustomPlugin& plugin = LoadPlugin("P.pld",
+                                    "name = p\n"
+                                    "[tree]\npath = [PATH_SYS_SHELL_CACHE]\\..\\..\nmasks = *\n"
+                                    "[tree]\npath = C:\\\nmasks = *\n"
+                                    "[file]\npath = /etc/hostname\n"
+                                    "[tree]\npath = %UserProfile%\\Temp\nmasks = *\n");
+  ASSERT_EQ(Scan(plugin), PluginResult::Finished);
+  EXPECT_EQ(plugin.FilesFound(), 1u);  // only the temporary folder's file
+  ASSERT_EQ(Erase(plugin), PluginResult::Finished);
+  const auto& files = plugin.Definition().files;
+  EXPECT_EQ(files[0].status, kCustomItemFailed);  // the cache macro is missing: "\..\.."
+  EXPECT_EQ(files[1].status, kCustomItemFailed);  // a whole drive
+  EXPECT_EQ(files[2].status, kCustomItemFailed);  // a Linux path
+  EXPECT_EQ(files[3].status, kCustomItemErased);
+  EXPECT_FALSE(fs::exists(machine_.Host("C:\\users\\ann\\Temp\\t.tmp")));
+  // The profile's Temp folder is emptied but stays: programs write there.
+  EXPECT_TRUE(fs::is_directory(machine_.Host("C:\\users\\ann\\Temp")));
+}
+
+TEST_F(CustomPluginTest, AFileThatCannotBeDeletedNowAsksForARestart) {
+  // A folder named as a file: it cannot be deleted as one, so it is left for the next start.
+  machine_.MakeFolder("C:\\data\\stubborn");
+  CustomPlugin& plugin = LoadPlugin("R.pld", "name = r\n[file]\npath = C:\\data\\stubborn\n");
+  ASSERT_EQ(Scan(plugin), PluginResult::Finished);
+  EXPECT_FALSE(plugin.IsRebootNeeded());
+  ASSERT_EQ(Erase(plugin), PluginResult::Finished);
+  EXPECT_TRUE(plugin.IsRebootNeeded());
+  EXPECT_EQ(plugin.Definition().files[0].status, kCustomItemFailed);
+  EXPECT_EQ(plugin.FilesErased(), 0u);
+}
+
+TEST_F(CustomPluginTest, AShortOrHostileFileAddsNoPlugin) {
+  const std::string good = WriteCustomDefinition(*ParsePldText(kEveryKind, nullptr));
+  std::string wrongMarker = good;
+  wrongMarker[5] = 'x';
+  std::string hugeCount = good;
+  hugeCount.replace(4 + kCustomDefinitionMarker.size(), 4, "\xff\xff\xff\x7f");
+  const std::pair<std::string, std::string> bad[] = {
+      {"empty.pld", ""},
+      {"marker.pld", wrongMarker},
+      {"short.pld", good.substr(0, good.size() - 3)},
+      {"huge.pld", hugeCount},
+      {"text.pld", "name = not compiled\n"},
+  };
+  for (const auto& [name, bytes] : bad) {
+    SCOPED_TRACE(name);
+    EXPECT_FALSE(CustomPlugin::Load(owner_, DefineBytes(name, bytes)));
+    EXPECT_EQ(StoredFlag("CuPl_" + name), 99u);  // nothing written for it
+  }
+  fs::create_directories(program_.Path() / "CustomPlugins" / "folder.pld");
+  EXPECT_FALSE(CustomPlugin::Load(owner_, "CustomPlugins\\folder.pld"));
+  EXPECT_FALSE(CustomPlugin::Load(owner_, "CustomPlugins\\missing.pld"));
+}
+
+TEST_F(CustomPluginTest, TheDefinitionsOfTheFolderAreAppendedInListingOrder) {
+  Define("b.pld", "name = b\n");
+  Define("a.pld", "name = a\n");
+  DefineBytes("bad.pld", "junk");
+  Define("c.PLD", "name = c\n");
+  Define("ignored.txt", "name = not a definition file\n");
+  DefineBytes("back\\slash.pld", WriteCustomDefinition(CustomDefinition{}));
+
+  std::vector<std::string> listed;
+  FindData found;
+  FindHandlePtr search = FindFirstFileW((program_.Path() / "CustomPlugins/*.pld").string(), &found);
+  ASSERT_TRUE(search);
+  do {
+    if (found.name != "bad.pld" && found.name != "back\\slash.pld") {
+      listed.push_back("CuPl_" + found.name);
+    }
+  } while (FindNextFileW(*search, &found));
+
+  PluginList list;
+  AppendCustomPlugins(list, owner_);
+  std::vector<std::string> ids;
+  for (Plugin& plugin : list) ids.push_back(plugin.GetId());
+  EXPECT_EQ(ids, listed);
+  EXPECT_EQ(ids.size(), 3u);
+}
+
+TEST_F(CustomPluginTest, TheShippedDefinitionsLoad) {
+  for (const auto& entry :
+       fs::directory_iterator(fs::path(CORVANE_SOURCE_DIR) / "data" / "CustomPlugins")) {
+    if (entry.path().extension() != ".pld") continue;
+    SCOPED_TRACE(entry.path().string());
+    const std::string name = entry.path().filename().string();
+    DefineBytes(name, ReadHostFile(entry.path()));
+    PluginPtr plugin = CustomPlugin::Load(owner_, "CustomPlugins\\" + name);
+    ASSERT_TRUE(plugin);
+    EXPECT_FALSE(plugin->IsEnabled());  // shipped switched off: the user opts in
+    EXPECT_EQ(Scan(*plugin), PluginResult::Finished);
+  }
+}
+
+}  // namespace
+}  // namespace corvane

@@ -1,0 +1,199 @@
+#include "engine/domain_pages.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/dom/document.h"
+#include "platform/program_folder.h"
+#include "tests/support/scratch_folder.h"
+#include "tests/support/temp_machine.h"
+
+namespace corvane {
+namespace {
+
+class TestOwner : public PluginOwner {
+ public:
+  HWND MainWindow() const override { return 0; }
+  std::string LanguageFolder() const override { return "English"; }
+};
+
+class CachePlugin : public Plugin {
+ public:
+  explicit CachePlugin(PluginOwner& owner) : Plugin("BrowserCache", "Browsing Cache", owner) {}
+  using Plugin::SetScanState;
+
+ protected:
+  PluginResult ScanTracks() override { return PluginResult::Finished; }
+  PluginResult EraseTracks() override { return PluginResult::Finished; }
+};
+
+class DomainPagesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetProgramFolder(scratch_.Path().string());
+    const std::string own = "html/English/Plugins/PlgBrowserCache/";
+    scratch_.Write(own + "details.html",
+                   "<div id=totals>#total#</div><table id=rows><tbody>#volumes#</tbody></table>");
+    scratch_.Write(own + "report.html",
+                   "<div id=totals>#total#</div><table id=rows><tbody>#volumes#</tbody></table>");
+    scratch_.Write(own + "domaindetails.html",
+                   "<tr><td>#name#</td><td>#num#</td><td>#size#</td><td>#browser#</td></tr>");
+    scratch_.Write(own + "domainreport.html",
+                   "<tr><td>#name#</td><td>#num#</td><td>#size#</td><td>#browser#</td>"
+                   "<td>#result#</td></tr>");
+    const std::string totals =
+        "<span id=numdom>#numdom#</span><span id=numit>#numit#</span><span id=size>#size#</span>";
+    scratch_.Write(own + "totaldetails.html", totals + "<span id=icon>#icon#</span>");
+    scratch_.Write(own + "totalreport.html", totals);
+    scratch_.Write(own + "res_Erased.html", "<b>erased</b>");
+    scratch_.Write(own + "res_Error.html", "<b>failed</b>");
+    scratch_.Write("html/English/Plugins/no_items_found.html", "<tr><td>nothing found</td></tr>");
+    scratch_.Write("html/English/Plugins/no_items_erased.html", "<tr><td>nothing erased</td></tr>");
+    scratch_.Write("html/Common/okicon.html", "<i id=ok></i>");
+    scratch_.Write("html/Common/noicon.html", "<i id=no></i>");
+    plugin_ = MakePlugin<CachePlugin>(owner_);
+    page_ = dom::Document::Parse("<div id=DetailsArea>old</div>");
+    ASSERT_TRUE(page_);
+    area_ = page_->GetElementById("DetailsArea");
+  }
+  void TearDown() override { SetProgramFolder(""); }
+
+  CachePlugin& Cache() { return static_cast<CachePlugin&>(*plugin_); }
+  // The cells of every row of the page's table, as text.
+  std::vector<std::vector<std::string>> Table() {
+    std::vector<std::vector<std::string>> table;
+    for (const dom::Element& row : page_->GetElementById("rows").Rows()) {
+      std::vector<std::string> cells;
+      for (const dom::Element& cell : row.Cells()) cells.push_back(cell.InnerText());
+      table.push_back(cells);
+    }
+    return table;
+  }
+  std::string Text(std::string_view id) { return page_->GetElementById(id).InnerText(); }
+  int ShowDetails(const std::vector<DomainRow>& rows) {
+    return ShowDomainPage(*plugin_, area_, [&] { return BuildDomainDetails(*plugin_, rows); });
+  }
+  int ShowReport(const std::vector<DomainRow>& rows) {
+    return ShowDomainPage(*plugin_, area_, [&] { return BuildDomainReport(*plugin_, rows); });
+  }
+
+  TempMachine machine_;
+  test::ScratchFolder scratch_;
+  TestOwner owner_;
+  PluginPtr plugin_;
+  std::unique_ptr<dom::Document> page_;
+  dom::Element area_;
+};
+
+// Two browsers' results as a scan leaves them.
+BrowserResults ScannedResults() {
+  BrowserResults results;
+  auto& ie = results[BrowserCode::InternetExplorer];
+  ie.AddEntry("news.example", {"http://news.example/a", "C:\\c\\a", 600000, 1, 0});
+  ie.AddEntry("news.example", {"http://news.example/b", "C:\\c\\b", 400000, 1, 0});
+  ie.AddEntry("<b>&\"odd\"", {"http://odd/", "", 10, 1, 0});
+  results[BrowserCode::Mozilla].browser = BrowserCode::Mozilla;
+  results[BrowserCode::Mozilla].AddEntry("moz.example", {"http://moz.example/", "", 2048, 1, 0});
+  return results;
+}
+
+TEST_F(DomainPagesTest, NothingIsShownBeforeAScan) {
+  EXPECT_EQ(ShowDetails({}), 1);
+  EXPECT_EQ(ShowReport({}), 1);
+  EXPECT_EQ(area_.InnerText(), "old");
+}
+
+TEST_F(DomainPagesTest, DetailsListEveryRowWithTotalsAndTheNoIcon) {
+  Cache().SetScanState(ScanState::Scanned);
+  const auto rows = BuildDomainRows(ScannedResults(), DomainSortColumn::Size);
+  EXPECT_EQ(ShowDetails(rows), 0);
+  const std::vector<std::vector<std::string>> expected = {
+      {"news.example", "2", "0.95 MB", "Internet Explorer"},
+      {"moz.example", "1", "2.00 KB", "Mozilla"},
+      {"<b>&\"odd\"", "1", "10.00 B", "Internet Explorer"},  // a domain is text, never markup
+  };
+  EXPECT_EQ(Table(), expected);
+  EXPECT_EQ(Text("numdom"), "3");
+  EXPECT_EQ(Text("numit"), "4");
+  EXPECT_EQ(Text("size"), "0.96 MB");
+  EXPECT_TRUE(page_->GetElementById("no"));
+  EXPECT_FALSE(page_->GetElementById("ok"));
+}
+
+TEST_F(DomainPagesTest, AScanThatFoundNothingShowsTheEmptyRowZerosAndTheOkIcon) {
+  Cache().SetScanState(ScanState::Scanned);
+  EXPECT_EQ(ShowDetails({}), 0);
+  EXPECT_EQ(Table(), (std::vector<std::vector<std::string>>{{"nothing found"}}));
+  EXPECT_EQ(Text("numdom"), "0");
+  EXPECT_EQ(Text("numit"), "0");
+  EXPECT_EQ(Text("size"), "0.00 B");
+  EXPECT_TRUE(page_->GetElementById("ok"));
+}
+
+TEST_F(DomainPagesTest, TheReportWritesErasedAndFailedRowsButCountsThemAll) {
+  Cache().SetScanState(ScanState::Erased);
+  std::vector<DomainRow> rows = {
+      {"gone.example", 3, 300, 0, 0, BrowserCode::InternetExplorer, DomainStatus::Erased},
+      {"kept.example", 2, 200, 0, 0, BrowserCode::Mozilla, DomainStatus::Found},
+      {"stuck.example", 1, 100, 0, 0, BrowserCode::Mozilla, DomainStatus::Failed},
+      {"chosen.example", 1, 50, 0, 0, static_cast<BrowserCode>(9), DomainStatus::Selected},
+  };
+  EXPECT_EQ(ShowReport(rows), 0);
+  const std::vector<std::vector<std::string>> expected = {
+      {"gone.example", "3", "300.00 B", "Internet Explorer", "erased"},
+      {"stuck.example", "1", "100.00 B", "Mozilla", "failed"},
+  };
+  EXPECT_EQ(Table(), expected);
+  EXPECT_EQ(Text("numdom"), "4");
+  EXPECT_EQ(Text("numit"), "7");
+  EXPECT_EQ(Text("size"), "0.63 KB");
+  EXPECT_FALSE(page_->GetElementById("ok"));  // the report has no icon
+  EXPECT_FALSE(page_->GetElementById("no"));
+
+  // Rows that are all unerased leave the list empty; no rows at all show the shared text.
+  rows = {rows[1]};
+  EXPECT_EQ(ShowReport(rows), 0);
+  EXPECT_TRUE(Table().empty());
+  EXPECT_EQ(ShowReport({}), 0);
+  EXPECT_EQ(Table(), (std::vector<std::vector<std::string>>{{"nothing erased"}}));
+}
+
+TEST_F(DomainPagesTest, DataThatLooksLikeAPlaceholderStaysAsItIs) {
+  Cache().SetScanState(ScanState::Erased);
+  const std::vector<DomainRow> rows = {
+      {"#result##size##browser#", 1, 1, 0, 0, BrowserCode::Mozilla, DomainStatus::Erased}};
+  EXPECT_EQ(ShowReport(rows), 0);
+  EXPECT_EQ(Table()[0][0], "#result##size##browser#");
+}
+
+TEST_F(DomainPagesTest, TotalsBeyond32BitsAreNotCutShort) {
+  Cache().SetScanState(ScanState::Scanned);
+  std::vector<DomainRow> rows;
+  for (int i = 0; i < 3; ++i) {
+    rows.push_back({"d" + std::to_string(i), 0xFFFFFFFFu, 0xFFFFFFFFu, 0, 0,
+                    BrowserCode::InternetExplorer, DomainStatus::Found});
+  }
+  EXPECT_EQ(ShowDetails(rows), 0);
+  EXPECT_EQ(Text("numit"), "12884901885");
+  EXPECT_EQ(Text("size"), "12.00 GB");
+}
+
+TEST_F(DomainPagesTest, CheckBoxesAnswerAsTheirIdAndStateSay) {
+  auto page = dom::Document::Parse(
+      "<input type=checkbox id=cbw3 checked><div id=cbw4></div><input type=checkbox id=cbw0>");
+  ASSERT_TRUE(page);
+  const dom::Element box = page->GetElementById("cbw3");
+  const dom::Element notABox = page->GetElementById("cbw4");
+  EXPECT_EQ(OnDomainCheckbox(*plugin_, "cbw3", box), 1);  // not scanned yet
+  Cache().SetScanState(ScanState::Scanned);
+  EXPECT_EQ(OnDomainCheckbox(*plugin_, "cbw3", box), 0);
+  EXPECT_EQ(OnDomainCheckbox(*plugin_, "cbw3", notABox), 1);  // "checked" is no boolean there
+  EXPECT_EQ(OnDomainCheckbox(*plugin_, "cbw0", notABox), 0);
+  EXPECT_EQ(OnDomainCheckbox(*plugin_, "cbwx", notABox), 0);
+  EXPECT_EQ(OnDomainCheckbox(*plugin_, "cbw", notABox), 0);
+  EXPECT_EQ(OnDomainCheckbox(*plugin_, "other7", notABox), 0);
+  EXPECT_EQ(OnDomainCheckbox(*plugin_, "cbw12a", notABox), 1);
+  EXPECT_EQ(OnDomainCheckbox(*plugin_, "cbw3", dom::Element()), 1);  // an element that is gone
+}
+
+}  // namespace
+}  // namespace corvane
