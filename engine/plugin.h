@@ -83,6 +83,8 @@ class Plugin {
   void AddFailed(std::uint32_t items, std::uint64_t bytes) { counters_.failed.Add(items, bytes); }
   // The counters for statistics and result pages (without the failures).
   [[nodiscard]] PluginCounters CopyCounters() const { return counters_.CopyOut(); }
+  // What this plug-in's erases could not remove, for the front ends that report it.
+  [[nodiscard]] CounterPair FailedCounts() const { return counters_.failed; }
   // Puts back a saved block, as statistics load it.
   void RestoreCounters(const PluginCounters& counters) { counters_ = counters; }
   // The tally the erase routines report to; it adds to this plug-in's counters.

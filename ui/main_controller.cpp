@@ -7,6 +7,7 @@
 
 #include "app/registry_key.h"
 #include "app/trace_log.h"
+#include "cleaners/custom/custom_plugin.h"
 #include "platform/text.h"
 #include "ui/erase_main_dlg.h"
 #include "ui/template_store.h"
@@ -77,7 +78,7 @@ std::string QueryValue(std::string_view text) {
 PluginList CMainController::BuildProgramPlugins(PluginOwner& owner) {
   // The built-in cleaners take their places in the factories as each one is written.
   PluginList list = BuildPluginList(owner, PluginFactories{});
-  // The custom plug-ins ("CustomPlugins\*.pld") are appended here, after the built-in cleaners.
+  AppendCustomPlugins(list, owner);
   return list;
 }
 

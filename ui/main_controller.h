@@ -32,6 +32,15 @@ inline constexpr char kHelpPageName[] = "help.html";
 inline constexpr std::string_view kNoPluginSelected = "<*>|no-selection:?|<*>|!";
 static_assert(kNoPluginSelected.size() == 24);
 
+// Follows a run for a front end that shows it in its own way (the command line): told of every
+// progress record and of every plug-in's result as they reach the main window.
+class RunObserver {
+ public:
+  virtual ~RunObserver() = default;
+  virtual void OnProgress(const ProgressRecord& record) = 0;
+  virtual void OnPluginDone(const PluginId& id, LPARAM result) = 0;
+};
+
 class CMainController final : public PluginOwner {
  public:
   // Builds the plug-in list; the controller is the owner each plug-in reports to.
@@ -101,6 +110,8 @@ class CMainController final : public PluginOwner {
   // Statistics keep the last cleanup date with the counters and put it back when they load.
   void SetLastCleanupDate(const OleDate& date) { lastCleanupDate_ = date; }
   [[nodiscard]] Event& CancelEvent() { return cancelEvent_; }
+  // Not owned; null for none. The page is drawn as always.
+  void SetRunObserver(RunObserver* observer) { runObserver_ = observer; }
   [[nodiscard]] OptionsStore& Options() { return options_; }
   // What a cleaner holds of the options for one scan or erase.
   [[nodiscard]] StringSection GetGlobalOptions() const { return options_.GetGlobalOptions(); }
@@ -162,6 +173,7 @@ class CMainController final : public PluginOwner {
   bool rebootNeeded_ = false;
   OleDate runDate_;
   OleDate lastCleanupDate_;
+  RunObserver* runObserver_ = nullptr;
 };
 
 }  // namespace corvane

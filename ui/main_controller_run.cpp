@@ -84,6 +84,7 @@ std::string CMainController::FinishedStatus(LPARAM result, RowMark& mark) const 
 }
 
 void CMainController::OnPluginScanned(const PluginId& id, LPARAM result) {
+  if (runObserver_) runObserver_->OnPluginDone(id, result);
   if (cancelEvent_.IsSet()) {
     static_cast<void>(SetState(PageState::Welcome));
     return;
@@ -98,6 +99,7 @@ void CMainController::OnPluginScanned(const PluginId& id, LPARAM result) {
 }
 
 void CMainController::OnPluginErased(const PluginId& id, LPARAM result) {
+  if (runObserver_) runObserver_->OnPluginDone(id, result);
   const auto firstEnabledId = [this] {
     const Plugin* first = FirstEnabledPlugin();
     return first != nullptr ? first->GetId() : PluginId();
@@ -125,6 +127,7 @@ void CMainController::OnPluginErased(const PluginId& id, LPARAM result) {
 }
 
 void CMainController::ShowProgress(const ProgressRecord& record) {
+  if (runObserver_) runObserver_->OnProgress(record);
   dom::Element area = Element("ResultsArea");
   if (!area) return;
   std::string html = TemplateStore::Load("html/Common/scanning_results_area.html");

@@ -29,9 +29,9 @@ int ExitStatus(int status) {
 }  // namespace
 
 RunningProgram::RunningProgram(const std::filesystem::path& outputFolder, std::string name,
-                               std::vector<std::string> arguments)
+                               std::vector<std::string> arguments, std::string_view executable)
     : out_(outputFolder / (name + ".out")), err_(outputFolder / (name + ".err")) {
-  const std::string program = std::string(CORVANE_PROGRAM_DIR) + "/CorvaneErase";
+  const std::string program = std::string(CORVANE_PROGRAM_DIR) + "/" + std::string(executable);
   arguments.insert(arguments.begin(), program);
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
@@ -71,9 +71,9 @@ std::optional<ProgramRun> RunningProgram::Wait(std::chrono::milliseconds timeout
   return ProgramRun{status_.value_or(-1), ReadAll(out_), ReadAll(err_)};
 }
 
-ProgramRun RunProgram(const std::filesystem::path& outputFolder,
-                      std::vector<std::string> arguments) {
-  RunningProgram program(outputFolder, "run", std::move(arguments));
+ProgramRun RunProgram(const std::filesystem::path& outputFolder, std::vector<std::string> arguments,
+                      std::string_view executable) {
+  RunningProgram program(outputFolder, "run", std::move(arguments), executable);
   return program.Wait(std::chrono::minutes(1)).value_or(ProgramRun{});
 }
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace corvane {
@@ -20,10 +21,10 @@ struct ProgramRun {
 
 class RunningProgram {
  public:
-  // Starts build/CorvaneErase/CorvaneErase with the arguments; stdout and stderr go to files in
-  // `outputFolder` named after `name`.
+  // Starts an executable of the program folder (the desktop program unless told otherwise) with
+  // the arguments; stdout and stderr go to files in `outputFolder` named after `name`.
   RunningProgram(const std::filesystem::path& outputFolder, std::string name,
-                 std::vector<std::string> arguments);
+                 std::vector<std::string> arguments, std::string_view executable = "CorvaneErase");
   // Kills the program if it is still running.
   ~RunningProgram();
   RunningProgram(const RunningProgram&) = delete;
@@ -43,6 +44,7 @@ class RunningProgram {
 
 // Runs the program to its end (at most a minute).
 [[nodiscard]] ProgramRun RunProgram(const std::filesystem::path& outputFolder,
-                                    std::vector<std::string> arguments);
+                                    std::vector<std::string> arguments,
+                                    std::string_view executable = "CorvaneErase");
 
 }  // namespace corvane

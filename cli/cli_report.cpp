@@ -1,0 +1,106 @@
+#include "cli/cli_report.h"
+
+#include <nlohmann/json.hpp>
+
+#include "engine/format_size.h"
+
+namespace corvane {
+
+namespace {
+
+const char* ResultName(CliPluginResult result) {
+  switch (result) {
+    case CliPluginResult::NotRun:
+      break;
+    case CliPluginResult::Finished:
+      return "finished";
+    case CliPluginResult::Failed:
+      return "failed";
+    case CliPluginResult::Cancelled:
+      return "cancelled";
+  }
+  return "not run";
+}
+
+std::string Counter(const std::string& name, std::uint64_t value) {
+  return name + " " + (IsByteCounter(name) ? FormatSize(value) : std::to_string(value));
+}
+
+std::string Indented(const std::string& text) {
+  std::string out;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    out += "    " + text.substr(start, end - start) + "\n";
+    start = end + 1;
+  }
+  return out;
+}
+
+std::string TextOfPlugin(CliCommand command, const CliPluginReport& plugin) {
+  std::string text =
+      plugin.id + "  " + plugin.name + (plugin.selected ? "  [selected]" : "") + "\n";
+  if (command == CliCommand::List) return text;
+  text += std::string("  scan: ") + ResultName(plugin.scan);
+  std::string found;
+  for (const auto& [name, value] : plugin.found)
+    found += (found.empty() ? "" : ", ") + Counter(name, value);
+  text += found.empty() ? ", nothing found\n" : ", found " + found + "\n";
+  if (command == CliCommand::Erase) {
+    text += std::string("  erase: ") + ResultName(plugin.erase);
+    if (plugin.erase != CliPluginResult::NotRun) {
+      text += ", erased " + std::to_string(plugin.erased.items) + " items (" +
+              FormatSize(plugin.erased.bytes) + ")";
+      if (plugin.failed.items != 0)
+        text += ", could not erase " + std::to_string(plugin.failed.items) + " items (" +
+                FormatSize(plugin.failed.bytes) + ")";
+    } else {
+      text += " (not selected)";
+    }
+    text += "\n";
+  }
+  if (!plugin.details.empty()) text += Indented(plugin.details);
+  return text;
+}
+
+nlohmann::ordered_json CountersJson(const CounterPair& pair) {
+  return {{"items", pair.items}, {"bytes", pair.bytes}, {"size", FormatSize(pair.bytes)}};
+}
+
+}  // namespace
+
+std::string FormatCliText(CliCommand command, const CliOutcome& outcome) {
+  std::string text;
+  for (const CliPluginReport& plugin : outcome.plugins) text += TextOfPlugin(command, plugin);
+  return text;
+}
+
+std::string FormatCliJson(CliCommand command, const CliOutcome& outcome) {
+  nlohmann::ordered_json plugins = nlohmann::ordered_json::array();
+  for (const CliPluginReport& plugin : outcome.plugins) {
+    nlohmann::ordered_json entry = {
+        {"id", plugin.id}, {"name", plugin.name}, {"selected", plugin.selected}};
+    if (command != CliCommand::List) {
+      nlohmann::ordered_json found = nlohmann::ordered_json::object();
+      for (const auto& [name, value] : plugin.found) {
+        found[name] = value;
+        if (IsByteCounter(name)) found[name + "_text"] = FormatSize(value);
+      }
+      entry["scan"] = {{"result", ResultName(plugin.scan)}, {"found", found}};
+      if (!plugin.details.empty()) entry["details"] = plugin.details;
+    }
+    if (command == CliCommand::Erase) {
+      entry["erase"] = {{"result", ResultName(plugin.erase)},
+                        {"erased", CountersJson(plugin.erased)},
+                        {"failed", CountersJson(plugin.failed)}};
+    }
+    plugins.push_back(std::move(entry));
+  }
+  nlohmann::ordered_json document = {{"machine", outcome.machine.string()}, {"plugins", plugins}};
+  if (outcome.status != kCliOk) document["error"] = outcome.error;
+  document["status"] = outcome.status;
+  // Names and paths from the machine need not be valid UTF-8: replace, never throw.
+  return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace corvane

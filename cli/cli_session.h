@@ -1,0 +1,62 @@
+#pragma once
+// One corvane-cli command, run the way the desktop program runs it: the same main window and
+// controller on the headless host, the same plug-ins, registry and run. A scan clicks "Scan now"
+// and waits for the results; an erase then goes on to the erase settings and clicks "Erase".
+// What each plug-in found, erased and failed to erase is read off the plug-ins afterwards.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/cli_arguments.h"
+#include "engine/plugin_counters.h"
+#include "engine/plugin_id.h"
+
+namespace corvane {
+
+// Exit statuses of corvane-cli.
+inline constexpr int kCliOk = 0;
+inline constexpr int kCliPluginFailed = 1;  // some plug-in's scan or erase failed
+inline constexpr int kCliUsage = 2;         // bad arguments, unknown ids, no machine
+inline constexpr int kCliRefused = 3;       // no --yes, the desktop program or Wine is running
+
+enum class CliPluginResult { NotRun, Finished, Failed, Cancelled };
+
+struct CliPluginReport {
+  PluginId id;
+  std::string name;  // as text
+  bool selected = false;
+  CliPluginResult scan = CliPluginResult::NotRun;
+  CliPluginResult erase = CliPluginResult::NotRun;
+  // What the scan found, by the plug-in's own counter names ("items", "size", "domains", …;
+  // "files", "bytes", "registry" for custom plug-ins). Names ending in "size" or "bytes" are
+  // byte counts.
+  std::vector<std::pair<std::string, std::uint64_t>> found;
+  std::string details;  // the details page as text, with --details
+  CounterPair erased;
+  CounterPair failed;
+};
+
+struct CliOutcome {
+  int status = kCliOk;
+  std::string error;  // what went wrong, for stderr, when status is not kCliOk
+  std::filesystem::path machine;
+  std::vector<CliPluginReport> plugins;  // in list order; only those asked for
+};
+
+// Told of progress while a scan or erase runs: the plug-in's name and a line of text.
+using CliProgress = std::function<void(const std::string& plugin, const std::string& text)>;
+
+// Runs a list, scan or erase command (not Help). `programFolder` holds html/ and CustomPlugins.
+[[nodiscard]] CliOutcome RunCliCommand(const CliArguments& arguments,
+                                       const std::filesystem::path& programFolder,
+                                       const CliProgress& progress);
+
+// True when the number of bytes should be shown as a size.
+[[nodiscard]] bool IsByteCounter(const std::string& name);
+
+}  // namespace corvane
