@@ -46,9 +46,9 @@ enum class ListedNames { FullPaths, NamesOnly };
 // exactly.
 void DropByFileName(std::vector<std::string>& paths, const std::vector<std::string>& names);
 
-// Counts the set's files in the folders themselves: one item and its size per listed file, a
-// file matched by two masks once per mask. Adds to the caller's counters; true when every listed
-// file could be sized.
+// Counts the set's files in the folders themselves: one item and its size (as the listing read
+// it; a link's own, none) per listed file, a file matched by two masks once per mask. Adds to the
+// caller's counters; false when a folder of the set could not be read.
 [[nodiscard]] bool CollectFileSet(std::string_view folders,
                                   const std::vector<std::string>& exclusions,
                                   std::string_view masks, std::uint32_t& items,
