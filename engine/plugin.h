@@ -102,7 +102,8 @@ class Plugin {
   [[nodiscard]] const std::string& ResOkHtml() const { return resOkHtml_; }
   [[nodiscard]] const std::string& ResErrorHtml() const { return resErrorHtml_; }
   [[nodiscard]] const std::string& ResErasedHtml() const { return resErasedHtml_; }
-  // The plug-in's text folder below the program folder: "html\<language>\Plugins\Plg<id>\".
+  // The plug-in's text folder below the program folder: "html\<language>\Plugins\Plg<id>\"
+  // (or the shared folder named at construction).
   [[nodiscard]] std::string PluginFolder() const;
   // A file of the plug-in's folder; empty text when it is missing.
   [[nodiscard]] std::string LoadPluginText(std::string_view fileName) const;
