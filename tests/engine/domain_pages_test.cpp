@@ -6,15 +6,10 @@
 #include "platform/program_folder.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/temp_machine.h"
+#include "tests/support/test_plugin_owner.h"
 
 namespace corvane {
 namespace {
-
-class TestOwner : public PluginOwner {
- public:
-  HWND MainWindow() const override { return 0; }
-  std::string LanguageFolder() const override { return "English"; }
-};
 
 class CachePlugin : public Plugin {
  public:
@@ -78,7 +73,7 @@ class DomainPagesTest : public ::testing::Test {
 
   TempMachine machine_;
   test::ScratchFolder scratch_;
-  TestOwner owner_;
+  test::TestOwner owner_;
   PluginPtr plugin_;
   std::unique_ptr<dom::Document> page_;
   dom::Element area_;

@@ -9,15 +9,10 @@
 #include "platform/program_folder.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/temp_machine.h"
+#include "tests/support/test_plugin_owner.h"
 
 namespace corvane {
 namespace {
-
-class TestOwner : public PluginOwner {
- public:
-  HWND MainWindow() const override { return 0; }
-  std::string LanguageFolder() const override { return "English"; }
-};
 
 class TestPlugin : public Plugin {
  public:
@@ -53,7 +48,7 @@ class PluginListTest : public ::testing::Test {
 
   TempMachine machine_;
   test::ScratchFolder scratch_;
-  TestOwner owner_;
+  test::TestOwner owner_;
   std::vector<PluginId> made_;
 };
 

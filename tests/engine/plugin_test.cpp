@@ -12,18 +12,12 @@
 #include "platform/program_folder.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/temp_machine.h"
+#include "tests/support/test_plugin_owner.h"
 
 namespace corvane {
 namespace {
 
 constexpr std::chrono::seconds kPatience{60};  // generous: the machine is shared
-
-class TestOwner : public PluginOwner {
- public:
-  HWND MainWindow() const override { return window; }
-  std::string LanguageFolder() const override { return "English"; }
-  HWND window = 0;
-};
 
 // Takes completion notices over as the main window will.
 class CompletionWindow : public MessageWindow {
@@ -120,7 +114,7 @@ class PluginTest : public ::testing::Test {
   test::ScratchFolder scratch_;
   QueueEventLoop loop_;
   CompletionWindow window_{loop_};
-  TestOwner owner_;
+  test::TestOwner owner_;
   Event cancel_;
 };
 

@@ -5,18 +5,12 @@
 #include <chrono>
 #include <thread>
 #include <vector>
+#include "tests/support/test_plugin_owner.h"
 
 namespace corvane {
 namespace {
 
 constexpr std::chrono::seconds kPatience{60};
-
-class TestOwner : public PluginOwner {
- public:
-  HWND MainWindow() const override { return window; }
-  std::string LanguageFolder() const override { return "English"; }
-  HWND window = 0;
-};
 
 class ProgressWindow : public MessageWindow {
  public:
@@ -37,7 +31,7 @@ class ProgressReporterTest : public ::testing::Test {
 
   QueueEventLoop loop_;
   ProgressWindow window_{loop_};
-  TestOwner owner_;
+  test::TestOwner owner_;
   Event cancel_;
 };
 

@@ -11,6 +11,7 @@
 #include "platform/registry.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/temp_machine.h"
+#include "tests/support/test_plugin_owner.h"
 #include "tools/pld/pld_text.h"
 
 namespace corvane {
@@ -19,13 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::chrono::seconds kPatience{60};
-
-class TestOwner : public PluginOwner {
- public:
-  HWND MainWindow() const override { return window; }
-  std::string LanguageFolder() const override { return "English"; }
-  HWND window = 0;
-};
 
 class CompletionWindow : public MessageWindow {
  public:
@@ -189,7 +183,7 @@ class CustomPluginTest : public ::testing::Test {
   test::ScratchFolder program_;
   QueueEventLoop loop_;
   CompletionWindow window_{loop_};
-  TestOwner owner_;
+  test::TestOwner owner_;
   Event cancel_;
   PluginPtr loaded_;
 };
