@@ -45,13 +45,37 @@ CEraseApp::CEraseApp(Host& host, CommandLine commandLine, ScheduleModeReader sch
       scheduleMode_(std::move(scheduleMode)),
       makeMainWindow_(std::move(makeMainWindow)) {}
 
+namespace {
+
+// Another instance holds the single-instance lock: show it, or end it.
+void HandOver(const CommandLine& commandLine, UINT handshake) {
+  const std::optional<RemoteWindow> running = RemoteWindow::Find(kApplicationTitle);
+  if (!running || running->SendMessage(handshake, 0, 0) != kHandshakeReply) return;
+  if (commandLine.IsEmergencyClose()) {
+    static_cast<void>(running->SendMessage(WM_APP_EMERGENCY_CLOSE, 0, 0));
+    return;
+  }
+  running->Show();
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  running->Raise();
+}
+
+}  // namespace
+
+bool HandOverIfRunning(const CommandLine& commandLine) {
+  NamedLock instanceLock;
+  if (!instanceLock.Open(kSingleInstanceMutexName) || instanceLock.TryLock()) return false;
+  HandOver(commandLine, RegisterWindowMessageW(kHandshakeMessageName));
+  return true;
+}
+
 int CEraseApp::Run() {
   const UINT handshake = RegisterWindowMessageW(kHandshakeMessageName);
 
   // The kernel drops the lock when a process dies, so a crashed instance never blocks a new one.
   NamedLock instanceLock;
   if (instanceLock.Open(kSingleInstanceMutexName) && !instanceLock.TryLock()) {
-    HandOver(handshake);
+    HandOver(commandLine_, handshake);
     return 1;
   }
 
@@ -75,18 +99,6 @@ int CEraseApp::Run() {
   host_.Loop().RemoveAfterEventHook(flushHook);
   flushRegistry();
   return 1;
-}
-
-void CEraseApp::HandOver(UINT handshake) const {
-  const std::optional<RemoteWindow> running = RemoteWindow::Find(kApplicationTitle);
-  if (!running || running->SendMessage(handshake, 0, 0) != kHandshakeReply) return;
-  if (commandLine_.IsEmergencyClose()) {
-    static_cast<void>(running->SendMessage(WM_APP_EMERGENCY_CLOSE, 0, 0));
-    return;
-  }
-  running->Show();
-  std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  running->Raise();
 }
 
 }  // namespace corvane

@@ -50,6 +50,11 @@ inline constexpr char kScheduleBootUp[] = "bootup";
 // The schedule mode: "Run" under HKLM "Software\Corvane\Erase", "manually" when unset.
 [[nodiscard]] std::string ReadScheduleMode();
 
+// When another instance holds the single-instance lock, hands the command line over to it (it
+// comes to the front, or ends on "/emergencyclose") and answers true: this launch then ends. A
+// hand-over needs neither a machine nor a display, so it comes before both are looked for.
+[[nodiscard]] bool HandOverIfRunning(const CommandLine& commandLine);
+
 class CEraseApp {
  public:
   using MainWindowFactory = std::function<std::unique_ptr<CEraseMainWindow>()>;
@@ -63,9 +68,6 @@ class CEraseApp {
   int Run();
 
  private:
-  // Another instance holds the single-instance lock: hand over to it.
-  void HandOver(UINT handshake) const;
-
   Host& host_;
   CommandLine commandLine_;
   ScheduleModeReader scheduleMode_;

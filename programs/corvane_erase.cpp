@@ -94,6 +94,11 @@ int main(int argc, char** argv) {
     }
   }
 
+  // A second launch only hands over to the running instance, whatever machine it names.
+  const corvane::CommandLine commandLine =
+      corvane::CommandLine::FromArgv(static_cast<int>(appArguments.size()), appArguments.data());
+  if (!reportOnly && corvane::HandOverIfRunning(commandLine)) return 1;
+
   // The program works from its own folder (data, trace log); a relative prefix was meant from
   // where we were started.
   std::error_code ignored;
@@ -116,9 +121,7 @@ int main(int argc, char** argv) {
   if (reportOnly) {
     Report(*machine);
   } else {
-    exitCode = RunDesktop(
-        *machine,
-        corvane::CommandLine::FromArgv(static_cast<int>(appArguments.size()), appArguments.data()));
+    exitCode = RunDesktop(*machine, commandLine);
   }
   corvane::Machine::SetCurrent(nullptr);
   return exitCode;

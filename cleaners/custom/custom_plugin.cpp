@@ -312,8 +312,8 @@ int CustomPlugin::ShowDetails(dom::Element element) {
                              {"#fnum#", std::to_string(filesFound_)},
                              {"#fsize#", FormatSize(bytesFound_)},
                              {"#icon#", hasItems ? LoadOkIcon() : LoadNoIcon()},
-                             {"#ritems#", registryRows},
-                             {"#fitems#", fileRows}});
+                             {"#ritems#", RowsOrNone(registryRows)},
+                             {"#fitems#", RowsOrNone(fileRows)}});
   element.SetInnerHtml(page);
   return 0;
 }
@@ -344,10 +344,15 @@ int CustomPlugin::ShowReport(dom::Element element) {
   TemplateStore::Fill(page, {{"#rnum#", std::to_string(registryErased_)},
                              {"#fnum#", std::to_string(filesErased_)},
                              {"#fsize#", FormatSize(bytesErased_)},
-                             {"#ritems#", registryRows},
-                             {"#fitems#", fileRows}});
+                             {"#ritems#", RowsOrNone(registryRows)},
+                             {"#fitems#", RowsOrNone(fileRows)}});
   element.SetInnerHtml(page);
   return 0;
+}
+
+std::string CustomPlugin::RowsOrNone(const std::string& rows) const {
+  // An empty table under its heading reads like a page that failed to load.
+  return rows.empty() ? LoadPluginText("norows.html") : rows;
 }
 
 void AppendCustomPlugins(PluginList& list, PluginOwner& owner) {

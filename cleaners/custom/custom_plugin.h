@@ -56,6 +56,8 @@ class CustomPlugin final : public Plugin {
   // The rows of the details and report pages for one item; empty for kinds that do nothing.
   [[nodiscard]] std::string FileItemName(const CustomFileItem& item) const;
   [[nodiscard]] std::string RegistryItemName(const CustomRegistryItem& item) const;
+  // The rows of a page's list, or the "None" row when the list is empty.
+  [[nodiscard]] std::string RowsOrNone(const std::string& rows) const;
   void ScanRegistry(const CancelCheck& cancel);
   void EraseRegistry(const CancelCheck& cancel);
 

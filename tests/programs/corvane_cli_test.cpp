@@ -82,6 +82,10 @@ TEST_F(CorvaneCliTest, ScanCountsWhatTheDetailsPageShowsAndErasesNothing) {
   // The same figures as the page the desktop shows.
   EXPECT_NE(plugin["details"].get<std::string>().find("Files  |  2  |  3.91 KB"), std::string::npos)
       << plugin["details"];
+  // A definition without registry values says so rather than showing an empty list.
+  EXPECT_NE(plugin["details"].get<std::string>().find("Registry values it looks for\nNone\n"),
+            std::string::npos)
+      << plugin["details"];
   EXPECT_TRUE(fs::exists(machine_.Host("C:\\users\\ann\\Temp\\setup.log")));
 }
 

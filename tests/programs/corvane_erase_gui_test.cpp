@@ -66,9 +66,9 @@ TEST(CorvaneEraseGuiTest, ShowsItsWindowAndHandsASecondLaunchOver) {
   EXPECT_EQ(handedOver->status, 1);
   EXPECT_TRUE(first.Running());
 
-  std::vector<std::string> close = onMachine;
-  close.push_back("/emergencyclose");
-  RunningProgram third(output.Path(), "third", close);
+  // Closing needs no machine of its own: the running instance has one.
+  RunningProgram third(output.Path(), "third",
+                       {"--machine", (output.Path() / "no-prefix").string(), "/emergencyclose"});
   ASSERT_TRUE(third.Wait(1min).has_value());
   const auto ended = first.Wait(1min);
   ASSERT_TRUE(ended.has_value()) << "the first instance did not close";
