@@ -124,14 +124,7 @@ void RegistryString::Read() {
 void RegistryString::Write() {
   SetStatus(RegistryStatus::Ok);
   if (!CreateKey()) return;
-  const std::u16string text = Utf8ToUtf16(value);
-  std::string bytes;
-  bytes.reserve((text.size() + 1) * 2);
-  for (char16_t unit : text) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
-  bytes.append(2, '\0');
+  const std::string bytes = RegistryStringData(value);
   if (RegSetValueExW(Handle(), ValueName(), type, reinterpret_cast<const BYTE*>(bytes.data()),
                      static_cast<DWORD>(bytes.size())) != ERROR_SUCCESS) {
     SetStatus(RegistryStatus::WriteFailed);

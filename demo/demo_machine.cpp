@@ -139,20 +139,9 @@ class KeyWriter {
   KeyWriter& operator=(const KeyWriter&) = delete;
 
   void Set(std::string_view name, std::string_view text, DWORD type = REG_SZ) {
-    std::u16string wide = Utf8ToUtf16(text);
-    wide.push_back(u'\0');
-    std::string bytes;
-    for (char16_t c : wide) {
-      bytes.push_back(static_cast<char>(c & 0xFF));
-      bytes.push_back(static_cast<char>(c >> 8));
-    }
+    const std::string bytes = RegistryStringData(text);
     Check(RegSetValueExW(key_, name, type, reinterpret_cast<const BYTE*>(bytes.data()),
                          static_cast<DWORD>(bytes.size())));
-  }
-  void SetDword(std::string_view name, std::uint32_t value) {
-    const BYTE bytes[4] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8),
-                           static_cast<BYTE>(value >> 16), static_cast<BYTE>(value >> 24)};
-    Check(RegSetValueExW(key_, name, REG_DWORD, bytes, 4));
   }
   [[nodiscard]] bool Ok() const { return ok_; }
 

@@ -107,13 +107,9 @@ void ScheduleInRegistry(const std::string& machinePath) {
       list += u'\0';
     }
     list += u'\0';
-    std::vector<BYTE> data;
-    data.reserve(list.size() * 2);
-    for (char16_t unit : list) {
-      data.push_back(static_cast<BYTE>(unit & 0xFF));
-      data.push_back(static_cast<BYTE>(unit >> 8));
-    }
-    (void)RegSetValueExW(key, kPendingFileRenameOperations, REG_MULTI_SZ, data.data(),
+    const std::string data = Utf16ToLeBytes(list);
+    (void)RegSetValueExW(key, kPendingFileRenameOperations, REG_MULTI_SZ,
+                         reinterpret_cast<const BYTE*>(data.data()),
                          static_cast<DWORD>(data.size()));
   }
   RegCloseKey(key);

@@ -141,16 +141,6 @@ std::size_t PlainTextEnd(std::string_view line, std::size_t pos, char terminator
   return std::string_view::npos;
 }
 
-std::string UnitsToBytes(std::u16string_view units) {
-  std::string bytes;
-  bytes.reserve(units.size() * 2);
-  for (const char16_t u : units) {
-    bytes += static_cast<char>(u & 0xff);
-    bytes += static_cast<char>(u >> 8);
-  }
-  return bytes;
-}
-
 // The text split into lines, with line numbers for messages.
 class Lines {
  public:
@@ -474,7 +464,7 @@ class HiveReader {
       if (!ReadEscaped(line, quote, '"', text, "string")) return false;
       if (!IsBlankLine(line.substr(quote))) return Fail("text after the string");
       text += u'\0';
-      data = UnitsToBytes(text);
+      data = Utf16ToLeBytes(text);
       return true;
     }
     if (form.starts_with("dword:")) {

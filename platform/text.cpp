@@ -120,6 +120,22 @@ std::string Utf16LeBytesToUtf8(std::string_view bytes) {
   return Utf16ToUtf8(units);
 }
 
+std::string Utf16ToLeBytes(std::u16string_view units) {
+  std::string bytes;
+  bytes.reserve(units.size() * 2);
+  for (const char16_t unit : units) {
+    bytes += static_cast<char>(unit & 0xFF);
+    bytes += static_cast<char>(unit >> 8);
+  }
+  return bytes;
+}
+
+std::string RegistryStringData(std::string_view text) {
+  std::u16string units = Utf8ToUtf16(text);
+  units += u'\0';
+  return Utf16ToLeBytes(units);
+}
+
 std::string SanitizeUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());

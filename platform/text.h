@@ -15,6 +15,10 @@ namespace corvane {
 // Little-endian UTF-16 bytes → UTF-8, up to the first NUL unit (or the end). An odd trailing byte
 // is ignored.
 [[nodiscard]] std::string Utf16LeBytesToUtf8(std::string_view bytes);
+// UTF-16 units as little-endian bytes: how the registry and binary formats store them.
+[[nodiscard]] std::string Utf16ToLeBytes(std::u16string_view units);
+// UTF-8 text as REG_SZ / REG_EXPAND_SZ data: little-endian UTF-16 with its terminating NUL.
+[[nodiscard]] std::string RegistryStringData(std::string_view text);
 // The UTF-8 text with every invalid sequence replaced by U+FFFD.
 [[nodiscard]] std::string SanitizeUtf8(std::string_view text);
 // Windows-1252 → UTF-8 and back (unmappable characters become '?').

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <variant>
-#include <vector>
 
+#include "platform/text.h"
 #include "ui/template_store.h"
 
 namespace corvane {
@@ -18,20 +18,6 @@ constexpr DWORD kValueDataBytes = 512;
 
 constexpr std::string_view kOverwritePlaceholder = "#cheOw#";
 constexpr std::string_view kBlackListOnlyPlaceholder = "#cheBl#";
-
-// The string as REG_SZ data: UTF-16LE with its terminating NUL.
-std::vector<BYTE> RegSzData(std::string_view text) {
-  const std::u16string units = Utf8ToUtf16(text);
-  std::vector<BYTE> data;
-  data.reserve((units.size() + 1) * 2);
-  for (const char16_t unit : units) {
-    data.push_back(static_cast<BYTE>(unit & 0xFF));
-    data.push_back(static_cast<BYTE>(unit >> 8));
-  }
-  data.push_back(0);
-  data.push_back(0);
-  return data;
-}
 
 std::string CheckedMark(const std::string& value) {
   return value.empty() ? "" : "checked ";
@@ -83,9 +69,10 @@ void OptionsStore::OnOptionClick(std::string_view id, const dom::Element& elemen
 bool OptionsStore::WriteSection(const StringSection& section, HKEY key) {
   bool complete = true;
   for (const auto& [name, value] : section) {
-    const std::vector<BYTE> data = RegSzData(value);
+    const std::string data = RegistryStringData(value);
     const LONG result =
-        RegSetValueExW(key, name, REG_SZ, data.data(), static_cast<DWORD>(data.size()));
+        RegSetValueExW(key, name, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                       static_cast<DWORD>(data.size()));
     complete = complete && result == ERROR_SUCCESS;
   }
   return complete;

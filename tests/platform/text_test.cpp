@@ -30,6 +30,9 @@ TEST(TextTest, InvalidSequencesBecomeReplacementCharacters) {
 TEST(TextTest, LittleEndianBytesStopAtTheFirstNul) {
   EXPECT_EQ(Utf16LeBytesToUtf8(std::string("h\0i\0\0\0z\0", 8)), "hi");
   EXPECT_EQ(Utf16LeBytesToUtf8(std::string("h\0i", 3)), "h");
+  // Registry string data carries its NUL; an astral character is two units.
+  EXPECT_EQ(RegistryStringData("h\xF0\x9F\x98\x80"), std::string("h\0\x3D\xD8\x00\xDE\0\0", 8));
+  EXPECT_EQ(Utf16LeBytesToUtf8(RegistryStringData("Grüße")), "Grüße");
 }
 
 TEST(TextTest, Cp1252MapsTheHighControlsRange) {
