@@ -12,6 +12,7 @@
 
 #include "cleaners/custom/custom_definition.h"
 #include "cleaners/custom/path_macros.h"
+#include "engine/file_set.h"
 #include "platform/machine.h"
 #include "platform/registry.h"
 #include "platform/registry_store.h"
@@ -232,18 +233,6 @@ std::string NameForMask(std::string_view mask, int number, NameKind kind) {
   return name;
 }
 
-std::vector<std::string> SplitMasks(std::string_view masks) {
-  std::vector<std::string> list;
-  std::size_t start = 0;
-  while (start <= masks.size()) {
-    const std::size_t bar = std::min(masks.find('|', start), masks.size());
-    if (bar > start) list.emplace_back(masks.substr(start, bar - start));
-    start = bar + 1;
-  }
-  if (list.empty()) list.emplace_back("*");
-  return list;
-}
-
 // Some kilobytes of text, a different amount for each trace, so sizes add up visibly.
 std::string TraceContent(int number) {
   std::string content = "A trace left for the demo.\n";
@@ -279,7 +268,9 @@ void PlantFileTraces(const Machine& machine, const CustomFileItem& item, int& nu
   std::vector<fs::path> folders = {*target};
   if (item.kind == kCustomItemFolderTree) folders.push_back(*target / "Demo Subfolder");
   for (const fs::path& folder : folders) {
-    for (const std::string& mask : SplitMasks(item.masks)) {
+    for (std::string_view mask : SplitFileList(item.masks)) {
+      // No masks at all means every file; an empty piece between two bars means none.
+      if (mask.empty() && !item.masks.empty()) continue;
       for (int copy = 0; copy < 2; ++copy) {
         const std::string name = NameForMask(mask, number, NameKind::File);
         const std::string content = TraceContent(number++);

@@ -16,17 +16,6 @@ namespace corvane {
 
 namespace {
 
-// The pieces of a "|" list, empty ones included.
-std::vector<std::string_view> SplitList(std::string_view list) {
-  std::vector<std::string_view> pieces;
-  for (std::size_t start = 0;;) {
-    const std::size_t bar = list.find('|', start);
-    pieces.push_back(list.substr(start, bar == std::string_view::npos ? bar : bar - start));
-    if (bar == std::string_view::npos) return pieces;
-    start = bar + 1;
-  }
-}
-
 bool FitsMaxPath(std::string_view folder, std::string_view name) {
   // Bytes never undercount UTF-16 units, so most paths need no decoding.
   if (folder.size() + 1 + name.size() <= kMaxPath) return true;
@@ -203,6 +192,16 @@ bool EraseTree(const WalkFolder& folder, const SetFilter& filter, Overwrite over
 
 }  // namespace
 
+std::vector<std::string_view> SplitFileList(std::string_view list) {
+  std::vector<std::string_view> pieces;
+  for (std::size_t start = 0;;) {
+    const std::size_t bar = list.find('|', start);
+    pieces.push_back(list.substr(start, bar == std::string_view::npos ? bar : bar - start));
+    if (bar == std::string_view::npos) return pieces;
+    start = bar + 1;
+  }
+}
+
 std::string JoinPath(std::string_view folder, std::string_view name) {
   std::string path(folder);
   if (path.empty() || (path.back() != '\\' && path.back() != '/')) path += '\\';
@@ -250,9 +249,9 @@ void DropByFileName(std::vector<std::string>& paths, const std::vector<std::stri
 
 bool CollectFileSet(std::string_view folders, const std::vector<std::string>& exclusions,
                     std::string_view masks, std::uint32_t& items, std::uint64_t& bytes) {
-  const SetFilter filter(SplitList(masks), exclusions);
+  const SetFilter filter(SplitFileList(masks), exclusions);
   bool complete = true;
-  for (std::string_view path : SplitList(folders)) {
+  for (std::string_view path : SplitFileList(folders)) {
     const std::optional<WalkFolder> folder = OpenWalkFolder(path);
     if (!folder) continue;
     std::vector<Entry> entries;
@@ -268,9 +267,9 @@ bool CollectFileSet(std::string_view folders, const std::vector<std::string>& ex
 bool CollectFileSetTree(std::string_view folders, const std::vector<std::string>& exclusions,
                         std::string_view masks, std::uint32_t& items, std::uint64_t& bytes,
                         const CancelCheck& cancel) {
-  const SetFilter filter(SplitList(masks), exclusions);
+  const SetFilter filter(SplitFileList(masks), exclusions);
   bool complete = true;
-  for (std::string_view path : SplitList(folders)) {
+  for (std::string_view path : SplitFileList(folders)) {
     const std::optional<WalkFolder> folder = OpenWalkFolder(path);
     if (!folder) continue;
     if (!CollectTree(*folder, filter, items, bytes, cancel)) complete = false;
@@ -282,10 +281,10 @@ bool CollectFileSetTree(std::string_view folders, const std::vector<std::string>
 bool EraseFileSet(std::string_view folders, const std::vector<std::string>& exclusions,
                   std::string_view masks, Overwrite overwrite, WipePattern pattern,
                   const CancelCheck& cancel, DeletionTally* tally) {
-  const SetFilter filter(SplitList(masks), exclusions);
+  const SetFilter filter(SplitFileList(masks), exclusions);
   bool complete = true;
   std::vector<ListedFile> files;
-  for (std::string_view path : SplitList(folders)) {
+  for (std::string_view path : SplitFileList(folders)) {
     const std::optional<WalkFolder> folder = OpenWalkFolder(path);
     if (!folder) continue;
     std::vector<Entry> entries;
@@ -299,9 +298,9 @@ bool EraseFileSet(std::string_view folders, const std::vector<std::string>& excl
 bool EraseFileSetTree(std::string_view folders, const std::vector<std::string>& exclusions,
                       std::string_view masks, Overwrite overwrite, WipePattern pattern,
                       const CancelCheck& cancel, DeletionTally* tally) {
-  const SetFilter filter(SplitList(masks), exclusions);
+  const SetFilter filter(SplitFileList(masks), exclusions);
   bool complete = true;
-  for (std::string_view path : SplitList(folders)) {
+  for (std::string_view path : SplitFileList(folders)) {
     const std::optional<WalkFolder> folder = OpenWalkFolder(path);
     if (!folder) continue;
     if (!EraseTree(*folder, filter, overwrite, pattern, cancel, tally)) {

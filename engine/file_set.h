@@ -29,6 +29,9 @@ struct FileSet {
   std::vector<std::string> exclusions;
 };
 
+// The pieces of a "|" list of folders or masks, empty ones included.
+[[nodiscard]] std::vector<std::string_view> SplitFileList(std::string_view list);
+
 // folder + "\" + name; no backslash is added when the folder already ends in "\" or "/".
 [[nodiscard]] std::string JoinPath(std::string_view folder, std::string_view name);
 

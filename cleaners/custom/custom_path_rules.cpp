@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cleaners/custom/custom_definition.h"
+#include "engine/file_set.h"
 #include "platform/file_services.h"
 #include "platform/machine.h"
 #include "platform/shell_folders.h"
@@ -15,17 +16,6 @@ namespace {
 
 bool IsRootedMachinePath(std::string_view path) {
   return IsMachinePath(path) && path.size() >= 3 && (path[2] == '\\' || path[2] == '/');
-}
-
-template <typename Visit>
-void ForEachPiece(std::string_view list, Visit visit) {
-  std::size_t start = 0;
-  while (start <= list.size()) {
-    std::size_t end = list.find('|', start);
-    if (end == std::string_view::npos) end = list.size();
-    visit(list.substr(start, end - start));
-    start = end + 1;
-  }
 }
 
 // "folder\name" when the folder is known.
@@ -65,12 +55,12 @@ bool IsCustomItemPathAllowed(std::string_view expandedPath, std::int32_t kind) {
   if (kind == kCustomItemOneFile) return IsRootedMachinePath(expandedPath);
   bool allowed = true;
   bool any = false;
-  ForEachPiece(expandedPath, [&](std::string_view piece) {
-    if (piece.empty()) return;
+  for (std::string_view piece : SplitFileList(expandedPath)) {
+    if (piece.empty()) continue;
     any = true;
     if (!IsRootedMachinePath(piece)) allowed = false;
     if (kind == kCustomItemFolderTree && IsDriveRoot(piece)) allowed = false;
-  });
+  }
   return allowed && any;
 }
 
