@@ -33,6 +33,8 @@ class MainWindowGuiTest : public ::testing::Test {
   void SetUp() override {
     if (!testing::XvfbDisplay::Shared().Running()) GTEST_SKIP() << "Xvfb could not start";
     SetProgramFolder(CORVANE_PROGRAM_DIR);
+    previousDirectory_ = fs::current_path();
+    fs::current_path(work_.Path());  // the trace log goes here, never into a source folder
     host_ = GtkHost::Create(CORVANE_PROGRAM_DIR);
     if (!host_) GTEST_SKIP() << "GTK cannot open the display";
     shots_ = fs::path(CORVANE_PROGRAM_DIR).parent_path() / "tests" / "screenshots";
@@ -41,6 +43,7 @@ class MainWindowGuiTest : public ::testing::Test {
   void TearDown() override {
     dialog_.reset();
     host_.reset();
+    if (!previousDirectory_.empty()) fs::current_path(previousDirectory_);
     SetProgramFolder("");
   }
 
@@ -138,6 +141,7 @@ class MainWindowGuiTest : public ::testing::Test {
   TempMachine machine_;
   ScopedRuntimeFolder runtime_;
   test::ScratchFolder work_;
+  fs::path previousDirectory_;
   std::unique_ptr<GtkHost> host_;
   std::vector<FakePlugin*> fakes_;
   std::unique_ptr<CEraseMainDlg> dialog_;
@@ -181,6 +185,7 @@ TEST_F(MainWindowGuiTest, ClickingThroughAScanAndAnErase) {
   ASSERT_TRUE(WaitForState(PageState::Welcome));
   EXPECT_EQ(fakes_[0]->CopyCounters().erasedTotal.items, 3U);
   EXPECT_EQ(fakes_[1]->CopyCounters().erasedTotal.items, 3U);
+  EXPECT_TRUE(fs::exists(work_.Path() / "CorvaneEraser.log"));
 
   // The same pages in the dark theme.
   g_object_set(gtk_settings_get_default(), "gtk-application-prefer-dark-theme", TRUE, nullptr);
