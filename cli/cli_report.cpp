@@ -54,8 +54,10 @@ std::string TextOfPlugin(CliCommand command, const CliPluginReport& plugin) {
       if (plugin.failed.items != 0)
         text += ", could not erase " + std::to_string(plugin.failed.items) + " items (" +
                 FormatSize(plugin.failed.bytes) + ")";
+      if (plugin.leftForRestart != 0)
+        text += ", " + std::to_string(plugin.leftForRestart) + " left for the next Wine start";
     } else {
-      text += " (not selected)";
+      text += plugin.inErase ? " (the run was cancelled before its turn)" : " (not selected)";
     }
     text += "\n";
   }
@@ -71,7 +73,25 @@ nlohmann::ordered_json CountersJson(const CounterPair& pair) {
 
 std::string FormatCliText(CliCommand command, const CliOutcome& outcome) {
   std::string text;
-  for (const CliPluginReport& plugin : outcome.plugins) text += TextOfPlugin(command, plugin);
+  CounterPair erased;
+  std::uint32_t leftForRestart = 0;
+  for (const CliPluginReport& plugin : outcome.plugins) {
+    text += TextOfPlugin(command, plugin);
+    erased.Add(plugin.erased.items, plugin.erased.bytes);
+    leftForRestart += plugin.leftForRestart;
+  }
+  if (outcome.cancelled) {
+    text += command == CliCommand::Erase
+                ? "cancelled: erased " + std::to_string(erased.items) + " items (" +
+                      FormatSize(erased.bytes) + ") before the stop\n"
+                : std::string("cancelled: the scan stopped before every cleaner had finished\n");
+  }
+  if (leftForRestart != 0) {
+    text += std::to_string(leftForRestart) +
+            " files could not be deleted now and wait for the next start of Wine, which deletes "
+            "them. To finish now, close the Wine programs of this prefix and run:\n  " +
+            outcome.restartCommand + "\n";
+  }
   return text;
 }
 
@@ -92,11 +112,14 @@ std::string FormatCliJson(CliCommand command, const CliOutcome& outcome) {
     if (command == CliCommand::Erase) {
       entry["erase"] = {{"result", ResultName(plugin.erase)},
                         {"erased", CountersJson(plugin.erased)},
-                        {"failed", CountersJson(plugin.failed)}};
+                        {"failed", CountersJson(plugin.failed)},
+                        {"left_for_restart", plugin.leftForRestart}};
     }
     plugins.push_back(std::move(entry));
   }
   nlohmann::ordered_json document = {{"machine", outcome.machine.string()}, {"plugins", plugins}};
+  if (outcome.cancelled) document["cancelled"] = true;
+  if (!outcome.restartCommand.empty()) document["restart_command"] = outcome.restartCommand;
   if (outcome.status != kCliOk) document["error"] = outcome.error;
   document["status"] = outcome.status;
   // Names and paths from the machine need not be valid UTF-8: replace, never throw.

@@ -1,18 +1,23 @@
 #include "cli/cli_session.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <map>
 #include <memory>
+#include <set>
+#include <thread>
 
 #include "app/erase_app.h"
 #include "app/registry_trace.h"
 #include "cleaners/custom/custom_plugin.h"
 #include "cli/html_text.h"
+#include "engine/wine_restart.h"
 #include "host/headless/headless_clicks.h"
 #include "host/headless/headless_host.h"
 #include "platform/machine.h"
@@ -31,28 +36,65 @@ namespace {
 constexpr auto kNoTimeLimit = std::chrono::hours(24 * 365);
 
 std::atomic<bool> interrupted = false;
+// The write end of the running InterruptScope's pipe; -1 when none.
+std::atomic<int> interruptPipe = -1;
+
+constexpr char kInterruptByte = 'i';
+constexpr char kStopByte = 's';
 
 extern "C" void OnInterrupt(int) {
+  const int savedErrno = errno;
   interrupted = true;
+  if (const int fd = interruptPipe; fd >= 0) static_cast<void>(::write(fd, &kInterruptByte, 1));
+  errno = savedErrno;
 }
 
 // Ctrl-C cancels the run the way the Cancel and Stop buttons do, so a half-done erase ends
-// cleanly instead of dying between a file and its bookkeeping.
+// cleanly instead of dying between a file and its bookkeeping. A signal handler may do next to
+// nothing, and the loop sleeps until its next event, so the handler writes a byte into a pipe
+// and a thread waiting on the pipe hands `onInterrupt` to the loop at once.
 class InterruptScope {
  public:
-  InterruptScope() {
+  InterruptScope(EventLoop& loop, std::function<void()> onInterrupt) {
     interrupted = false;
+    if (::pipe2(pipe_, O_CLOEXEC) != 0) pipe_[0] = pipe_[1] = -1;
+    if (pipe_[0] >= 0) {
+      watcher_ = std::thread([this, &loop, onInterrupt = std::move(onInterrupt)] {
+        char byte = 0;
+        while (true) {
+          const ssize_t got = ::read(pipe_[0], &byte, 1);
+          if (got < 0 && errno == EINTR) continue;
+          if (got != 1 || byte == kStopByte) return;
+          static_cast<void>(loop.Post(onInterrupt));
+        }
+      });
+      interruptPipe = pipe_[1];
+    }
     struct sigaction action = {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, &previous_);
   }
-  ~InterruptScope() { sigaction(SIGINT, &previous_, nullptr); }
+  ~InterruptScope() {
+    sigaction(SIGINT, &previous_, nullptr);
+    interruptPipe = -1;
+    if (watcher_.joinable()) {
+      while (::write(pipe_[1], &kStopByte, 1) < 0 && errno == EINTR) {
+      }
+      watcher_.join();
+    }
+    for (const int fd : pipe_) {
+      if (fd >= 0) ::close(fd);
+    }
+  }
   InterruptScope(const InterruptScope&) = delete;
   InterruptScope& operator=(const InterruptScope&) = delete;
 
  private:
   struct sigaction previous_ = {};
+  int pipe_[2] = {-1, -1};
+  std::thread watcher_;
 };
 
 std::string TextLine(std::string_view html) {
@@ -106,6 +148,7 @@ class CliSession {
              const CliProgress& progress)
       : arguments_(arguments), programFolder_(programFolder), progress_(progress) {}
   ~CliSession() {
+    CloseWindow();
     if (registry_) {
       static_cast<void>(registry_->Flush());
       RegistryStore::SetCurrent(nullptr);
@@ -122,10 +165,15 @@ class CliSession {
   [[nodiscard]] bool CheckIds(CliOutcome& outcome) const;
   [[nodiscard]] bool Wanted(const PluginId& id) const;
   // Clicks `cid` and turns the loop until the run it starts has ended in one of these states.
-  void RunUntilDone(std::string_view cid, PageState runState, PageState resultsState);
+  // False when the click started nothing (the window refused, and said why in a message box).
+  [[nodiscard]] bool RunUntilDone(std::string_view cid, PageState runState, PageState resultsState);
   void Scan();
-  void Erase();
+  // False when the window refused to erase.
+  [[nodiscard]] bool Erase();
   [[nodiscard]] CliPluginReport Report(Plugin& plugin) const;
+  // The window and its controller save settings when they go (the options, every plug-in's
+  // selection), so they go while the registry is still current, before its last flush.
+  void CloseWindow();
 
   const CliArguments& arguments_;
   const fs::path programFolder_;
@@ -136,6 +184,7 @@ class CliSession {
   std::unique_ptr<HeadlessHost> host_;
   std::unique_ptr<CEraseMainDlg> dialog_;
   std::unique_ptr<RunRecorder> recorder_;
+  std::set<PluginId> erasing_;  // the cleaners the erase was to run
 };
 
 bool CliSession::Open(CliOutcome& outcome) {
@@ -202,29 +251,31 @@ bool CliSession::Wanted(const PluginId& id) const {
          std::find(arguments_.only.begin(), arguments_.only.end(), id) != arguments_.only.end();
 }
 
-void CliSession::RunUntilDone(std::string_view cid, PageState runState, PageState resultsState) {
+bool CliSession::RunUntilDone(std::string_view cid, PageState runState, PageState resultsState) {
   CMainController& controller = dialog_->Controller();
-  bool running = false;
-  bool cancelled = false;
+  const PageState before = controller.State();
+  const std::size_t messages = host_->Messages().size();
   static_cast<void>(ClickByCid(*dialog_, cid));
+  static_cast<void>(host_->Loop().RunPending());  // the click itself, and what came of it so far
+  if (controller.State() == before && host_->Messages().size() > messages) return false;
+  // The run may have begun and ended already.
+  bool running = controller.State() == runState || controller.PreviousState() == runState;
+  // A cancelled erase ends the loop (the window closes, as after Stop); that too is an end.
   static_cast<void>(host_->Loop().RunUntil(
       [&] {
-        if (interrupted && !cancelled) {
-          controller.CancelEvent().Set();
-          cancelled = true;
-        }
         running = running || controller.State() == runState;
         // A list with nothing to run goes straight to the results; a cancelled run to Welcome.
         return controller.State() == resultsState || (running && controller.State() != runState);
       },
       kNoTimeLimit));
+  return true;
 }
 
 void CliSession::Scan() {
-  RunUntilDone("btn_scan", PageState::Scan, PageState::ScanResults);
+  static_cast<void>(RunUntilDone("btn_scan", PageState::Scan, PageState::ScanResults));
 }
 
-void CliSession::Erase() {
+bool CliSession::Erase() {
   CMainController& controller = dialog_->Controller();
   // Only the plug-ins named take part; everyone's own selection comes back afterwards.
   std::vector<std::pair<Plugin*, bool>> selection;
@@ -235,8 +286,13 @@ void CliSession::Erase() {
     }
   }
   static_cast<void>(controller.SetState(PageState::Settings));
-  RunUntilDone("btn_clean", PageState::Erase, PageState::EraseResults);
+  for (const Plugin& plugin : controller.Plugins()) {
+    if (plugin.IsEnabled()) erasing_.insert(plugin.GetId());
+  }
+  const bool ran = RunUntilDone("btn_clean", PageState::Erase, PageState::EraseResults);
+  if (!ran) erasing_.clear();
   for (const auto& [plugin, enabled] : selection) plugin->SetEnabled(enabled);
+  return ran;
 }
 
 CliPluginReport CliSession::Report(Plugin& plugin) const {
@@ -257,7 +313,15 @@ CliPluginReport CliSession::Report(Plugin& plugin) const {
   }
   report.erased = plugin.CopyCounters().current;
   report.failed = plugin.FailedCounts();
+  report.inErase = erasing_.contains(plugin.GetId());
+  if (report.inErase) report.leftForRestart = plugin.FilesLeftForRestart();
   return report;
+}
+
+void CliSession::CloseWindow() {
+  if (dialog_) dialog_->Controller().SetRunObserver(nullptr);
+  recorder_.reset();
+  dialog_.reset();
 }
 
 CliOutcome CliSession::Run() {
@@ -269,7 +333,10 @@ CliOutcome CliSession::Run() {
   }
   if (!Open(outcome) || !CheckIds(outcome)) return outcome;
 
-  const InterruptScope interrupt;
+  // Handed to the loop's thread, where the run lives; the window is there as long as the scope.
+  const InterruptScope interrupt(host_->Loop(), [this] {
+    if (dialog_) dialog_->Controller().CancelEvent().Set();
+  });
   std::map<PluginId, CliPluginResult> scanned;
   std::map<PluginId, CliPluginResult> erased;
   if (arguments_.command != CliCommand::List) {
@@ -278,7 +345,12 @@ CliOutcome CliSession::Run() {
   }
   if (arguments_.command == CliCommand::Erase && !interrupted &&
       dialog_->Controller().State() == PageState::ScanResults) {
-    Erase();
+    if (!Erase()) {
+      // Wine started on the prefix during the scan: the window refused, as it does at a desk.
+      outcome.status = kCliRefused;
+      outcome.error = host_->Messages().back().text;
+      return outcome;
+    }
     erased = recorder_->TakeResults();
   }
   const auto resultOf = [](const std::map<PluginId, CliPluginResult>& results, const PluginId& id) {
@@ -292,7 +364,11 @@ CliOutcome CliSession::Run() {
     report.erase = resultOf(erased, report.id);
     outcome.plugins.push_back(std::move(report));
   }
+  const bool leftForRestart = std::any_of(outcome.plugins.begin(), outcome.plugins.end(),
+                                          [](const auto& p) { return p.leftForRestart != 0; });
+  if (leftForRestart) outcome.restartCommand = WineRestartCommand(outcome.machine);
   if (interrupted) {
+    outcome.cancelled = true;
     outcome.status = kCliPluginFailed;
     outcome.error = "cancelled";
   } else if (std::any_of(outcome.plugins.begin(), outcome.plugins.end(), [](const auto& p) {
@@ -302,6 +378,7 @@ CliOutcome CliSession::Run() {
     outcome.error = "some plug-ins failed; the trace log CorvaneEraser.log in " +
                     programFolder_.string() + " says why";
   }
+  CloseWindow();
   if (!registry_->Flush()) {
     outcome.status = kCliPluginFailed;
     outcome.error = "the registry was not saved: " + registry_->LastSaveProblem();

@@ -39,6 +39,8 @@ struct CliPluginReport {
   std::string details;  // the details page as text, with --details
   CounterPair erased;
   CounterPair failed;
+  bool inErase = false;              // it was one of the run's cleaners, whether it got its turn
+  std::uint32_t leftForRestart = 0;  // files left for the next start of Wine, which deletes them
 };
 
 struct CliOutcome {
@@ -46,6 +48,8 @@ struct CliOutcome {
   std::string error;  // what went wrong, for stderr, when status is not kCliOk
   std::filesystem::path machine;
   std::vector<CliPluginReport> plugins;  // in list order; only those asked for
+  bool cancelled = false;                // Ctrl-C stopped the run; the reports tell how far it got
+  std::string restartCommand;            // how to finish deletions left for the next start of Wine
 };
 
 // Told of progress while a scan or erase runs: the plug-in's name and a line of text.

@@ -10,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "app/registry_patterns.h"
 #include "cleaners/custom/custom_definition.h"
 #include "cleaners/custom/path_macros.h"
 #include "engine/file_set.h"
@@ -214,13 +215,11 @@ bool WriteMachineSettings(const std::string& user) {
          currentVersion.Ok() && internet.Ok() && windowsNt.Ok();
 }
 
-// A name that a Windows mask matches: "*" becomes a word, "?" a letter. A mask that matches
-// everything gives files a ".tmp" name and values a plain one.
-enum class NameKind { File, Value };
-
-std::string NameForMask(std::string_view mask, int number, NameKind kind) {
+// A file name that a Windows mask matches: "*" becomes a word, "?" a letter. A mask that matches
+// everything gives a ".tmp" name.
+std::string NameForMask(std::string_view mask, int number) {
   if (mask.empty() || mask == "*" || mask == "*.*")
-    return "trace-" + std::to_string(number) + (kind == NameKind::File ? ".tmp" : "");
+    return "trace-" + std::to_string(number) + ".tmp";
   std::string name;
   for (char c : mask) {
     if (c == '*')
@@ -231,6 +230,27 @@ std::string NameForMask(std::string_view mask, int number, NameKind kind) {
       name += c;
   }
   return name;
+}
+
+// A value name that a registry pattern matches, or none. "?" is a plain character there, and the
+// match takes the first place each piece after a "*" occurs, never going back: "a*c" does not
+// match "atrace-1c". So each run of "*" becomes the first filler with which the whole name
+// matches.
+std::optional<std::string> NameForValuePattern(std::string_view pattern, int number) {
+  const std::string digits = std::to_string(number);
+  for (const std::string& filler : {"trace-" + digits, digits, "x" + digits, "_" + digits}) {
+    std::string name;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+      if (pattern[i] != '*') {
+        name += pattern[i];
+      } else if (i == 0 || pattern[i - 1] != '*') {
+        name += filler;
+      }
+    }
+    if (name.empty()) name = filler;  // the empty pattern matches every name
+    if (MatchWildcard(name, pattern)) return name;
+  }
+  return std::nullopt;
 }
 
 // Some kilobytes of text, a different amount for each trace, so sizes add up visibly.
@@ -272,7 +292,7 @@ void PlantFileTraces(const Machine& machine, const CustomFileItem& item, int& nu
       // No masks at all means every file; an empty piece between two bars means none.
       if (mask.empty() && !item.masks.empty()) continue;
       for (int copy = 0; copy < 2; ++copy) {
-        const std::string name = NameForMask(mask, number, NameKind::File);
+        const std::string name = NameForMask(mask, number);
         const std::string content = TraceContent(number++);
         if (!Excluded(item, name)) WriteBytes(folder / name, content);
       }
@@ -289,7 +309,9 @@ void PlantRegistryTraces(const CustomRegistryItem& item, int& number) {
       key.Set(item.valueName, "a trace left for the demo");
     } else {
       for (int copy = 0; copy < 2; ++copy) {
-        key.Set(NameForMask(item.pattern, number++, NameKind::Value), "a trace left for the demo");
+        if (const auto name = NameForValuePattern(item.pattern, number++)) {
+          key.Set(*name, "a trace left for the demo");
+        }
       }
     }
   }

@@ -55,6 +55,7 @@ void Plugin::StartErase(Event* cancelEvent) {
   // Cleared before the thread starts, so a stale flag from an earlier erase is never collected.
   WaitForWorker();
   rebootNeeded_ = false;
+  filesLeftForRestart_ = 0;
   StartWorker(cancelEvent, &Plugin::RunEraseWorker);
 }
 

@@ -75,6 +75,8 @@ class Plugin {
   [[nodiscard]] bool IsInRun() const { return inRun_; }
   // True when this plug-in's last erase left a file to be deleted at the next system start.
   [[nodiscard]] bool IsRebootNeeded() const { return rebootNeeded_; }
+  // How many files its last erase left for deletion at the next system start.
+  [[nodiscard]] std::uint32_t FilesLeftForRestart() const { return filesLeftForRestart_; }
   [[nodiscard]] ScanState GetScanState() const { return scanState_; }
 
   void ResetCurrent() { counters_.current = {}; }
@@ -155,6 +157,7 @@ class Plugin {
   [[nodiscard]] std::string TracksLeftKey() const;
 
   bool rebootNeeded_ = false;
+  std::uint32_t filesLeftForRestart_ = 0;
   ScanState scanState_ = ScanState::NotScanned;
   PluginOwner& owner_;
   Event* cancelEvent_ = nullptr;

@@ -2,11 +2,24 @@
 
 #include <string>
 
+#include "app/trace_log.h"
 #include "platform/file_find.h"
 #include "platform/file_status.h"
 #include "platform/program_folder.h"
+#include "platform/text.h"
 
 namespace corvane {
+
+namespace {
+
+const Plugin* FindPluginNoCase(const PluginList& list, std::string_view id) {
+  for (const Plugin& plugin : list) {
+    if (EqualsNoCase(plugin.GetId(), id)) return &plugin;
+  }
+  return nullptr;
+}
+
+}  // namespace
 
 void PluginList::PushFront(PluginPtr plugin) {
   plugins_.insert(plugins_.begin(), std::move(plugin));
@@ -43,7 +56,17 @@ void AppendCustomPlugins(PluginList& list, PluginOwner& owner,
     // a separator: such a name would name another file.
     if (found.name.find('\\') != std::string::npos) continue;
     const std::string definition = std::string(kCustomPluginsFolder) + "\\" + found.name;
-    if (PluginPtr plugin = make(owner, definition)) list.PushBack(std::move(plugin));
+    PluginPtr plugin = make(owner, definition);
+    if (!plugin) continue;
+    // Ids name registry values, which know no letter case: two such plug-ins would share their
+    // selection and counters. The first one listed keeps the id.
+    const Plugin* twin = FindPluginNoCase(list, plugin->GetId());
+    if (twin != nullptr) {
+      HalvikTrace("AppendCustomPlugins: %s duplicates the id %s, not loaded\n", definition.c_str(),
+                  twin->GetId().c_str());
+      continue;
+    }
+    list.PushBack(std::move(plugin));
   } while (FindNextFileW(*search, &found));
 }
 

@@ -88,7 +88,8 @@ struct PluginFactories {
 
 // Appends a custom plug-in per "*.pld" file of the custom folder, in the order the folder lists
 // them, each when `make` loaded it. Names that no Windows file could have (a backslash in them)
-// are passed over.
+// are passed over, and so is a plug-in whose id differs from one already listed only in letter
+// case (the trace log says so).
 void AppendCustomPlugins(PluginList& list, PluginOwner& owner, const PluginFactories::Custom& make);
 
 // Builds the list: the built-in cleaners are made from the last place to the first, each put at

@@ -14,6 +14,7 @@ void PluginTally::AddFailed(const TallyRecord& record) {
 
 void PluginTally::AddScheduledAtRestart(std::string_view) {
   plugin_.RaiseRebootNeeded();
+  ++plugin_.filesLeftForRestart_;
 }
 
 }  // namespace corvane

@@ -5,6 +5,7 @@
 // handled event and reports clicks and form changes back by node number ("data-n").
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -83,8 +84,10 @@ class Host {
   // A modal message box over `parent` (or none); answers IDOK, IDYES, ...
   virtual int MessageBox(HostWindow* parent, const std::string& text, const std::string& caption,
                          unsigned style) = 0;
-  // Opens a document or URL with the desktop's default program (xdg-open, never a shell).
-  virtual bool OpenExternal(const std::string& target) = 0;
+  // Opens a document or URL with the desktop's default program (xdg-open, never a shell). False
+  // when no opener could be started. `onFailed`, when given, runs on the loop's thread whenever
+  // nothing opened the target: at once when no opener started, later when the opener gave up.
+  virtual bool OpenExternal(const std::string& target, std::function<void()> onFailed = {}) = 0;
 };
 
 }  // namespace corvane

@@ -61,6 +61,8 @@ void CEraseMainDlg::RunCancelHandling() {
   controller_->RunRebootCheck();
   const std::string mode = scheduleMode_();
   if (mode == kScheduleManually || mode == kScheduleBootUp) {
+    // What is not on disk yet is never dropped without the user's word.
+    if (!controller_->SaveBeforeClosing()) return;
     Quit(1);
   } else {
     Window()->Hide();  // the program stays resident and prompts on its schedule
@@ -85,6 +87,9 @@ LRESULT CEraseMainDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_APP_RESTORE_CURSOR:
       return 1;  // the view draws itself; nothing to invalidate
+    case WM_APP_HELP_NOT_OPENED:
+      controller_->OnHelpNotOpened();
+      return 0;
     case WM_CLOSE:
       OnCancel();
       return 0;

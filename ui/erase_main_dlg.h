@@ -16,6 +16,8 @@ namespace corvane {
 
 inline constexpr int kMainDialogTemplate = 102;
 inline constexpr UINT WM_APP_RESTORE_CURSOR = WM_USER + 4;  // 1028
+// The opener of the help page gave up.
+inline constexpr UINT WM_APP_HELP_NOT_OPENED = WM_USER + 5;
 // The window icon, below the program folder.
 inline constexpr char kMainIconPath[] = "icons/corvane-erase.svg";
 
@@ -37,8 +39,9 @@ class CEraseMainDlg final : public CNoScrollHtmlDlg, public CEraseMainWindow {
   // The user closed the window or pressed Escape: ignored while a scan runs, otherwise the cancel
   // handling.
   void OnCancel() override;
-  // The restart offer, then quit (schedule "manually" or "bootup") or hide (the program stays
-  // resident for its schedule).
+  // The restart offer, then quit (schedule "manually" or "bootup"; changes that cannot be saved
+  // first keep the window open unless the user lets them go) or hide (the program stays resident
+  // for its schedule).
   void RunCancelHandling();
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 

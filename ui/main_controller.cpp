@@ -4,11 +4,16 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <optional>
 
-#include "app/registry_key.h"
 #include "app/trace_log.h"
 #include "cleaners/custom/custom_plugin.h"
+#include "platform/machine.h"
+#include "platform/program_folder.h"
+#include "platform/registry_store.h"
 #include "platform/text.h"
+#include "platform/wine_server.h"
 #include "ui/erase_main_dlg.h"
 #include "ui/template_store.h"
 
@@ -16,11 +21,8 @@ namespace corvane {
 
 namespace {
 
-constexpr char kProgramKey[] = "Software\\Corvane\\Erase";
 // The language whose texts are shown while no other one is chosen.
 constexpr char kDefaultLanguage[] = "English";
-// The "Affiliate" value is read into a buffer of 32 bytes of UTF-16 text, NUL included.
-constexpr std::size_t kAffiliateBytes = 32;
 // The options check boxes carry this "pluginid": the options block handles their clicks.
 constexpr std::string_view kOptionsPluginId = "Kernel";
 
@@ -52,25 +54,6 @@ std::string ValidHostName(std::string_view text) {
     if (!allowed) return {};
   }
   return std::string(text);
-}
-
-// The text as one query value: everything but unreserved characters percent-encoded.
-std::string QueryValue(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    const bool unreserved = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                            (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~';
-    if (unreserved) {
-      out += c;
-    } else {
-      out += '%';
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0xF];
-    }
-  }
-  return out;
 }
 
 }  // namespace
@@ -164,7 +147,7 @@ bool CMainController::OnStateButton(const std::string& cid) {
       return true;
     case PageState::Settings:
       if (cid == "btn_clean") {
-        static_cast<void>(SetState(PageState::Erase));
+        if (MayErase()) static_cast<void>(SetState(PageState::Erase));
       } else if (cid == "btn_back") {
         static_cast<void>(SetState(PageState::ScanResults));
       } else {
@@ -204,16 +187,65 @@ void CMainController::OpenDomain(const dom::Element& element) {
 }
 
 void CMainController::OpenHelp() {
-  RegistryString affiliate(HKEY_LOCAL_MACHINE, kProgramKey, kAffiliateValueName, "");
-  affiliate.SetReadOnly(true);
-  std::string value = affiliate.value;
-  // A value of another type, or one longer than its buffer, is not read.
-  if (affiliate.type != REG_SZ || (Utf8ToUtf16(value).size() + 1) * 2 > kAffiliateBytes) {
-    value.clear();
+  // A plain file, never a URL with a query: openers that turn file URLs back into names (gio)
+  // would look for a file named "help.html?...".
+  const std::optional<std::string> page =
+      ProgramFilePath("html/" + languageFolder_ + "/" + kHelpPageName);
+  std::error_code ec;
+  if (!page || !std::filesystem::is_regular_file(*page, ec)) {
+    OnHelpNotOpened();
+    return;
   }
-  const std::string page = TemplateStore::PageUrl(languageFolder_ + "\\" + kHelpPageName);
-  if (page.empty()) return;
-  static_cast<void>(window_.GetHost().OpenExternal(page + "?Affiliate=" + QueryValue(value)));
+  const HWND window = windowHandle_;
+  static_cast<void>(window_.GetHost().OpenExternal(
+      *page, [window] { static_cast<void>(PostMessageW(window, WM_APP_HELP_NOT_OPENED, 0, 0)); }));
+}
+
+bool CMainController::MayErase() {
+  const Machine* machine = Machine::Current();
+  if (machine == nullptr || !IsWineServerRunning(machine->Prefix())) return true;
+  HalvikTrace("StartEraseRun: Wine is running on %s, nothing erased\n", machine->Prefix().c_str());
+  static_cast<void>(window_.GetHost().MessageBox(
+      window_.Window(),
+      "Wine is running on " + machine->Prefix().string() +
+          ". While it runs it owns the registry and may hold files open, so nothing is erased "
+          "now.\n\nClose the Wine programs of this prefix, or wait until Wine has ended, then "
+          "click Erase again.",
+      kApplicationTitle, MB_OK | MB_ICONEXCLAMATION));
+  return false;
+}
+
+bool CMainController::SaveBeforeClosing() {
+  static_cast<void>(options_.Save());
+  RegistryStore* registry = RegistryStore::Current();
+  while (registry != nullptr && !registry->Flush()) {
+    const Machine* machine = Machine::Current();
+    const std::string why =
+        machine != nullptr && IsWineServerRunning(machine->Prefix())
+            ? "Wine is running on " + machine->Prefix().string() +
+                  " and owns its registry, so the changes made here are not saved yet."
+            : "The changes made here could not be saved: " + registry->LastSaveProblem() + ".";
+    const int answer = window_.GetHost().MessageBox(
+        window_.Window(),
+        why +
+            "\n\nClose the Wine programs of this prefix, then choose Yes to save them and "
+            "close. Choose No to keep the window open: they are saved as soon as they can be.",
+        kApplicationTitle, MB_YESNO | MB_ICONEXCLAMATION);
+    if (answer != IDYES) return false;
+  }
+  return true;
+}
+
+void CMainController::OnHelpNotOpened() {
+  const std::string page =
+      ProgramFilePath("html/" + languageFolder_ + "/" + kHelpPageName).value_or(kHelpPageName);
+  HalvikTrace("OpenHelp: nothing opened %s\n", page.c_str());
+  static_cast<void>(window_.GetHost().MessageBox(
+      window_.Window(),
+      "The help page could not be opened: no program on this desktop opens web pages.\n\n"
+      "Open it in your browser yourself: " +
+          page,
+      kApplicationTitle, MB_OK | MB_ICONEXCLAMATION));
 }
 
 }  // namespace corvane

@@ -23,8 +23,6 @@ namespace corvane {
 
 class CEraseMainDlg;
 
-// Registry value below HKEY_LOCAL_MACHINE "Software\Corvane\Erase" added to the help link.
-inline constexpr char kAffiliateValueName[] = "Affiliate";
 // The help page installed beside the program, below "html\<language>\".
 inline constexpr char kHelpPageName[] = "help.html";
 // What selectedPlugin holds while an erase runs: no plug-in row is highlighted. No PluginId
@@ -79,6 +77,18 @@ class CMainController final : public PluginOwner {
   // the element carries no command.
   int OnClick(dom::Element element);
 
+  // Nothing could open the help page: a message box says where it is.
+  void OnHelpNotOpened();
+
+  // False, after telling the user, while Wine runs on the prefix: it owns the registry then (what
+  // we changed would stay in memory and be lost) and may hold the files open, so nothing is
+  // erased. Scanning only reads and stays allowed.
+  [[nodiscard]] bool MayErase();
+  // Before the program ends: saves the options and flushes the registry. When changes cannot
+  // reach the disk (Wine started meanwhile), the user is told and may retry or keep the window
+  // open; false when the program must not end yet.
+  [[nodiscard]] bool SaveBeforeClosing();
+
   // The restart offer after an erase that left files for the next system start. Every path that
   // must offer it (Finish, the report's last page, closing the window) comes through here.
   void RunRebootCheck();
@@ -92,7 +102,7 @@ class CMainController final : public PluginOwner {
   void OnPluginScanned(const PluginId& id, LPARAM result);
   void OnPluginErased(const PluginId& id, LPARAM result);
   void ShowProgress(const ProgressRecord& record);
-  // The process-table row of the plug-in: its full name and `text`, both as text.
+  // The process-table row of the plug-in: its full name and `text` (a language text), both HTML.
   void SetRowStatus(const PluginId& id, std::string_view text);
   // The end of an erase run (`finished` false when aborted): the cleanup date, today's counters
   // when the run crossed midnight, and the restart flag of a finished run.
@@ -126,6 +136,8 @@ class CMainController final : public PluginOwner {
   void RenderProcessArea();
   void RenderDetailsArea();
   void RenderHint();
+  // On the report: how many files wait for the next start of Wine, and how to finish now.
+  void RenderRestartPending();
   void RenderWelcome();
   void RenderWizardHeader();
   // The process table of the run into "ProcessArea": every plug-in while scanning, otherwise the

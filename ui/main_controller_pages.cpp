@@ -1,6 +1,8 @@
 // The page states of the main window: which layout each state shows and how its areas are filled,
 // and the results wizard's moves from plug-in to plug-in.
 
+#include "engine/wine_restart.h"
+#include "platform/machine.h"
 #include "ui/erase_main_dlg.h"
 #include "ui/html_escape.h"
 #include "ui/main_controller.h"
@@ -120,7 +122,7 @@ void CMainController::RenderWelcome() {
 
 void CMainController::RenderWizardHeader() {
   Plugin* plugin = FindPlugin(resultsPlugin_);
-  window_.SetElementText("TitleText", plugin != nullptr ? plugin->GetFullNameHtml() : "");
+  window_.SetElementHtml("TitleText", plugin != nullptr ? plugin->GetFullNameHtml() : "");
   if (dom::Element results = Element("ResultsArea"); results && plugin != nullptr) {
     static_cast<void>(plugin->ShowDescription(results));
   }
@@ -241,7 +243,7 @@ void CMainController::PutProcessTable() {
                                              row, "#rows#", rows));
   // Rows waiting for their turn name their plug-in too, so the table reads as the run's plan.
   for (const Plugin* plugin : shown) {
-    window_.SetElementText("ProcessTableRowName_" + plugin->GetId(), plugin->GetFullNameHtml());
+    window_.SetElementHtml("ProcessTableRowName_" + plugin->GetId(), plugin->GetFullNameHtml());
   }
 }
 
@@ -292,7 +294,22 @@ void CMainController::RenderHint() {
   SetHtml("hint", LanguageText(hint));
   if (state_ == PageState::ScanResults) {
     SetHtml("hint_sybtitle", LanguageText("hint_scan_results_subtitle.html"));
+  } else if (state_ == PageState::EraseResults) {
+    RenderRestartPending();
   }
+}
+
+void CMainController::RenderRestartPending() {
+  std::uint32_t files = 0;
+  for (const Plugin& plugin : plugins_) {
+    if (plugin.IsEnabled()) files += plugin.FilesLeftForRestart();
+  }
+  const Machine* machine = Machine::Current();
+  if (files == 0 || machine == nullptr) return;
+  std::string html = LanguageText("hint_restart_pending.html");
+  TemplateStore::Fill(html, {{"#count#", std::to_string(files)},
+                             {"#command#", HtmlEscape(WineRestartCommand(machine->Prefix()))}});
+  SetHtml("hint_sybtitle", html);
 }
 
 bool CMainController::WizardShows(const Plugin& plugin) const {

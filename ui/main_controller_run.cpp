@@ -142,8 +142,9 @@ void CMainController::ShowProgress(const ProgressRecord& record) {
 void CMainController::SetRowStatus(const PluginId& id, std::string_view text) {
   const Plugin* plugin = FindPlugin(id);
   if (plugin == nullptr) return;
-  window_.SetElementText("ProcessTableRowName_" + id, plugin->GetFullNameHtml());
-  window_.SetElementText("ProcessTableRowStatus_" + id, text);
+  // Both are HTML already: the name was escaped where it was made, the status is a language text.
+  window_.SetElementHtml("ProcessTableRowName_" + id, plugin->GetFullNameHtml());
+  window_.SetElementHtml("ProcessTableRowStatus_" + id, text);
 }
 
 void CMainController::MarkRow(const PluginId& id, RowMark mark) {

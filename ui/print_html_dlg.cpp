@@ -15,11 +15,18 @@ void CPrintHtmlDlg::OnInitDialog() {
 
 void CPrintHtmlDlg::OnDocumentComplete() {
   CNoScrollHtmlDlg::OnDocumentComplete();
+  if (Document() == nullptr) {
+    completion_.Set();
+    EndDialog(0);
+    return;
+  }
   SetElementHtml("contentid", fragment_);
   FlushChanges();  // the view must show the fragment before it prints
-  const bool printing = Window()->Print();
+  // The caller may go on once the page is handed over; the print dialog itself is the user's,
+  // and cancelling it there is no failure of this dialog.
   completion_.Set();
-  EndDialog(printing ? 1 : 0);
+  static_cast<void>(Window()->Print());
+  EndDialog(1);
 }
 
 }  // namespace corvane

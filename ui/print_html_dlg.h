@@ -1,7 +1,9 @@
 #pragma once
 // Prints an HTML fragment: a dialog that is never shown loads the print page, puts the fragment
 // into its "contentid" element and hands the page to the platform's print dialog. Callers wait on
-// the completion event, which is signalled once printing has been handed over or has failed.
+// the completion event, which is signalled just before the page goes to the print dialog, or when
+// there is no page to print. The dialog ends with 1 once the print dialog has been shown, whatever
+// the user chose there, and with 0 when there was nothing to print.
 
 #include <string>
 

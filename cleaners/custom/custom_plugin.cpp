@@ -174,7 +174,7 @@ PluginResult CustomPlugin::EraseTracks() {
           tally.AddDone({1, ErasedBytes(result)});
           ok = true;
         } else if (result == kEraseAtRestart) {
-          RaiseRebootNeeded();
+          tally.AddScheduledAtRestart(item.expandedPath);
         }
         break;
       }

@@ -115,21 +115,38 @@ int GtkHost::MessageBox(HostWindow* parent, const std::string& text, const std::
   return answered ? AnswerFor(run.response, buttons.onClose) : buttons.onClose;
 }
 
-bool GtkHost::OpenExternal(const std::string& target) {
+bool GtkHost::OpenExternal(const std::string& target, std::function<void()> onFailed) {
   // A leading "-" would reach xdg-open as an option.
-  if (target.empty() || target.front() == '-') return false;
+  if (target.empty() || target.front() == '-') {
+    if (onFailed) onFailed();
+    return false;
+  }
   gchar* argv[] = {const_cast<gchar*>("xdg-open"), const_cast<gchar*>(target.c_str()), nullptr};
   GError* error = nullptr;
-  const bool started =
-      g_spawn_async(nullptr, argv, nullptr,
-                    static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_STDOUT_TO_DEV_NULL |
-                                             G_SPAWN_STDERR_TO_DEV_NULL),
-                    nullptr, nullptr, nullptr, &error);
+  GPid child = 0;
+  const bool started = g_spawn_async(
+      nullptr, argv, nullptr,
+      static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD |
+                               G_SPAWN_STDOUT_TO_DEV_NULL | G_SPAWN_STDERR_TO_DEV_NULL),
+      nullptr, nullptr, &child, &error);
   if (!started) {
     g_warning("cannot open %s: %s", target.c_str(), error->message);
     g_error_free(error);
+    if (onFailed) onFailed();
+    return false;
   }
-  return started;
+  // xdg-open says with its exit status whether a program took the target; it may wait for that
+  // program first, so the answer comes on the main loop, whenever it comes.
+  g_child_watch_add_full(
+      G_PRIORITY_DEFAULT, child,
+      +[](GPid pid, gint status, gpointer data) {
+        auto* failed = static_cast<std::function<void()>*>(data);
+        if (!g_spawn_check_wait_status(status, nullptr) && *failed) (*failed)();
+        g_spawn_close_pid(pid);
+      },
+      new std::function<void()>(std::move(onFailed)),
+      +[](gpointer data) { delete static_cast<std::function<void()>*>(data); });
+  return true;
 }
 
 }  // namespace corvane

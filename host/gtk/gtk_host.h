@@ -29,7 +29,7 @@ class GtkHost final : public Host {
   // Windows box does; the whole program quitting meanwhile answers the same.
   int MessageBox(HostWindow* parent, const std::string& text, const std::string& caption,
                  unsigned style) override;
-  bool OpenExternal(const std::string& target) override;
+  bool OpenExternal(const std::string& target, std::function<void()> onFailed = {}) override;
 
  private:
   explicit GtkHost(const std::filesystem::path& programFolder);

@@ -58,7 +58,7 @@ void HeadlessWindow::EndModal(int result) {
 
 bool HeadlessWindow::Print() {
   ++printed_;
-  return true;
+  return host_.printDialog_ ? host_.printDialog_() : true;
 }
 
 void HeadlessWindow::Input(const ViewInput& input) {
@@ -87,8 +87,10 @@ int HeadlessHost::MessageBox(HostWindow*, const std::string& text, const std::st
   return (style & 0xF) == MB_YESNO ? IDNO : IDOK;
 }
 
-bool HeadlessHost::OpenExternal(const std::string& target) {
+bool HeadlessHost::OpenExternal(const std::string& target, std::function<void()> onFailed) {
   opened_.push_back(target);
+  // The opener started and reports later, as a real one does.
+  if (openFails_ && onFailed) static_cast<void>(loop_.Post(std::move(onFailed)));
   return true;
 }
 

@@ -86,12 +86,17 @@ class HeadlessHost final : public Host {
                                                          HostWindow* parent) override;
   int MessageBox(HostWindow* parent, const std::string& text, const std::string& caption,
                  unsigned style) override;
-  bool OpenExternal(const std::string& target) override;
+  bool OpenExternal(const std::string& target, std::function<void()> onFailed = {}) override;
 
   // The answer of the next message box; without one a box answers IDOK (IDNO for MB_YESNO).
   void SetNextAnswer(int answer) { answers_.push_back(answer); }
   [[nodiscard]] const std::vector<ShownMessage>& Messages() const { return messages_; }
   [[nodiscard]] const std::vector<std::string>& Opened() const { return opened_; }
+  // What the user does in every print dialog from now on: true prints, false cancels. Without
+  // one, every print dialog prints.
+  void SetPrintDialog(std::function<bool()> user) { printDialog_ = std::move(user); }
+  // From now on every opener gives up, as xdg-open does on a desktop with no program for a type.
+  void SetOpenFails(bool fails) { openFails_ = fails; }
   // Steps for the next modal runs, in order. A modal run with no step left ends with IDCANCEL
   // rather than hang a test.
   void AddModalStep(ModalStep step) { modalSteps_.push_back(std::move(step)); }
@@ -106,6 +111,8 @@ class HeadlessHost final : public Host {
   std::deque<int> answers_;
   std::vector<ShownMessage> messages_;
   std::vector<std::string> opened_;
+  bool openFails_ = false;
+  std::function<bool()> printDialog_;
   std::deque<ModalStep> modalSteps_;
   std::vector<HeadlessWindow*> windows_;
 };

@@ -39,6 +39,36 @@ TEST(CliReportTest, TextSaysPerPluginWhatWasFoundErasedAndLeft) {
             "CuPl_Temp.pld  Temporary files  [selected]\nWinGames  Games\n");
 }
 
+TEST(CliReportTest, ACancelledRunSaysWhatWentBeforeTheStopAndFilesLeftSayHowToFinish) {
+  CliOutcome outcome = Outcome();
+  outcome.cancelled = true;
+  outcome.plugins[0].erase = CliPluginResult::Cancelled;
+  outcome.plugins[0].inErase = true;
+  outcome.plugins[0].leftForRestart = 2;
+  outcome.plugins[1].inErase = true;  // its turn never came
+  outcome.restartCommand = "WINEPREFIX='/home/ann/.wine' wineboot --restart";
+  const std::string text = FormatCliText(CliCommand::Erase, outcome);
+  EXPECT_NE(text.find("  erase: cancelled, erased 2 items (2.93 KB), could not erase 1 items "
+                      "(0.98 KB), 2 left for the next Wine start\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("  erase: not run (the run was cancelled before its turn)\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("finished, erased"), std::string::npos) << text;
+  EXPECT_NE(text.find("cancelled: erased 2 items (2.93 KB) before the stop\n"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find("2 files could not be deleted now and wait for the next start of Wine"),
+            std::string::npos)
+      << text;
+  EXPECT_TRUE(text.ends_with("\n  WINEPREFIX='/home/ann/.wine' wineboot --restart\n")) << text;
+
+  const nlohmann::json document = nlohmann::json::parse(FormatCliJson(CliCommand::Erase, outcome));
+  EXPECT_EQ(document["cancelled"], true);
+  EXPECT_EQ(document["restart_command"], outcome.restartCommand);
+  EXPECT_EQ(document["plugins"][0]["erase"]["left_for_restart"], 2);
+}
+
 TEST(CliReportTest, JsonCarriesNumbersAndTheirTextInListOrder) {
   CliOutcome outcome = Outcome();
   outcome.plugins[0].name = "Bad \xff name";

@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 
+#include "app/registry_patterns.h"
 #include "cleaners/custom/custom_definition.h"
 #include "platform/machine.h"
 #include "platform/registry_hive.h"
@@ -47,7 +49,15 @@ class DemoMachineTest : public ::testing::Test {
     matching.keyPath = "Software\\Viewer\\Recent";
     matching.kind = 2;
     matching.pattern = "File*";
-    definition.registry = {value, matching};
+    // Registry patterns take "?" as a plain character and never go back: "a*c" does not match
+    // "atrace-7c", whose first "c" comes too early.
+    CustomRegistryItem firstPiece = matching;
+    firstPiece.keyPath = "Software\\Viewer\\Pieces";
+    firstPiece.pattern = "a*c";
+    CustomRegistryItem literal = firstPiece;
+    literal.keyPath = "Software\\Viewer\\Literal";
+    literal.pattern = "Why?*";
+    definition.registry = {value, matching, firstPiece, literal};
     WriteHostFile(program_.Path() / "CustomPlugins" / "Demo.pld",
                   WriteCustomDefinition(definition));
     WriteHostFile(program_.Path() / "CustomPlugins" / "Broken.pld", "not a definition");
@@ -114,6 +124,22 @@ TEST_F(DemoMachineTest, PlantsWhatTheCustomDefinitionsCleanInsideDriveCOnly) {
   EXPECT_NE(user.find("[Software\\\\Viewer]"), std::string::npos);
   EXPECT_NE(user.find("\"LastFile\"=\"a trace left for the demo\""), std::string::npos);
   EXPECT_NE(user.find("\"Filetrace-"), std::string::npos);
+
+  // Every planted value is one its own pattern finds.
+  RegistryStore registry(Prefix());
+  RegistryStore* previousRegistry = RegistryStore::Current();
+  Machine* previousMachine = Machine::Current();
+  Machine::SetCurrent(machine.get());
+  RegistryStore::SetCurrent(&registry);
+  for (const auto& [key, pattern] : {std::pair{"Software\\Viewer\\Recent", "File*"},
+                                     std::pair{"Software\\Viewer\\Pieces", "a*c"},
+                                     std::pair{"Software\\Viewer\\Literal", "Why?*"}}) {
+    std::uint32_t found = 0;
+    EXPECT_TRUE(CountMatchingValues(HKEY_CURRENT_USER, key, pattern, found)) << key;
+    EXPECT_EQ(found, 2u) << pattern;
+  }
+  RegistryStore::SetCurrent(previousRegistry);
+  Machine::SetCurrent(previousMachine);
 }
 
 TEST_F(DemoMachineTest, ReplacesAnEarlierDemoButNoOtherFolder) {

@@ -14,6 +14,7 @@
 #include "platform/registry.h"
 #include "platform/registry_store.h"
 #include "platform/text.h"
+#include "tests/support/live_wine.h"
 #include "tests/support/pending_renames.h"
 #include "tests/support/temp_machine.h"
 
@@ -142,13 +143,9 @@ int RunWithEnvironment(std::vector<std::string> arguments,
   return WEXITSTATUS(status);
 }
 
-bool HasProgram(const char* name) {
-  return RunWithEnvironment({"sh", "-c", std::string("command -v ") + name}, {}) == 0;
-}
-
 // Wine's own start-up sequence reads what we wrote and deletes both files.
 TEST(DeleteAtRestartTest, WinebootDeletesWhatWasScheduled) {
-  if (!HasProgram("wine") || !HasProgram("wineserver")) GTEST_SKIP() << "wine is not installed";
+  if (!test::HasWine()) CORVANE_SKIP_LIVE_WINE("wine is not installed");
   TempDir dir("corvane-wine");
   const fs::path prefix = dir.Path() / "prefix";
   const fs::path home = dir.Path() / "home";
@@ -161,7 +158,7 @@ TEST(DeleteAtRestartTest, WinebootDeletesWhatWasScheduled) {
   } stop{env};
   if (RunWithEnvironment({"wine", "wineboot", "-i"}, env) != 0 ||
       RunWithEnvironment({"wineserver", "-w"}, env) != 0)
-    GTEST_SKIP() << "wineboot could not make a prefix";
+    CORVANE_SKIP_LIVE_WINE("wineboot could not make a prefix");
 
   {
     std::unique_ptr<Machine> machine = Machine::Open(prefix, nullptr);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@
 
 namespace corvane {
 namespace {
+
+namespace fs = std::filesystem;
 
 class TestPlugin : public Plugin {
  public:
@@ -94,6 +97,38 @@ TEST_F(PluginListTest, CustomPluginsFollowInListingOrderAndFailuresAreDropped) {
     if (definition != "CustomPlugins\\bad.pld") expected.push_back("CuPl_" + definition.substr(14));
   }
   EXPECT_EQ(Ids(list), expected);  // after WinGames, in the order the folder listed them
+}
+
+TEST_F(PluginListTest, AnIdDifferingOnlyInLetterCaseIsRefusedAsADuplicate) {
+  const fs::path previousDirectory = fs::current_path();
+  fs::current_path(scratch_.Path());  // the trace log goes here
+  for (const char* name : {"Alpha.pld", "alpha.pld", "ALPHA.pld", "beta.pld"}) {
+    scratch_.Write(std::string("CustomPlugins/") + name, "x");
+  }
+  std::vector<std::string> asked;
+  PluginFactories factories;
+  factories.custom = [&](PluginOwner& owner, std::string_view definition) -> PluginPtr {
+    asked.emplace_back(definition.substr(14));
+    return MakePlugin<TestPlugin>(owner, "CuPl_" + std::string(definition.substr(14)));
+  };
+  const PluginList list = BuildPluginList(owner_, factories);
+  fs::current_path(previousDirectory);
+
+  ASSERT_EQ(asked.size(), 4u);
+  const std::string first = asked[0] == "beta.pld" ? asked[1] : asked[0];
+  std::vector<PluginId> expected;
+  for (const std::string& name : asked) {
+    if (name == first || name == "beta.pld") expected.push_back("CuPl_" + name);
+  }
+  EXPECT_EQ(Ids(list), expected);  // the first listed keeps the id
+  const std::string log = ReadHostFile(scratch_.Path() / "CorvaneEraser.log");
+  for (const std::string& name : asked) {
+    if (name == first || name == "beta.pld") continue;
+    EXPECT_NE(log.find("AppendCustomPlugins: CustomPlugins\\" + name + " duplicates the id CuPl_" +
+                       first + ", not loaded"),
+              std::string::npos)
+        << log;
+  }
 }
 
 TEST_F(PluginListTest, FindPluginIsCaseSensitiveAndFirstEnabledFollowsListOrder) {

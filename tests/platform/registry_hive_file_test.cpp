@@ -1,3 +1,4 @@
+
 #include "platform/registry_hive_file.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 
 #include "platform/last_error.h"
 #include "platform/text.h"
+#include "tests/support/live_wine.h"
 #include "tests/support/temp_dir.h"
 
 namespace corvane {
@@ -500,9 +502,7 @@ class WinePrefix {
 };
 
 TEST(RegistryHiveFile, WineAndWeReadEachOthersText) {
-  if (!RunCommand("command -v wine >/dev/null && command -v wineserver >/dev/null")) {
-    GTEST_SKIP() << "wine is not installed";
-  }
+  if (!test::HasWine()) CORVANE_SKIP_LIVE_WINE("wine is not installed");
   WinePrefix wine;
   ASSERT_TRUE(wine.Wine("wineboot -i >/dev/null"));
   const std::string theirs =

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 
 #include "tests/support/runtime_folder.h"
 
@@ -32,6 +33,34 @@ TEST(SharedMemoryBlockTest, ANewBlockIsZeroedAndSharedWithOtherProcesses) {
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST(SharedMemoryBlockTest, TheLastUserToCloseTheBlockRemovesIt) {
+  ScopedRuntimeFolder runtime;
+  const auto blockFiles = [&runtime] {
+    int count = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(runtime.Path())) {
+      if (entry.path().extension() == ".shm") ++count;
+    }
+    return count;
+  };
+  SharedMemoryBlock first;
+  ASSERT_TRUE(first.Create("Handle_Corvane_Erase", 64));
+  std::memset(first.Data(), 7, 64);
+  {
+    SharedMemoryBlock second;  // another user, as a second process would be
+    ASSERT_TRUE(second.Create("Handle_Corvane_Erase", 64));
+    EXPECT_EQ(static_cast<const unsigned char*>(second.Data())[63], 7);
+  }
+  EXPECT_EQ(blockFiles(), 1) << "the first user still holds it";
+  first.Close();
+  EXPECT_EQ(blockFiles(), 0);
+
+  // A new block after that starts zeroed again.
+  ASSERT_TRUE(first.Create("Handle_Corvane_Erase", 64));
+  EXPECT_EQ(static_cast<const unsigned char*>(first.Data())[0], 0);
+  first.Close();
+  EXPECT_EQ(blockFiles(), 0);
 }
 
 }  // namespace

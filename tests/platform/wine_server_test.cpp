@@ -12,6 +12,7 @@
 #include <fstream>
 #include <thread>
 
+#include "tests/support/live_wine.h"
 #include "tests/support/temp_registry.h"
 #include "tests/support/wine_server_lock_holder.h"
 
@@ -56,7 +57,9 @@ TEST(WineServer, ALockHolderIsSeenAndItsEndIsToo) {
 
 // The real thing, when Wine is installed: a persistent server for a throw-away prefix and HOME.
 TEST(WineServer, ARealWineserverIsSeen) {
-  if (::access("/usr/bin/wineserver", X_OK) != 0) GTEST_SKIP() << "wineserver is not installed";
+  if (::access("/usr/bin/wineserver", X_OK) != 0) {
+    CORVANE_SKIP_LIVE_WINE("wineserver is not installed");
+  }
   ScratchFolder prefix;
   ScratchFolder home;
   const pid_t child = ::fork();

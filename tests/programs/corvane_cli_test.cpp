@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <iterator>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "app/erase_app.h"
 #include "platform/named_lock.h"
@@ -105,6 +109,57 @@ TEST_F(CorvaneCliTest, EraseRemovesWhatTheScanFoundAndNothingElse) {
   const nlohmann::json listed = nlohmann::json::parse(Cli({"list", "--json"}).out);
   EXPECT_FALSE(Plugin(listed, kUserTemp)["selected"].get<bool>());
   EXPECT_FALSE(Plugin(listed, kWindowsTemp)["selected"].get<bool>());
+}
+
+TEST_F(CorvaneCliTest, SettingsWrittenAtExitReachTheHive) {
+  // The erase settings page fills in the options never stored; the window writes them when it
+  // closes, the last thing before the command ends.
+  const ProgramRun run = Cli({"erase", "--yes", "--only", kUserTemp});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string system = ReadHostFile(machine_.HivePath(TempMachine::Hive::System));
+  const std::size_t options = system.find("[Software\\\\Corvane\\\\Erase\\\\Options]");
+  ASSERT_NE(options, std::string::npos) << system;
+  const std::string key = system.substr(options, system.find("\n[", options + 1) - options);
+  EXPECT_NE(key.find("\"DeleteBlListOnly\"=\"\""), std::string::npos) << key;
+  EXPECT_NE(key.find("\"Owerwrite\"=\"\""), std::string::npos) << key;
+}
+
+TEST_F(CorvaneCliTest, CtrlCStopsAnEraseAtOnceAndTheReportSaysWhatWentBeforeTheStop) {
+  // Enough files that the erase is still going when the interrupt comes.
+  constexpr int kFiles = 6000;
+  const fs::path folder = machine_.MakeFolder("C:\\users\\ann\\Temp\\many");
+  for (int i = 0; i < kFiles; ++i) {
+    WriteHostFile(folder / ("f" + std::to_string(i) + ".tmp"), std::string(64, 'x'));
+  }
+  const auto left = [&folder] {
+    return static_cast<int>(
+        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+  };
+  RunningProgram cli(
+      output_.Path(), "erase",
+      {"erase", "--yes", "--json", "--only", kUserTemp, "--machine", machine_.Prefix().string()},
+      "corvane-cli");
+  ASSERT_TRUE(cli.Started());
+  // The interrupt comes once the erase is under way: the first files are gone.
+  while (cli.Running() && left() == kFiles) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_TRUE(cli.Signal(SIGINT)) << "the erase ended before it could be interrupted";
+  const std::optional<ProgramRun> run = cli.Wait(std::chrono::minutes(1));
+  ASSERT_TRUE(run.has_value());
+  EXPECT_EQ(run->status, 1) << run->err;
+  EXPECT_NE(run->err.find("cancelled"), std::string::npos) << run->err;
+
+  const nlohmann::json document = nlohmann::json::parse(run->out);
+  EXPECT_EQ(document["cancelled"], true);
+  const nlohmann::json plugin = Plugin(document, kUserTemp);
+  EXPECT_EQ(plugin["erase"]["result"], "cancelled") << run->out;
+  // The report counts exactly what went, and the stop came long before the end.
+  const int remaining = left();
+  const int erasedHere = kFiles - remaining;
+  EXPECT_GT(remaining, 0);
+  EXPECT_GE(plugin["erase"]["erased"]["items"].get<int>(), erasedHere);
+  EXPECT_LE(plugin["erase"]["erased"]["items"].get<int>(), erasedHere + 2);  // the other files
 }
 
 TEST_F(CorvaneCliTest, RefusesWhatCouldLoseDataWithClearStatuses) {

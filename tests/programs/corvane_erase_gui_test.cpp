@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <thread>
 
@@ -73,6 +74,10 @@ TEST(CorvaneEraseGuiTest, ShowsItsWindowAndHandsASecondLaunchOver) {
   const auto ended = first.Wait(1min);
   ASSERT_TRUE(ended.has_value()) << "the first instance did not close";
   EXPECT_EQ(ended->status, 1);
+  // Its shared handle block went with it.
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(runtime.Path())) {
+    EXPECT_NE(entry.path().extension(), ".shm") << entry.path();
+  }
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ std::string FakePlugin::GetNameHtml() const {
 }
 
 std::string FakePlugin::GetFullNameHtml() const {
-  return name_.empty() ? Plugin::GetFullNameHtml() : name_ + " (all files)";
+  return name_.empty() ? Plugin::GetFullNameHtml() : HtmlEscape(name_) + " (all files)";
 }
 
 std::vector<std::pair<std::string, std::uint64_t>> FakePlugin::Found() const {
@@ -83,7 +83,9 @@ PluginResult FakePlugin::EraseTracks() {
     first = false;
     Progress("Erasing <span class=\"path\">" + HtmlEscape(file) + "</span>", kNoStep, kNoStep);
     std::error_code error;
-    if (fs::remove(folder_ / file, error)) {
+    if (leaveForRestart) {
+      Tally().AddScheduledAtRestart((folder_ / file).string());
+    } else if (fs::remove(folder_ / file, error)) {
       AddDone(1, size);
       std::lock_guard lock(mutex_);
       erased_.push_back(file);

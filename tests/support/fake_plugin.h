@@ -33,6 +33,8 @@ class FakePlugin final : public Plugin {
   // Set by the worker once it waits at the hold.
   Event held{EventReset::Manual, false};
   std::atomic<bool> failScan = false;
+  // An erase leaves every file for the next system start instead of deleting it.
+  std::atomic<bool> leaveForRestart = false;
   std::atomic<int> scans = 0;
   std::atomic<int> erases = 0;
   std::vector<std::string> checkboxClicks;  // user-interface thread only

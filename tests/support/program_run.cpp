@@ -52,6 +52,10 @@ RunningProgram::~RunningProgram() {
   }
 }
 
+bool RunningProgram::Signal(int signal) {
+  return Running() && kill(pid_, signal) == 0;
+}
+
 bool RunningProgram::Running() {
   if (pid_ <= 0 || status_) return false;
   int status = 0;

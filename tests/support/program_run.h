@@ -34,6 +34,8 @@ class RunningProgram {
   // Waits for the program to end; none when it is still running after `timeout`.
   [[nodiscard]] std::optional<ProgramRun> Wait(std::chrono::milliseconds timeout);
   [[nodiscard]] bool Running();
+  // Sends a signal to the program while it runs (SIGINT: what Ctrl-C in a terminal does).
+  bool Signal(int signal);
 
  private:
   std::filesystem::path out_;

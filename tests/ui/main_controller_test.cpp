@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "app/registry_key.h"
 #include "host/headless/headless_host.h"
@@ -18,6 +19,7 @@
 #include "tests/support/runtime_folder.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/temp_machine.h"
+#include "tests/support/wine_server_lock_holder.h"
 #include "ui/erase_main_dlg.h"
 
 namespace corvane {
@@ -67,7 +69,8 @@ class MainControllerTest : public ::testing::Test {
           PluginList list;
           for (const std::string& id : ids) {
             // Built-in ids show the installed texts; the others a name of their own.
-            const std::string name = id.starts_with("Fake") ? "Fake " + id : "";
+            std::string name = id.starts_with("Fake") ? "Fake " + id : "";
+            if (const auto named = names_.find(id); named != names_.end()) name = named->second;
             auto plugin = MakePlugin<FakePlugin>(owner, id, work_.Path() / id, name);
             fakes_.push_back(static_cast<FakePlugin*>(plugin.get()));
             list.PushBack(std::move(plugin));
@@ -127,7 +130,8 @@ class MainControllerTest : public ::testing::Test {
   test::ScratchFolder work_;
   fs::path previousDirectory_;
   HeadlessHost host_;
-  std::string schedule_ = "dialy";  // closing hides the window rather than quitting
+  std::string schedule_ = "dialy";            // closing hides the window rather than quitting
+  std::map<std::string, std::string> names_;  // a fake's own name, by id
   std::vector<FakePlugin*> fakes_;
   std::unique_ptr<CEraseMainDlg> dialog_;
 };
@@ -238,6 +242,80 @@ TEST_F(MainControllerTest, EraseOnlyTheSelectedThenTheReport) {
   EXPECT_EQ(Controller().State(), PageState::Welcome);
 }
 
+TEST_F(MainControllerTest, TheReportSaysWhatWaitsForTheNextWineStartAndHowToFinish) {
+  Open({"FakeA", "FakeB"}, 2);
+  Fake(1).leaveForRestart = true;
+  ScanToResults();
+  Click("btn_skipall");
+  EraseFromSettings();
+  ASSERT_EQ(Controller().State(), PageState::EraseResults);
+  EXPECT_TRUE(Controller().RebootNeeded());
+  EXPECT_EQ(Fake(1).FilesLeftForRestart(), 2U);
+  const std::string hint = Text("hint_sybtitle");
+  EXPECT_NE(hint.find("2 files could not be deleted now."), std::string::npos) << hint;
+  EXPECT_NE(hint.find("WINEPREFIX='" + machine_.Prefix().string() + "' wineboot --restart"),
+            std::string::npos)
+      << hint;
+
+  // A run that leaves nothing says nothing of it.
+  Fake(1).leaveForRestart = false;
+  Click("btn_finish");
+  ScanToResults();
+  Click("btn_skipall");
+  EraseFromSettings();
+  EXPECT_EQ(Text("hint_sybtitle"), "");
+}
+
+TEST_F(MainControllerTest, WhileWineRunsScanningWorksButErasingIsRefusedWithAMessage) {
+  Open({"FakeA", "FakeB"}, 2);
+  {
+    test::WineServerLockHolder wine(machine_.Prefix());
+    ScanToResults();  // reading only: allowed
+    EXPECT_EQ(Fake(0).scans, 1);
+    Click("btn_skipall");
+    Click("btn_clean");
+    EXPECT_EQ(Controller().State(), PageState::Settings);
+    ASSERT_EQ(host_.Messages().size(), 1U);
+    EXPECT_NE(host_.Messages()[0].text.find("Wine is running on " + machine_.Prefix().string()),
+              std::string::npos)
+        << host_.Messages()[0].text;
+    EXPECT_NE(host_.Messages()[0].text.find("nothing is erased"), std::string::npos);
+    EXPECT_EQ(Fake(0).erases + Fake(1).erases, 0);
+    EXPECT_EQ(FilesLeft("FakeA"), 2);  // files are refused too: Wine may hold them open
+  }
+  // Once Wine has ended, the same click erases.
+  EraseFromSettings();
+  EXPECT_EQ(Controller().State(), PageState::EraseResults);
+  EXPECT_EQ(FilesLeft("FakeA"), 0);
+  EXPECT_EQ(host_.Messages().size(), 1U);
+}
+
+TEST_F(MainControllerTest, ClosingWithChangesWineKeptFromTheDiskAsksAndKeepsTheWindow) {
+  schedule_ = "manually";  // closing ends the program
+  Open({"FakeA"});
+  const fs::path systemHive = machine_.HivePath(TempMachine::Hive::System);
+  {
+    test::WineServerLockHolder wine(machine_.Prefix());
+    Fake(0).SetEnabled(false);  // the selection goes to the registry, which cannot be saved now
+    EXPECT_TRUE(machine_.Registry().HasUnsavedChanges());
+
+    host_.SetNextAnswer(IDNO);  // keep the window
+    EXPECT_EQ(SendMessageW(dialog_->Handle(), WM_CLOSE, 0, 0), 0);
+    ASSERT_EQ(host_.Messages().size(), 1U);
+    EXPECT_NE(host_.Messages()[0].text.find("not saved yet"), std::string::npos)
+        << host_.Messages()[0].text;
+    EXPECT_EQ(host_.Messages()[0].style & 0xFu, MB_YESNO);
+    EXPECT_FALSE(host_.Loop().HasQuit());
+    EXPECT_TRUE(dialog_->Window()->IsVisible());
+  }
+  // Wine has ended: closing saves and ends without asking.
+  EXPECT_EQ(SendMessageW(dialog_->Handle(), WM_CLOSE, 0, 0), 0);
+  EXPECT_TRUE(host_.Loop().HasQuit());
+  EXPECT_EQ(host_.Messages().size(), 1U);
+  EXPECT_FALSE(machine_.Registry().HasUnsavedChanges());
+  EXPECT_NE(ReadHostFile(systemHive).find("\"FakeA\"=dword:00000000"), std::string::npos);
+}
+
 TEST_F(MainControllerTest, TheReportsLastPageLeadsToWelcome) {
   Open({"FakeA"}, 1);
   ScanToResults();
@@ -264,6 +342,20 @@ TEST_F(MainControllerTest, CancelDuringAScanEndsOnWelcome) {
   EXPECT_EQ(Fake(1).scans, 0);
   EXPECT_EQ(Fake(0).GetScanState(), ScanState::NotScanned);
   EXPECT_TRUE(dialog_->Window()->IsVisible());
+}
+
+TEST_F(MainControllerTest, NamesAreEscapedOnceInTheProcessTableAndTheTitle) {
+  names_["FakeTC"] = "Temp & <Cache>";
+  Open({"FakeTC"});
+  Fake(0).release.Reset();
+  Click("btn_scan");
+  ASSERT_TRUE(Fake(0).held.Wait(kPatience));
+  EXPECT_EQ(Text("ProcessTableRowName_FakeTC"), "Temp & <Cache> (all files)");
+  EXPECT_EQ(Html("ProcessTableRowName_FakeTC"), "Temp &amp; &lt;Cache&gt; (all files)");
+  EXPECT_EQ(Text("ProcessTableRowStatus_FakeTC"), "Working");
+  Fake(0).release.Set();
+  ASSERT_TRUE(WaitForState(PageState::ScanResults));
+  EXPECT_EQ(Text("TitleText"), "Temp & <Cache> (all files)");
 }
 
 TEST_F(MainControllerTest, CancellingWhileTheLastPluginFinishesStillEndsOnWelcome) {
@@ -427,27 +519,23 @@ TEST_F(MainControllerTest, DomainsOpenInTheBrowserOnlyAsPlainHostNames) {
   EXPECT_EQ(host_.Opened().size(), 2U);
 }
 
-TEST_F(MainControllerTest, HelpOpensTheInstalledPageWithTheAffiliate) {
+TEST_F(MainControllerTest, HelpOpensTheInstalledPageAsAPlainFileAndSaysWhenNothingCould) {
   Open({"FakeA"});
-  {
-    RegistryString affiliate(HKEY_LOCAL_MACHINE, "Software\\Corvane\\Erase", "Affiliate", "");
-    affiliate.value = "shop&x 1";
-  }
   Click("btn_help");
   ASSERT_EQ(host_.Opened().size(), 1U);
-  const std::string& url = host_.Opened().front();
-  EXPECT_EQ(url.rfind("file://", 0), 0U);
-  EXPECT_NE(url.find("/html/English/help.html?Affiliate=shop%26x%201"), std::string::npos);
-  EXPECT_TRUE(fs::exists(fs::path(CORVANE_PROGRAM_DIR) / "html/English/help.html"));
+  // A file name, which every opener takes; no URL with a query that gio would read as a name.
+  const fs::path page = fs::path(CORVANE_PROGRAM_DIR) / "html/English/help.html";
+  EXPECT_EQ(fs::path(host_.Opened().front()), page);
+  EXPECT_TRUE(fs::is_regular_file(host_.Opened().front()));
+  EXPECT_TRUE(host_.Messages().empty());
 
-  // A value too long for its buffer is not read.
-  {
-    RegistryString affiliate(HKEY_LOCAL_MACHINE, "Software\\Corvane\\Erase", "Affiliate", "");
-    affiliate.value = "sixteen-letters!";
-  }
+  // The desktop has no program for web pages: the opener gives up and the user is told.
+  host_.SetOpenFails(true);
   Click("btn_help");
-  ASSERT_EQ(host_.Opened().size(), 2U);
-  EXPECT_TRUE(host_.Opened().back().ends_with("help.html?Affiliate="));
+  ASSERT_TRUE(Wait([&] { return !host_.Messages().empty(); }));
+  EXPECT_NE(host_.Messages().front().text.find("could not be opened"), std::string::npos);
+  EXPECT_NE(host_.Messages().front().text.find(page.string()), std::string::npos);
+  EXPECT_EQ(host_.Messages().front().caption, "Corvane Erase");
 }
 
 TEST_F(MainControllerTest, ClickingAPluginShowsItsDescriptionInTheResultsArea) {

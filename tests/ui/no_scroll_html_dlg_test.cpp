@@ -120,5 +120,19 @@ TEST_F(DialogTest, ThePrintDialogPrintsTheFragmentWithoutEverShowing) {
   EXPECT_FALSE(Shown(print).IsVisible());
 }
 
+TEST_F(DialogTest, ThePrintDialogSignalsCompletionFirstAndEndsWithOneWhenTheUserCancels) {
+  WritePage("print.html", R"(<div id="contentid"></div>)");
+  CPrintHtmlDlg print(host_, "Common\\print.html", "<p>42</p>", 201, nullptr);
+  bool completedFirst = false;
+  host_.SetPrintDialog([&] {
+    completedFirst = print.Completion().IsSet();
+    return false;  // the user cancels the print dialog
+  });
+  host_.AddModalStep([](HeadlessWindow&) {});
+  EXPECT_EQ(print.DoModal(), 1);
+  EXPECT_TRUE(completedFirst);
+  EXPECT_EQ(Shown(print).PrintCount(), 1);
+}
+
 }  // namespace
 }  // namespace corvane
