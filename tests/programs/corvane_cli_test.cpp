@@ -159,7 +159,8 @@ TEST_F(CorvaneCliTest, CtrlCStopsAnEraseAtOnceAndTheReportSaysWhatWentBeforeTheS
   const int erasedHere = kFiles - remaining;
   EXPECT_GT(remaining, 0);
   EXPECT_GE(plugin["erase"]["erased"]["items"].get<int>(), erasedHere);
-  EXPECT_LE(plugin["erase"]["erased"]["items"].get<int>(), erasedHere + 2);  // the other files
+  // At most the other traces besides: setup.log, build\obj.tmp and its folder.
+  EXPECT_LE(plugin["erase"]["erased"]["items"].get<int>(), erasedHere + 3);
 }
 
 TEST_F(CorvaneCliTest, RefusesWhatCouldLoseDataWithClearStatuses) {
