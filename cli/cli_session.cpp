@@ -263,6 +263,8 @@ bool CliSession::RunUntilDone(std::string_view cid, PageState runState, PageStat
   // A cancelled erase ends the loop (the window closes, as after Stop); that too is an end.
   static_cast<void>(host_->Loop().RunUntil(
       [&] {
+        // An interrupt handed over just before the run began was undone by its start.
+        if (interrupted) controller.CancelEvent().Set();
         running = running || controller.State() == runState;
         // A list with nothing to run goes straight to the results; a cancelled run to Welcome.
         return controller.State() == resultsState || (running && controller.State() != runState);

@@ -204,7 +204,7 @@ void CMainController::OpenHelp() {
 bool CMainController::MayErase() {
   const Machine* machine = Machine::Current();
   if (machine == nullptr || !IsWineServerRunning(machine->Prefix())) return true;
-  HalvikTrace("StartEraseRun: Wine is running on %s, nothing erased\n", machine->Prefix().c_str());
+  HalvikTrace("MayErase: Wine is running on %s, nothing erased\n", machine->Prefix().c_str());
   static_cast<void>(window_.GetHost().MessageBox(
       window_.Window(),
       "Wine is running on " + machine->Prefix().string() +
@@ -220,17 +220,22 @@ bool CMainController::SaveBeforeClosing() {
   RegistryStore* registry = RegistryStore::Current();
   while (registry != nullptr && !registry->Flush()) {
     const Machine* machine = Machine::Current();
+    const bool wine = machine != nullptr && IsWineServerRunning(machine->Prefix());
     const std::string why =
-        machine != nullptr && IsWineServerRunning(machine->Prefix())
-            ? "Wine is running on " + machine->Prefix().string() +
-                  " and owns its registry, so the changes made here are not saved yet."
-            : "The changes made here could not be saved: " + registry->LastSaveProblem() + ".";
+        wine ? "Wine is running on " + machine->Prefix().string() +
+                   " and owns its registry, so changes made here are not saved yet. Close the "
+                   "Wine programs of this prefix first."
+             : "Changes made here could not be saved: " + registry->LastSaveProblem() + ".";
     const int answer = window_.GetHost().MessageBox(
         window_.Window(),
         why +
-            "\n\nClose the Wine programs of this prefix, then choose Yes to save them and "
-            "close. Choose No to keep the window open: they are saved as soon as they can be.",
-        kApplicationTitle, MB_YESNO | MB_ICONEXCLAMATION);
+            "\n\nYes: save them now and close.\nNo: close without them; they are lost.\n"
+            "Cancel: keep the window open; they are saved as soon as they can be.",
+        kApplicationTitle, MB_YESNOCANCEL | MB_ICONEXCLAMATION);
+    if (answer == IDNO) {
+      HalvikTrace("SaveBeforeClosing: closed without saving: %s\n", why.c_str());
+      return true;
+    }
     if (answer != IDYES) return false;
   }
   return true;

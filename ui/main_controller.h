@@ -85,8 +85,8 @@ class CMainController final : public PluginOwner {
   // erased. Scanning only reads and stays allowed.
   [[nodiscard]] bool MayErase();
   // Before the program ends: saves the options and flushes the registry. When changes cannot
-  // reach the disk (Wine started meanwhile), the user is told and may retry or keep the window
-  // open; false when the program must not end yet.
+  // reach the disk (Wine started meanwhile), the user is told and chooses: try again, close
+  // without them, or keep the window open (false: the program must not end yet).
   [[nodiscard]] bool SaveBeforeClosing();
 
   // The restart offer after an erase that left files for the next system start. Every path that

@@ -299,12 +299,12 @@ TEST_F(MainControllerTest, ClosingWithChangesWineKeptFromTheDiskAsksAndKeepsTheW
     Fake(0).SetEnabled(false);  // the selection goes to the registry, which cannot be saved now
     EXPECT_TRUE(machine_.Registry().HasUnsavedChanges());
 
-    host_.SetNextAnswer(IDNO);  // keep the window
+    host_.SetNextAnswer(IDCANCEL);  // keep the window
     EXPECT_EQ(SendMessageW(dialog_->Handle(), WM_CLOSE, 0, 0), 0);
     ASSERT_EQ(host_.Messages().size(), 1U);
     EXPECT_NE(host_.Messages()[0].text.find("not saved yet"), std::string::npos)
         << host_.Messages()[0].text;
-    EXPECT_EQ(host_.Messages()[0].style & 0xFu, MB_YESNO);
+    EXPECT_EQ(host_.Messages()[0].style & 0xFu, MB_YESNOCANCEL);
     EXPECT_FALSE(host_.Loop().HasQuit());
     EXPECT_TRUE(dialog_->Window()->IsVisible());
   }
