@@ -296,7 +296,10 @@ CliOutcome CliSession::Run() {
     outcome.status = kCliPluginFailed;
     outcome.error = "cancelled";
   } else if (std::any_of(outcome.plugins.begin(), outcome.plugins.end(), [](const auto& p) {
-               return p.scan == CliPluginResult::Failed || p.erase == CliPluginResult::Failed;
+               // What stayed (a value of a read-only hive, say) is a failure even when the
+               // plug-in ran to its end.
+               return p.scan == CliPluginResult::Failed || p.erase == CliPluginResult::Failed ||
+                      p.failed.items != 0;
              })) {
     outcome.status = kCliPluginFailed;
     outcome.error = "some plug-ins failed; the trace log CorvaneEraser.log in " +

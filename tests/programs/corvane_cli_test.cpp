@@ -145,5 +145,32 @@ TEST_F(CorvaneCliTest, RefusesWhatCouldLoseDataWithClearStatuses) {
   EXPECT_NE(missing.err.find("cannot open the machine"), std::string::npos) << missing.err;
 }
 
+TEST(CorvaneCliReadOnlyHive, ValuesThatStayMakeTheEraseFail) {
+  // user.reg ends in a line the parser does not understand: it is used read-only, so nothing of
+  // it can be deleted, and saying "erased" would be a lie.
+  TempMachineOptions options;
+  options.userHive =
+      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\RunMRU] 0\n"
+      "\"a\"=\"notepad\\\\1\"\n\"MRUList\"=\"a\"\n"
+      "\n[Software\\\\Broken\n";
+  ScopedRuntimeFolder runtime;
+  TempMachine machine(options);
+  TempDir output;
+  const std::string before = ReadHostFile(machine.HivePath(TempMachine::Hive::User));
+  const ProgramRun run =
+      RunProgram(output.Path(),
+                 {"erase", "--yes", "--json", "--only", "CuPl_RecentDocuments.pld", "--machine",
+                  machine.Prefix().string()},
+                 "corvane-cli");
+  EXPECT_EQ(run.status, 1) << run.err;
+  const nlohmann::json document = nlohmann::json::parse(run.out);
+  ASSERT_EQ(document["plugins"].size(), 1u);
+  const nlohmann::json& plugin = document["plugins"][0];
+  EXPECT_EQ(plugin["scan"]["found"]["registry"], 2);
+  EXPECT_EQ(plugin["erase"]["erased"]["items"], 0);
+  EXPECT_EQ(plugin["erase"]["failed"]["items"], 2);
+  EXPECT_EQ(ReadHostFile(machine.HivePath(TempMachine::Hive::User)), before);
+}
+
 }  // namespace
 }  // namespace corvane
