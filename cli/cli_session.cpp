@@ -11,6 +11,7 @@
 
 #include "app/erase_app.h"
 #include "app/registry_trace.h"
+#include "app/trace_log.h"
 #include "cleaners/custom/custom_plugin.h"
 #include "cli/html_text.h"
 #include "host/headless/headless_clicks.h"
@@ -146,6 +147,15 @@ bool CliSession::Open(CliOutcome& outcome) {
   if (!machine_) {
     outcome.status = kCliUsage;
     outcome.error = "cannot open the machine: " + error;
+    return false;
+  }
+  if (std::string problem = machine_->OwnerProblem(
+          arguments_.allowForeignOwner ? ForeignOwner::AllowForRoot : ForeignOwner::Refuse);
+      !problem.empty()) {
+    outcome.status = kCliRefused;
+    outcome.error = problem + (::geteuid() == 0 ? " (--allow-foreign-owner lets root go on)" : "");
+    TraceToFile((programFolder_ / kTraceLogFileName).string(),
+                "corvane-cli: " + outcome.error + "\n");
     return false;
   }
   if (IsWineServerRunning(outcome.machine)) {
