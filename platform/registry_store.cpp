@@ -58,6 +58,11 @@ std::vector<std::string> SplitPath(std::string_view path) {
 }
 
 DWORD Utf16Length(std::string_view text) {
+  // Names are nearly always ASCII, one UTF-16 unit per byte: no need to convert them.
+  if (std::all_of(text.begin(), text.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return static_cast<DWORD>(text.size());
+  }
   return static_cast<DWORD>(Utf8ToUtf16(text).size());
 }
 
