@@ -85,8 +85,10 @@ void CustomPlugin::RefuseWholeHiveItems() {
     if (item.kind != kCustomItemFolderTree || !IsRegistryRootKey(item.root, item.keyPath)) {
       return false;
     }
-    HalvikTrace("CustomPlugin: " + definitionPath_ + ": refused the registry tree item \"" +
-                RegistryItemName(item) + "\": it names a whole hive\n");
+    const std::string key =
+        RegistryRootName(item.root) + (item.keyPath.empty() ? "" : "\\" + item.keyPath);
+    HalvikTrace("CustomPlugin: " + definitionPath_ + ": refused the registry tree item on " + key +
+                " (pattern \"" + item.pattern + "\"): it would walk a whole hive\n");
     return true;
   });
 }

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "app/trace_log.h"
 #include "engine/progress_record.h"
 #include "platform/dom/document.h"
 #include "platform/file_find.h"
@@ -397,6 +398,9 @@ TEST_F(CustomPluginTest, PathsThatAreNotTheMachinesAreNeverTouched) {
 }
 
 TEST_F(CustomPluginTest, TreeItemsOnAWholeHiveAreRefusedAtLoad) {
+  // The trace log is written in the current folder: the program folder here.
+  const fs::path previous = fs::current_path();
+  fs::current_path(program_.Path());
   CustomPlugin& plugin = LoadPlugin("Roots.pld",
                                     "name = roots\n"
                                     "[registry-tree]\nroot = HKCU\nkey =\npattern = *\n"
@@ -408,6 +412,14 @@ TEST_F(CustomPluginTest, TreeItemsOnAWholeHiveAreRefusedAtLoad) {
                                     "[registry-key]\nroot = HKCU\nkey =\npattern = Nothing*\n"
                                     "[registry-tree]\nroot = HKCU\nkey = Software\\Test\\Tree\n"
                                     "pattern = Url*\n");
+  fs::current_path(previous);
+  const std::string trace = ReadHostFile(program_.Path() / kTraceLogFileName);
+  for (const char* key : {"HKEY_CURRENT_USER (", "HKEY_LOCAL_MACHINE\\\\ (",
+                          "HKEY_USERS\\.Default (", "HKEY_CLASSES_ROOT ("}) {
+    EXPECT_NE(trace.find(std::string("refused the registry tree item on ") + key),
+              std::string::npos)
+        << trace;
+  }
   // What stays: a single key's values (the root's own) and a tree below a root.
   const auto& registry = plugin.Definition().registry;
   ASSERT_EQ(registry.size(), 2u);
