@@ -87,7 +87,7 @@ bool CountMatchingValuesInTree(HKEY root, std::string_view keyPath, std::string_
 }
 
 bool DeleteMatchingValues(HKEY root, std::string_view keyPath, std::string_view pattern,
-                          std::uint32_t& deleted) {
+                          std::uint32_t& deleted, std::uint32_t* notDeleted) {
   HKEY key = 0;
   if (RegOpenKeyW(root, keyPath, &key) != ERROR_SUCCESS) return false;
   bool result = true;
@@ -113,6 +113,7 @@ bool DeleteMatchingValues(HKEY root, std::string_view keyPath, std::string_view 
       vanished = name;
     } else {
       result = false;
+      if (notDeleted != nullptr) ++*notDeleted;
       ++index;
     }
   }
@@ -123,9 +124,11 @@ bool DeleteMatchingValues(HKEY root, std::string_view keyPath, std::string_view 
 bool DeleteMatchingValuesInTree(HKEY root, std::string_view keyPath, std::string_view pattern,
                                 const CancelCheck& cancel, DeletionTally* tally) {
   std::uint32_t deletedHere = 0;
-  bool result = DeleteMatchingValues(root, keyPath, pattern, deletedHere);
+  std::uint32_t notDeletedHere = 0;
+  bool result = DeleteMatchingValues(root, keyPath, pattern, deletedHere, &notDeletedHere);
   // Values deleted before a failure were still deleted: they are counted either way.
   if (tally != nullptr && (result || deletedHere != 0)) tally->AddDone({deletedHere, 0});
+  if (tally != nullptr && notDeletedHere != 0) tally->AddFailed({notDeletedHere, 0});
   HKEY key = 0;
   if (RegOpenKeyW(root, keyPath, &key) != ERROR_SUCCESS) return false;
   std::vector<std::string> subkeys;

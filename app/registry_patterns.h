@@ -27,13 +27,16 @@ namespace corvane {
                                              std::string_view pattern, std::uint32_t& counter,
                                              const CancelCheck& cancel);
 
-// Deletes the matching values of root\keyPath, adding one to `deleted` per value; false when the
-// key cannot be opened or a deletion failed.
+// Deletes the matching values of root\keyPath, adding one to `deleted` per value and, when given,
+// one to `notDeleted` per matching value that stayed (a read-only hive); false when the key
+// cannot be opened or a deletion failed.
 [[nodiscard]] bool DeleteMatchingValues(HKEY root, std::string_view keyPath,
-                                        std::string_view pattern, std::uint32_t& deleted);
+                                        std::string_view pattern, std::uint32_t& deleted,
+                                        std::uint32_t* notDeleted = nullptr);
 // The same over the whole tree; every key left with neither values nor sub-keys is removed, the
-// top key included. Each key's deletions go to `tally` (may be null) as items with 0 bytes.
-// False when anything failed or `cancel` (may be empty) stopped the walk.
+// top key included. Each key's deletions go to `tally` (may be null) as items with 0 bytes, and
+// the matching values that stayed as failed items. False when anything failed or `cancel` (may be
+// empty) stopped the walk.
 [[nodiscard]] bool DeleteMatchingValuesInTree(HKEY root, std::string_view keyPath,
                                               std::string_view pattern, const CancelCheck& cancel,
                                               DeletionTally* tally);

@@ -54,6 +54,8 @@ CliParseResult ParseCliArguments(const std::vector<std::string_view>& arguments)
       parsed.json = true;
     } else if (argument == "--yes") {
       parsed.yes = true;
+    } else if (argument == "--allow-foreign-owner") {
+      parsed.allowForeignOwner = true;
     } else if (argument.starts_with("--only")) {
       const std::optional<std::string_view> ids = value("--only");
       if (!ids) return Fail("--only needs a list of plug-in ids, such as --only CuPl_Temp.pld");
@@ -97,7 +99,10 @@ std::string CliUsage() {
          "  --details            add each plug-in's details page as text\n"
          "  --json               print a JSON document instead of text\n"
          "  --machine DIR        the Wine prefix (default: $WINEPREFIX, else ~/.wine)\n"
-         "  --yes                confirm an erase; without it nothing is erased\n";
+         "  --yes                confirm an erase; without it nothing is erased\n"
+         "  --allow-foreign-owner\n"
+         "                       as root, work on a prefix another user owns (refused\n"
+         "                       otherwise, as Wine refuses it); files keep their owner\n";
 }
 
 }  // namespace corvane

@@ -17,7 +17,8 @@ struct CliArguments {
   std::vector<std::string> only;  // plug-in ids from --only, in the order given; empty: all
   bool details = false;           // scan: add each plug-in's details page as text
   bool json = false;
-  bool yes = false;  // erase: the user confirmed on the command line
+  bool yes = false;                // erase: the user confirmed on the command line
+  bool allowForeignOwner = false;  // root may work on a prefix another user owns
   std::optional<std::filesystem::path> machine;
 };
 

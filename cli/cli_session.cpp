@@ -15,6 +15,7 @@
 
 #include "app/erase_app.h"
 #include "app/registry_trace.h"
+#include "app/trace_log.h"
 #include "cleaners/custom/custom_plugin.h"
 #include "cli/html_text.h"
 #include "engine/wine_restart.h"
@@ -197,6 +198,15 @@ bool CliSession::Open(CliOutcome& outcome) {
     outcome.error = "cannot open the machine: " + error;
     return false;
   }
+  if (std::string problem = machine_->OwnerProblem(
+          arguments_.allowForeignOwner ? ForeignOwner::AllowForRoot : ForeignOwner::Refuse);
+      !problem.empty()) {
+    outcome.status = kCliRefused;
+    outcome.error = problem + (::geteuid() == 0 ? " (--allow-foreign-owner lets root go on)" : "");
+    TraceToFile((programFolder_ / kTraceLogFileName).string(),
+                "corvane-cli: " + outcome.error + "\n");
+    return false;
+  }
   if (IsWineServerRunning(outcome.machine)) {
     outcome.status = kCliRefused;
     outcome.error = "Wine is running on " + outcome.machine.string() +
@@ -374,7 +384,10 @@ CliOutcome CliSession::Run() {
     outcome.status = kCliPluginFailed;
     outcome.error = "cancelled";
   } else if (std::any_of(outcome.plugins.begin(), outcome.plugins.end(), [](const auto& p) {
-               return p.scan == CliPluginResult::Failed || p.erase == CliPluginResult::Failed;
+               // What stayed (a value of a read-only hive, say) is a failure even when the
+               // plug-in ran to its end.
+               return p.scan == CliPluginResult::Failed || p.erase == CliPluginResult::Failed ||
+                      p.failed.items != 0;
              })) {
     outcome.status = kCliPluginFailed;
     outcome.error = "some plug-ins failed; the trace log CorvaneEraser.log in " +

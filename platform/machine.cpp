@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <map>
+#include <string>
 
 #include "platform/last_error.h"
 #include "platform/text.h"
@@ -193,6 +194,18 @@ std::unique_ptr<Machine> Machine::Open(const fs::path& prefix, std::string* erro
   }
   std::string userName = FindUserName(absolute / "drive_c" / "users");
   return std::unique_ptr<Machine>(new Machine(std::move(absolute), std::move(userName)));
+}
+
+std::string Machine::OwnerProblem(ForeignOwner policy) const {
+  struct stat st;
+  if (::stat(prefix_.c_str(), &st) != 0) return "the Wine prefix cannot be read";
+  const uid_t caller = ::geteuid();
+  if (st.st_uid == caller || (caller == 0 && policy == ForeignOwner::AllowForRoot)) return {};
+  std::string owner = "uid " + std::to_string(st.st_uid);
+  if (const passwd* entry = ::getpwuid(st.st_uid); entry != nullptr && entry->pw_name != nullptr)
+    owner = std::string(entry->pw_name) + " (" + owner + ")";
+  return "the Wine prefix \"" + prefix_.string() + "\" belongs to " + owner + ", not to you (uid " +
+         std::to_string(caller) + "); Wine refuses such a prefix too";
 }
 
 Machine* Machine::Current() {

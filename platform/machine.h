@@ -35,6 +35,9 @@ struct Drive {
 // Windows buffers hold 260 characters: longer paths are refused or skipped.
 inline constexpr std::size_t kMaxPath = 260;
 
+// Whether root may work on a prefix another user owns.
+enum class ForeignOwner { Refuse, AllowForRoot };
+
 class Machine {
  public:
   // $WINEPREFIX, else ~/.wine: Wine's own rule.
@@ -50,6 +53,11 @@ class Machine {
   static void SetCurrent(Machine* machine);
 
   [[nodiscard]] const std::filesystem::path& Prefix() const { return prefix_; }
+  // Empty when the caller may work on the prefix, else why not. As Wine does, a prefix whose
+  // folder another user owns is refused: the hives root saves would be root's, and the owner's
+  // Wine would replace them with empty ones. ForeignOwner::AllowForRoot lets root (only) go on;
+  // every file it writes then keeps its owner.
+  [[nodiscard]] std::string OwnerProblem(ForeignOwner policy) const;
   // Drives in letter order, read from dosdevices now (drives come and go).
   [[nodiscard]] std::vector<Drive> Drives() const;
   [[nodiscard]] std::optional<Drive> FindDrive(char letter) const;

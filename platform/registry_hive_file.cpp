@@ -1,9 +1,12 @@
 #include "platform/registry_hive_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <string>
@@ -99,6 +102,67 @@ bool Fail(int error) {
   return false;
 }
 
+// The pid in a temporary name TempPathFor made for `target` (".system.reg.PID.N.tmp"); 0 for any
+// other name.
+pid_t TempOwnerPid(std::string_view name, std::string_view target) {
+  const std::string head = "." + std::string(target) + ".";
+  constexpr std::string_view kTail = ".tmp";
+  if (name.size() <= head.size() + kTail.size() || !name.starts_with(head) ||
+      !name.ends_with(kTail)) {
+    return 0;
+  }
+  const std::string_view middle =
+      name.substr(head.size(), name.size() - head.size() - kTail.size());
+  const std::size_t dot = middle.find('.');
+  if (dot == 0 || dot == std::string_view::npos || dot + 1 == middle.size()) return 0;
+  const auto digits = [](std::string_view text) {
+    return !text.empty() && text.size() <= 9 &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if (!digits(middle.substr(0, dot)) || !digits(middle.substr(dot + 1))) return 0;
+  return static_cast<pid_t>(std::stol(std::string(middle.substr(0, dot))));
+}
+
+// A save killed between writing and renaming leaves its temporary file behind, and nothing else
+// ever removes it. Ours are known by their name; only those of processes that are gone are
+// removed: a live one's (EPERM: alive, not ours to signal) may be a save in progress.
+void RemoveStaleTemporaries(const std::filesystem::path& path) {
+  std::filesystem::path folder = path.parent_path();
+  if (folder.empty()) folder = ".";
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  const std::string target = path.filename().string();
+  const pid_t self = ::getpid();
+  while (const dirent* entry = ::readdir(dir)) {
+    const pid_t pid = TempOwnerPid(entry->d_name, target);
+    if (pid <= 0 || pid == self || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    struct stat st {};
+    if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(st.st_mode)) {
+      ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+  }
+  ::closedir(dir);
+}
+
+// The new file keeps the owner, group and permissions of the file it replaces; a file that is new
+// takes the owner and group of its folder. Whoever saves (root, with the prefix owner's consent)
+// must never leave a file its owner's Wine cannot use. False when the owner could not be kept.
+bool KeepOwnerAndMode(int fd, const std::filesystem::path& path) {
+  struct stat st {};
+  const bool replaces = ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  if (!replaces) {
+    std::filesystem::path folder = path.parent_path();
+    if (folder.empty()) folder = ".";
+    if (::stat(folder.c_str(), &st) != 0) return true;  // the create below will tell
+  }
+  if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) &&
+      ::fchown(fd, st.st_uid, st.st_gid) != 0 && st.st_uid != ::geteuid()) {
+    return false;  // a group we are not in is as before; another owner must not be lost
+  }
+  return !replaces || ::fchmod(fd, st.st_mode & 07777) == 0;
+}
+
 }  // namespace
 
 HiveLoadResult LoadHiveFile(const std::filesystem::path& path, RegistryHive& hive) {
@@ -127,6 +191,7 @@ HiveLoadResult LoadHiveFile(const std::filesystem::path& path, RegistryHive& hiv
 
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                          const AtomicWriteFault& fault) {
+  RemoveStaleTemporaries(path);
   const std::filesystem::path temp = TempPathFor(path);
   if (Injected(fault, AtomicWriteStep::CreateTemp)) return Fail(errno);
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
@@ -144,9 +209,7 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view byt
     ::unlink(temp.c_str());
     return Fail(error);
   };
-  // The new file keeps the permissions of the one it replaces.
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) ::fchmod(file.Get(), st.st_mode & 07777);
+  if (!KeepOwnerAndMode(file.Get(), path)) return abandon(errno);
   if (Injected(fault, AtomicWriteStep::Write) || !WriteAll(file.Get(), bytes)) {
     return abandon(errno);
   }

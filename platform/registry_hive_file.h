@@ -47,9 +47,11 @@ enum class AtomicWriteStep {
 using AtomicWriteFault = std::function<int(AtomicWriteStep)>;
 
 // Replaces `path` with `bytes`: a temporary file in the same folder, all bytes written, fsync,
-// rename over the target, fsync of the folder. On failure the temporary file is removed, the old
-// file is untouched, the last error is set and the answer is false. A failure of the final folder
-// sync is reported although the new content is already in place.
+// rename over the target, fsync of the folder. The new file keeps the old one's owner, group and
+// permissions (a new file takes its folder's owner and group). On failure the temporary file is
+// removed, the old file is untouched, the last error is set and the answer is false. A failure
+// of the final folder sync is reported although the new content is already in place. Temporary
+// files a killed save of `path` left (".name.PID.N.tmp" of a process that is gone) are removed.
 [[nodiscard]] bool WriteFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                                        const AtomicWriteFault& fault = {});
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <set>
 #include <utility>
 
 #include "platform/registry_hive_file.h"
@@ -57,6 +58,11 @@ std::vector<std::string> SplitPath(std::string_view path) {
 }
 
 DWORD Utf16Length(std::string_view text) {
+  // Names are nearly always ASCII, one UTF-16 unit per byte: no need to convert them.
+  if (std::all_of(text.begin(), text.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return static_cast<DWORD>(text.size());
+  }
   return static_cast<DWORD>(Utf8ToUtf16(text).size());
 }
 
@@ -103,7 +109,7 @@ RegistryStore::RegistryStore(std::filesystem::path prefix) : prefix_(std::move(p
 RegistryStore::~RegistryStore() {
   RegistryStore* self = this;
   g_current.compare_exchange_strong(self, nullptr);
-  std::lock_guard lock(mutex_);
+  const std::unique_lock lock = LockSettled();
   (void)FlushLocked();
 }
 
@@ -116,7 +122,7 @@ void RegistryStore::SetCurrent(RegistryStore* store) {
 }
 
 bool RegistryStore::Flush() {
-  std::lock_guard lock(mutex_);
+  const std::unique_lock lock = LockSettled();
   return FlushLocked();
 }
 
@@ -225,12 +231,28 @@ RegistryStore::Hive& RegistryStore::Loaded(Hive& hive) {
   return hive;
 }
 
-void RegistryStore::RefreshChangedFiles() {
-  for (Hive* hive : {&machine_, &user_, &defaultUser_}) {
-    if (hive->loaded && hive->changes.empty() && StampOf(hive->path) != hive->stamp) {
-      (void)Reload(*hive);
-    }
+void RegistryStore::RefreshIfChanged(Hive& hive) {
+  if (hive.loaded && hive.changes.empty() && StampOf(hive.path) != hive.stamp) (void)Reload(hive);
+}
+
+std::unique_lock<std::mutex> RegistryStore::LockSettled() {
+  std::unique_lock lock(mutex_);
+  SettleRemovals();
+  return lock;
+}
+
+void RegistryStore::SettleRemovals() {
+  if (pending_.node != nullptr) {
+    auto& values = pending_.node->values;
+    values.erase(values.begin() + static_cast<std::ptrdiff_t>(pending_.begin),
+                 values.begin() + static_cast<std::ptrdiff_t>(pending_.end));
   }
+  pending_ = {};
+}
+
+std::size_t RegistryStore::ValuePosition(const RegistryNode& node, std::size_t index) const {
+  if (&node != pending_.node || index < pending_.begin) return index;
+  return index + (pending_.end - pending_.begin);
 }
 
 namespace {
@@ -283,6 +305,20 @@ void RegistryStore::Replay(RegistryHive& hive, const Change& change) {
   }
 }
 
+void RegistryStore::ReplayValueDeletions(RegistryHive& hive, std::span<const Change> deletions) {
+  RegistryNode* node = FindPath(hive.root, deletions.front().path);
+  if (node == nullptr) return;  // gone already
+  const auto less = [](const std::string& a, const std::string& b) {
+    return CompareRegistryNames(a, b) < 0;
+  };
+  std::set<std::string, decltype(less)> names(less);
+  for (const Change& change : deletions) names.insert(change.name);
+  if (std::erase_if(node->values,
+                    [&](const RegistryValue& value) { return names.contains(value.name); }) != 0) {
+    node->modified = FileTimeNow();
+  }
+}
+
 bool RegistryStore::Reload(Hive& hive) {
   const FileStamp stamp = StampOf(hive.path);
   std::unique_ptr<RegistryHive> fresh = ReadHiveFile(hive);
@@ -292,7 +328,21 @@ bool RegistryStore::Reload(Hive& hive) {
                   "memory");
     return false;
   }
-  for (const Change& change : hive.changes) Replay(*fresh, change);
+  for (std::size_t i = 0; i < hive.changes.size();) {
+    // A run of value deletions in one key goes in one pass, as it was made.
+    std::size_t end = i + 1;
+    while (hive.changes[i].kind == Change::Kind::DeleteValue && end < hive.changes.size() &&
+           hive.changes[end].kind == Change::Kind::DeleteValue &&
+           hive.changes[end].path == hive.changes[i].path) {
+      ++end;
+    }
+    if (end - i > 1) {
+      ReplayValueDeletions(*fresh, std::span(hive.changes).subspan(i, end - i));
+    } else {
+      Replay(*fresh, hive.changes[i]);
+    }
+    i = end;
+  }
   // Open handles follow their keys into the new version; a key that is gone is deleted for them.
   std::vector<std::pair<Handle*, std::vector<std::string>>> moved;
   for (auto& [value, handle] : handles_) {
@@ -345,8 +395,6 @@ DWORD RegistryStore::Resolve(HKEY key, KeyRef& out) {
 }
 
 DWORD RegistryStore::Locate(HKEY key, std::string_view subKey, Walk walk, KeyRef& out) {
-  // Before any key is looked at: this call sees what Wine saved since the last one.
-  RefreshChangedFiles();
   if (subKey.starts_with('\\')) return ERROR_BAD_PATHNAME;
   std::vector<std::string> parts = SplitPath(subKey);
   if (walk == Walk::Create) {
@@ -355,17 +403,22 @@ DWORD RegistryStore::Locate(HKEY key, std::string_view subKey, Walk walk, KeyRef
     }
   }
   const DWORD missing = walk == Walk::Create ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+  // Before a hive is looked at, this call sees what Wine saved in it since the last one.
+  const auto rootOf = [this](Hive& hive) {
+    RefreshIfChanged(Loaded(hive));
+    return KeyRef{&hive, &hive.data->root};
+  };
   KeyRef from;
   switch (key) {
     case HKEY_LOCAL_MACHINE:
-      from = {&Loaded(machine_), &machine_.data->root};
+      from = rootOf(machine_);
       break;
     case HKEY_CLASSES_ROOT:
-      from = {&Loaded(machine_), &machine_.data->root};
+      from = rootOf(machine_);
       parts.insert(parts.begin(), {"Software", "Classes"});
       break;
     case HKEY_CURRENT_USER:
-      from = {&Loaded(user_), &user_.data->root};
+      from = rootOf(user_);
       break;
     case HKEY_USERS:
       break;
@@ -373,6 +426,8 @@ DWORD RegistryStore::Locate(HKEY key, std::string_view subKey, Walk walk, KeyRef
       if (IsPredefined(key)) return missing;
       const auto it = handles_.find(key);
       if (it == handles_.end()) return ERROR_INVALID_HANDLE;
+      // A reload moves the handle onto the new version of its key, or marks it deleted.
+      if (!it->second.deleted) RefreshIfChanged(*it->second.key.hive);
       if (it->second.deleted) return ERROR_KEY_DELETED;
       from = it->second.key;
     }
@@ -380,9 +435,9 @@ DWORD RegistryStore::Locate(HKEY key, std::string_view subKey, Walk walk, KeyRef
   if (from.IsUsersRoot() && !parts.empty()) {
     const std::string sid = UserSidLocked();
     if (EqualsNoCase(parts.front(), ".Default")) {
-      from = {&Loaded(defaultUser_), &defaultUser_.data->root};
+      from = rootOf(defaultUser_);
     } else if (!sid.empty() && EqualsNoCase(parts.front(), sid)) {
-      from = {&Loaded(user_), &user_.data->root};
+      from = rootOf(user_);
     } else {
       return missing;
     }
@@ -425,16 +480,16 @@ DWORD RegistryStore::FollowLink(const RegistryNode& link, Walk walk, int linkHop
   std::vector<std::string> parts = SplitPath(Utf16LeBytesToUtf8(target->data));
   // "\Registry\Machine\..." or "\Registry\User\<.Default or the user's SID>\..."
   if (parts.size() < 2 || !EqualsNoCase(parts[0], "Registry")) return ERROR_FILE_NOT_FOUND;
-  KeyRef from;
+  Hive* hive = nullptr;
   std::size_t skip = 2;
   if (EqualsNoCase(parts[1], "Machine")) {
-    from = {&Loaded(machine_), &machine_.data->root};
+    hive = &machine_;
   } else if (EqualsNoCase(parts[1], "User") && parts.size() >= 3) {
     skip = 3;
     if (EqualsNoCase(parts[2], ".Default")) {
-      from = {&Loaded(defaultUser_), &defaultUser_.data->root};
+      hive = &defaultUser_;
     } else if (EqualsNoCase(parts[2], UserSidLocked())) {
-      from = {&Loaded(user_), &user_.data->root};
+      hive = &user_;
     } else {
       return ERROR_FILE_NOT_FOUND;
     }
@@ -442,11 +497,13 @@ DWORD RegistryStore::FollowLink(const RegistryNode& link, Walk walk, int linkHop
     return ERROR_FILE_NOT_FOUND;
   }
   parts.erase(parts.begin(), parts.begin() + static_cast<std::ptrdiff_t>(skip));
-  return WalkPath(from, parts, walk, linkHops, out);
+  // Not reloaded here: the walk may hold nodes of this hive (Wine's links stay in system.reg).
+  Loaded(*hive);
+  return WalkPath(KeyRef{hive, &hive->data->root}, parts, walk, linkHops, out);
 }
 
 LONG RegistryStore::OpenKey(HKEY key, std::string_view subKey, HKEY* result) {
-  std::lock_guard lock(mutex_);
+  const std::unique_lock lock = LockSettled();
   if (result == nullptr) return ERROR_INVALID_PARAMETER;
   if (IsServedRoot(key) && SplitPath(subKey).empty() && !subKey.starts_with('\\')) {
     *result = key;
@@ -459,7 +516,7 @@ LONG RegistryStore::OpenKey(HKEY key, std::string_view subKey, HKEY* result) {
 }
 
 LONG RegistryStore::CreateKey(HKEY key, std::string_view subKey, HKEY* result) {
-  std::lock_guard lock(mutex_);
+  const std::unique_lock lock = LockSettled();
   if (result == nullptr) return ERROR_INVALID_PARAMETER;
   if (IsServedRoot(key) && SplitPath(subKey).empty() && !subKey.starts_with('\\')) {
     *result = key;
@@ -479,7 +536,7 @@ LONG RegistryStore::CloseKey(HKEY key) {
 
 LONG RegistryStore::QueryValue(HKEY key, std::string_view valueName, DWORD* type, BYTE* data,
                                DWORD* dataSize) {
-  std::lock_guard lock(mutex_);
+  const std::unique_lock lock = LockSettled();
   if (data != nullptr && dataSize == nullptr) return ERROR_INVALID_PARAMETER;
   KeyRef found;
   if (const DWORD error = Resolve(key, found)) return static_cast<LONG>(error);
@@ -501,7 +558,7 @@ LONG RegistryStore::QueryValue(HKEY key, std::string_view valueName, DWORD* type
 
 LONG RegistryStore::SetValue(HKEY key, std::string_view valueName, DWORD type, const BYTE* data,
                              DWORD size) {
-  std::lock_guard lock(mutex_);
+  const std::unique_lock lock = LockSettled();
   if (data == nullptr && size != 0) return ERROR_INVALID_PARAMETER;
   KeyRef found;
   if (const DWORD error = Resolve(key, found)) return static_cast<LONG>(error);
@@ -521,14 +578,55 @@ LONG RegistryStore::DeleteValue(HKEY key, std::string_view valueName) {
   std::lock_guard lock(mutex_);
   KeyRef found;
   if (const DWORD error = Resolve(key, found)) return static_cast<LONG>(error);
-  if (found.IsUsersRoot() || found.node->FindValue(valueName) == nullptr) {
-    return ERROR_FILE_NOT_FOUND;
-  }
+  if (found.IsUsersRoot()) return ERROR_FILE_NOT_FOUND;
+  RegistryNode& node = *found.node;
+  if (&node != pending_.node) SettleRemovals();
+  const std::optional<std::size_t> at = LivePosition(node, valueName);
+  if (!at) return ERROR_FILE_NOT_FOUND;
   if (found.hive->data->readOnly) return ERROR_ACCESS_DENIED;
-  found.node->RemoveValue(valueName);
-  found.node->modified = FileTimeNow();
-  Record(*found.hive, Change::Kind::DeleteValue, *found.node, valueName);
+  Record(*found.hive, Change::Kind::DeleteValue, node, node.values[*at].name);
+  MoveGapOver(node, *at);
+  node.modified = FileTimeNow();
   return ERROR_SUCCESS;
+}
+
+std::optional<std::size_t> RegistryStore::LivePosition(const RegistryNode& node,
+                                                       std::string_view valueName) const {
+  const std::vector<RegistryValue>& values = node.values;
+  const auto search = [&](std::size_t from, std::size_t to) -> std::optional<std::size_t> {
+    const auto last = values.begin() + static_cast<std::ptrdiff_t>(to);
+    const auto it = std::lower_bound(values.begin() + static_cast<std::ptrdiff_t>(from), last,
+                                     valueName, [](const RegistryValue& value, std::string_view n) {
+                                       return CompareRegistryNames(value.name, n) < 0;
+                                     });
+    if (it == last || CompareRegistryNames(it->name, valueName) != 0) return std::nullopt;
+    return static_cast<std::size_t>(it - values.begin());
+  };
+  if (&node != pending_.node) return search(0, values.size());
+  if (const auto before = search(0, pending_.begin)) return before;
+  return search(pending_.end, values.size());
+}
+
+void RegistryStore::MoveGapOver(RegistryNode& node, std::size_t at) {
+  if (&node != pending_.node) {
+    pending_ = {&node, at, at + 1};
+    return;
+  }
+  // The values between the gap and `at` cross it, so a walk in either direction moves each value
+  // at most once.
+  const auto values = node.values.begin();
+  const auto offset = [](std::size_t n) { return static_cast<std::ptrdiff_t>(n); };
+  if (at >= pending_.end) {
+    std::move(values + offset(pending_.end), values + offset(at), values + offset(pending_.begin));
+    pending_.begin += at - pending_.end;
+    pending_.end = at + 1;
+  } else {
+    const std::size_t crossing = pending_.begin - at - 1;
+    std::move_backward(values + offset(at + 1), values + offset(pending_.begin),
+                       values + offset(pending_.end));
+    pending_.begin = at;
+    pending_.end -= crossing;
+  }
 }
 
 LONG RegistryStore::EnumValue(HKEY key, DWORD index, std::string* name, DWORD* nameChars,
@@ -539,8 +637,10 @@ LONG RegistryStore::EnumValue(HKEY key, DWORD index, std::string* name, DWORD* n
   }
   KeyRef found;
   if (const DWORD error = Resolve(key, found)) return static_cast<LONG>(error);
-  if (found.IsUsersRoot() || index >= found.node->values.size()) return ERROR_NO_MORE_ITEMS;
-  const RegistryValue& value = found.node->values[index];
+  if (found.IsUsersRoot()) return ERROR_NO_MORE_ITEMS;
+  const std::size_t at = ValuePosition(*found.node, index);
+  if (at >= found.node->values.size()) return ERROR_NO_MORE_ITEMS;
+  const RegistryValue& value = found.node->values[at];
   const auto size = static_cast<DWORD>(value.data.size());
   if (Utf16Length(value.name) >= *nameChars) return ERROR_MORE_DATA;
   if (data != nullptr && *dataSize < size) {
@@ -557,7 +657,7 @@ LONG RegistryStore::EnumValue(HKEY key, DWORD index, std::string* name, DWORD* n
 LONG RegistryStore::EnumKey(HKEY key, DWORD index, std::string* name, DWORD* nameChars,
                             std::string* className, DWORD* classChars,
                             std::uint64_t* lastWriteTime) {
-  std::lock_guard lock(mutex_);
+  const std::unique_lock lock = LockSettled();
   if (nameChars == nullptr) return ERROR_INVALID_PARAMETER;
   KeyRef found;
   if (const DWORD error = Resolve(key, found)) return static_cast<LONG>(error);
@@ -587,7 +687,7 @@ LONG RegistryStore::QueryInfoKey(HKEY key, std::string* className, DWORD* classC
                                  DWORD* subKeys, DWORD* maxSubKeyLength, DWORD* maxClassLength,
                                  DWORD* values, DWORD* maxValueNameLength, DWORD* maxValueLength,
                                  DWORD* securityDescriptorSize, std::uint64_t* lastWriteTime) {
-  std::lock_guard lock(mutex_);
+  const std::unique_lock lock = LockSettled();
   KeyRef found;
   if (const DWORD error = Resolve(key, found)) return static_cast<LONG>(error);
   DWORD subkeyCount = 0, longestSubkey = 0, longestClass = 0;
@@ -658,7 +758,7 @@ DWORD RegistryStore::RemoveKey(const KeyRef& key, Change::Kind kind) {
 }
 
 LONG RegistryStore::DeleteKey(HKEY key, std::string_view subKey) {
-  std::lock_guard lock(mutex_);
+  const std::unique_lock lock = LockSettled();
   if (IsPredefined(key) && SplitPath(subKey).empty()) return ERROR_ACCESS_DENIED;
   KeyRef found;
   if (const DWORD error = Locate(key, subKey, Walk::KeepLastLink, found)) {
@@ -669,7 +769,7 @@ LONG RegistryStore::DeleteKey(HKEY key, std::string_view subKey) {
 }
 
 LONG RegistryStore::DeleteTree(HKEY key, std::string_view subKey) {
-  std::lock_guard lock(mutex_);
+  const std::unique_lock lock = LockSettled();
   if (IsPredefined(key) && SplitPath(subKey).empty()) return ERROR_ACCESS_DENIED;
   KeyRef found;
   if (const DWORD error = Locate(key, subKey, Walk::KeepLastLink, found)) {
@@ -679,7 +779,7 @@ LONG RegistryStore::DeleteTree(HKEY key, std::string_view subKey) {
 }
 
 LONG RegistryStore::DeleteEmptyKey(HKEY key, std::string_view subKey) {
-  std::lock_guard lock(mutex_);
+  const std::unique_lock lock = LockSettled();
   if (IsPredefined(key) && SplitPath(subKey).empty()) return ERROR_ACCESS_DENIED;
   KeyRef found;
   if (const DWORD error = Locate(key, subKey, Walk::KeepLastLink, found)) {
@@ -693,7 +793,7 @@ LONG RegistryStore::DeleteEmptyKey(HKEY key, std::string_view subKey) {
 
 LONG RegistryStore::GetKeySecurity(HKEY key, SECURITY_INFORMATION information, BYTE* descriptor,
                                    DWORD* size) {
-  std::lock_guard lock(mutex_);
+  const std::unique_lock lock = LockSettled();
   if (size == nullptr) return ERROR_INVALID_PARAMETER;
   KeyRef found;
   if (const DWORD error = Resolve(key, found)) return static_cast<LONG>(error);
@@ -710,7 +810,7 @@ LONG RegistryStore::GetKeySecurity(HKEY key, SECURITY_INFORMATION information, B
 
 LONG RegistryStore::SetKeySecurity(HKEY key, SECURITY_INFORMATION /*information*/,
                                    std::span<const BYTE> descriptor) {
-  std::lock_guard lock(mutex_);
+  const std::unique_lock lock = LockSettled();
   KeyRef found;
   if (const DWORD error = Resolve(key, found)) return static_cast<LONG>(error);
   if (!IsValidSelfRelativeDescriptor(descriptor)) return ERROR_INVALID_SECURITY_DESCR;

@@ -15,6 +15,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -118,12 +119,33 @@ class RegistryStore {
     bool deleted = false;
   };
   enum class Walk { Open, Create, KeepLastLink };
+  // Deleted values of one key are a gap [begin, end) in its sorted list, not erased at once:
+  // erasing each would move every value after it, which made deleting n values by index cost
+  // n * n. A deletion moves the gap to the value deleted (the values in between cross it, so a
+  // walk moves each value once); enumeration and deletion step over it; every other call first
+  // closes it in one go (SettleRemovals).
+  struct PendingRemoval {
+    RegistryNode* node = nullptr;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+  };
 
   static FileStamp StampOf(const std::filesystem::path& path);
   std::unique_ptr<RegistryHive> ReadHiveFile(Hive& hive);
   Hive& Loaded(Hive& hive);
   static void Replay(RegistryHive& hive, const Change& change);
-  void RefreshChangedFiles();
+  // Deletions of values of one key (all of the same path), in one pass.
+  static void ReplayValueDeletions(RegistryHive& hive, std::span<const Change> deletions);
+  void RefreshIfChanged(Hive& hive);
+  [[nodiscard]] std::unique_lock<std::mutex> LockSettled();
+  void SettleRemovals();
+  // Where the index-th value of `node` is in its list, past a pending run of deleted values.
+  [[nodiscard]] std::size_t ValuePosition(const RegistryNode& node, std::size_t index) const;
+  // Where the value of that name is in the list of `node`, never inside the gap.
+  [[nodiscard]] std::optional<std::size_t> LivePosition(const RegistryNode& node,
+                                                        std::string_view valueName) const;
+  // Widens the gap of `node` (making one if it has none) over the value at position `at`.
+  void MoveGapOver(RegistryNode& node, std::size_t at);
   bool Reload(Hive& hive);
   void Record(Hive& hive, Change::Kind kind, const RegistryNode& node, std::string_view name = {},
               DWORD type = REG_NONE, std::string data = {});
@@ -145,6 +167,7 @@ class RegistryStore {
   Hive user_;
   Hive defaultUser_;
   std::map<HKEY, Handle> handles_;
+  PendingRemoval pending_;
   std::string lastProblem_;
   ProblemReporter reporter_;
   mutable std::mutex mutex_;

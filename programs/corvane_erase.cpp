@@ -1,6 +1,7 @@
 // CorvaneErase's command-line front end, until the desktop host exists: opens the machine (the
 // Wine prefix) and tells what it found. A missing or broken prefix is reported on stderr and in
-// the trace log with exit status 2, and nothing is created in or for the prefix.
+// the trace log with exit status 2, and nothing is created in or for the prefix; a prefix another
+// user owns is refused the same way with status 3.
 
 #include <unistd.h>
 
@@ -42,6 +43,7 @@ const char* DriveTypeName(corvane::DriveType type) {
 }
 
 constexpr int kExitBadMachine = 2;
+constexpr int kExitRefused = 3;
 
 void Report(const corvane::Machine& machine) {
   std::printf("Machine: %s\n", machine.Prefix().c_str());
@@ -81,6 +83,7 @@ int RunDesktop(const corvane::Machine& machine, const corvane::CommandLine& comm
 int main(int argc, char** argv) {
   std::filesystem::path prefix = corvane::Machine::DefaultPrefix();
   bool reportOnly = false;
+  corvane::ForeignOwner foreignOwner = corvane::ForeignOwner::Refuse;
   // The application sees its own command line without the options that pick the machine.
   std::vector<const char*> appArguments = {argv[0]};
   for (int i = 1; i < argc; ++i) {
@@ -89,6 +92,8 @@ int main(int argc, char** argv) {
       prefix = argv[++i];
     } else if (argument == "--report") {
       reportOnly = true;
+    } else if (argument == "--allow-foreign-owner") {
+      foreignOwner = corvane::ForeignOwner::AllowForRoot;
     } else {
       appArguments.push_back(argv[i]);
     }
@@ -115,6 +120,13 @@ int main(int argc, char** argv) {
     std::fputs("Point WINEPREFIX or --machine at a Wine prefix.\n", stderr);
     corvane::HalvikTrace(message);
     return kExitBadMachine;
+  }
+  if (const std::string problem = machine->OwnerProblem(foreignOwner); !problem.empty()) {
+    std::string message = "CorvaneErase: " + problem + ".\n";
+    if (::geteuid() == 0) message += "As root, --allow-foreign-owner lets you go on.\n";
+    std::fputs(message.c_str(), stderr);
+    corvane::HalvikTrace(message);
+    return kExitRefused;
   }
   corvane::Machine::SetCurrent(machine.get());
   int exitCode = 0;

@@ -1,5 +1,6 @@
 #include "cleaners/custom/custom_path_rules.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 #include "engine/file_set.h"
 #include "platform/file_services.h"
 #include "platform/machine.h"
+#include "platform/registry.h"
 #include "platform/shell_folders.h"
 
 namespace corvane {
@@ -62,6 +64,19 @@ bool IsCustomItemPathAllowed(std::string_view expandedPath, std::int32_t kind) {
     if (kind == kCustomItemFolderTree && IsDriveRoot(piece)) allowed = false;
   }
   return allowed && any;
+}
+
+bool IsRegistryRootKey(std::uint32_t root, std::string_view keyPath) {
+  // The registry splits at "\" and ignores empty components, so "\" names the root too.
+  std::size_t components = 0;
+  std::size_t start = 0;
+  while (start <= keyPath.size()) {
+    const std::size_t end = std::min(keyPath.find('\\', start), keyPath.size());
+    if (end > start) ++components;
+    start = end + 1;
+  }
+  // Each key right below HKEY_USERS is a hive of its own.
+  return components == 0 || (root == HKEY_USERS && components == 1);
 }
 
 bool IsSystemFolder(std::string_view folder) {

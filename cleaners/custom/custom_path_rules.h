@@ -15,6 +15,11 @@ namespace corvane {
 // whole tree, no piece may be a drive's root.
 [[nodiscard]] bool IsCustomItemPathAllowed(std::string_view expandedPath, std::int32_t kind);
 
+// True when a registry tree item would walk a whole hive: its key is a predefined root
+// (HKEY_CURRENT_USER with an empty key, HKLM "\") or a hive below HKEY_USERS (".Default", the
+// user's SID). Such an item could erase every matching value of the registry; it is refused.
+[[nodiscard]] bool IsRegistryRootKey(std::uint32_t root, std::string_view keyPath);
+
 // True for a folder a tree item may empty but must not remove: a drive root, the Windows folder
 // and its Temp, the profile, the temporary folders (TEMP, TMP and the usual Temp folders), and
 // the shell folders (AppData, Local AppData, Documents, Recent, Cookies, History, Cache).

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/registry_patterns.h"
+#include "app/trace_log.h"
 #include "cleaners/custom/custom_path_rules.h"
 #include "cleaners/custom/path_macros.h"
 #include "engine/cleaner_texts.h"
@@ -36,12 +37,13 @@ bool ValueExists(HKEY root, std::string_view keyPath, std::string_view valueName
   return exists;
 }
 
-bool DeleteValue(HKEY root, std::string_view keyPath, std::string_view valueName) {
+// ERROR_FILE_NOT_FOUND when there is no such value (or key): nothing was left undone then.
+LONG DeleteValue(HKEY root, std::string_view keyPath, std::string_view valueName) {
   HKEY key = 0;
-  if (RegOpenKeyW(root, keyPath, &key) != ERROR_SUCCESS) return false;
-  const bool deleted = RegDeleteValueW(key, valueName) == ERROR_SUCCESS;
+  if (const LONG error = RegOpenKeyW(root, keyPath, &key); error != ERROR_SUCCESS) return error;
+  const LONG error = RegDeleteValueW(key, valueName);
   RegCloseKey(key);
-  return deleted;
+  return error;
 }
 
 std::string FileNameOf(std::string_view path) {
@@ -67,12 +69,28 @@ CustomPlugin::CustomPlugin(PluginOwner& owner, std::string definitionPath, Plugi
       definitionPath_(std::move(definitionPath)),
       description_(definition.description),
       definition_(std::move(definition)) {
+  RefuseWholeHiveItems();
   const std::string name = HtmlEscape(definition_.name);
   SetNamesHtml(name, name);
   if (StoredEnabledValue() == kCustomEnabledUnset) {
     AdoptDefaultSelection(definition_.defaultEnabled != 0);
   }
   LoadTracksLeft();
+}
+
+void CustomPlugin::RefuseWholeHiveItems() {
+  // Anyone can drop a definition into the folder: a tree item on a root would take every
+  // matching value of a hive, so it is never kept, as a whole-drive file tree is never acted on.
+  std::erase_if(definition_.registry, [this](const CustomRegistryItem& item) {
+    if (item.kind != kCustomItemFolderTree || !IsRegistryRootKey(item.root, item.keyPath)) {
+      return false;
+    }
+    const std::string key =
+        RegistryRootName(item.root) + (item.keyPath.empty() ? "" : "\\" + item.keyPath);
+    HalvikTrace("CustomPlugin: " + definitionPath_ + ": refused the registry tree item on " + key +
+                " (pattern \"" + item.pattern + "\"): it would walk a whole hive\n");
+    return true;
+  });
 }
 
 void CustomPlugin::LoadNames(std::string_view languageFolder) {
@@ -217,17 +235,23 @@ PluginResult CustomPlugin::EraseTracks() {
 void CustomPlugin::EraseRegistry(const CancelCheck& cancel) {
   DeletionAccumulator treeTally;
   std::uint32_t count = 0;
+  // Values that are there and stayed (a hive used read-only): failures, never silently skipped.
+  std::uint32_t notDeleted = 0;
   for (CustomRegistryItem& item : definition_.registry) {
     item.status = 0;
     const auto root = PredefinedRoot(item.root);
     bool ok = false;
     switch (item.kind) {
-      case kCustomItemOneFile:
-        ok = root && DeleteValue(*root, item.keyPath, item.valueName);
+      case kCustomItemOneFile: {
+        const LONG error = root ? DeleteValue(*root, item.keyPath, item.valueName)
+                                : static_cast<LONG>(ERROR_FILE_NOT_FOUND);
+        ok = error == ERROR_SUCCESS;
         if (ok) ++count;
+        if (!ok && error != ERROR_FILE_NOT_FOUND) ++notDeleted;
         break;
+      }
       case kCustomItemFolderFiles:
-        ok = root && DeleteMatchingValues(*root, item.keyPath, item.pattern, count);
+        ok = root && DeleteMatchingValues(*root, item.keyPath, item.pattern, count, &notDeleted);
         break;
       case kCustomItemFolderTree:
         ok = root &&
@@ -246,8 +270,10 @@ void CustomPlugin::EraseRegistry(const CancelCheck& cancel) {
     }
   }
   count += treeTally.Erased().items;
+  notDeleted += treeTally.NotErased().items;
   registryErased_ = count;
   Tally().AddDone({count, treeTally.Erased().bytes});
+  if (notDeleted != 0) Tally().AddFailed({notDeleted, 0});
 }
 
 std::string CustomPlugin::FileItemName(const CustomFileItem& item) const {

@@ -53,6 +53,8 @@ class CustomPlugin final : public Plugin {
   CustomPlugin(PluginOwner& owner, std::string definitionPath, PluginId id,
                CustomDefinition definition);
 
+  // Drops (with a trace line) the registry tree items that name a whole hive.
+  void RefuseWholeHiveItems();
   // The rows of the details and report pages for one item; empty for kinds that do nothing.
   [[nodiscard]] std::string FileItemName(const CustomFileItem& item) const;
   [[nodiscard]] std::string RegistryItemName(const CustomRegistryItem& item) const;

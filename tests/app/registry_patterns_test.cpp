@@ -105,11 +105,15 @@ TEST(RegistryPatternsReadOnly, FailedDeletionsAreReportedAndDoNotLoop) {
   RegistryStore store(prefix.Path());
   RegistryStore::SetCurrent(&store);
   std::uint32_t deleted = 0;
-  EXPECT_FALSE(DeleteMatchingValues(HKEY_LOCAL_MACHINE, "Software\\Game", "*", deleted));
+  std::uint32_t notDeleted = 0;
+  EXPECT_FALSE(
+      DeleteMatchingValues(HKEY_LOCAL_MACHINE, "Software\\Game", "*", deleted, &notDeleted));
   EXPECT_EQ(deleted, 0u);
+  EXPECT_EQ(notDeleted, 1u);
   DeletionAccumulator tally;
   EXPECT_FALSE(DeleteMatchingValuesInTree(HKEY_LOCAL_MACHINE, "Software\\Game", "*", {}, &tally));
   EXPECT_EQ(tally.Erased().items, 0u);
+  EXPECT_EQ(tally.NotErased().items, 1u);  // the value that stayed is a failure
   RegistryStore::SetCurrent(nullptr);
 }
 

@@ -24,6 +24,8 @@ TEST(CliArgumentsTest, CommandsWithTheirOptionsInAnyOrder) {
   ASSERT_TRUE(erase.arguments);
   EXPECT_TRUE(erase.arguments->yes);
   EXPECT_FALSE(erase.arguments->machine);
+  EXPECT_FALSE(erase.arguments->allowForeignOwner);
+  EXPECT_TRUE(Parse({"list", "--allow-foreign-owner"}).arguments->allowForeignOwner);
 
   // Erase without --yes parses: refusing it is the run's business, with its own message.
   EXPECT_TRUE(Parse({"erase"}).arguments);

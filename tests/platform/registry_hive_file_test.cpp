@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cerrno>
@@ -440,6 +443,74 @@ TEST(RegistryHiveFile, InterruptedSaveLeavesTheOldFileWhole) {
   }));
   EXPECT_EQ(ReadBytes(target), SerializeHive(hive));
   EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"userdef.reg"});
+}
+
+TEST(RegistryHiveFile, ASaveKilledBeforeItsRenameIsCleanedUpByTheNextSave) {
+  RegistryHive hive;
+  ASSERT_TRUE(ParseHive(ReadBytes(Fixture("userdef.reg")), "userdef.reg", hive));
+  TempDir dir;
+  const fs::path target = dir.Path() / "system.reg";
+  WriteBytes(target, "old contents");
+  // A process that is alive (init) and a name that is not a temporary of ours stay.
+  const std::vector<std::string> kept = {".system.reg.1.0.tmp", ".system.reg.x.0.tmp",
+                                         ".user.reg.999999999.0.tmp", "system.reg.7.tmp"};
+  for (const std::string& name : kept) WriteBytes(dir.Path() / name, "other");
+
+  // The child dies the way a killed program does, with its temporary file written and synced.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    static_cast<void>(SaveHiveFile(target, hive, [](AtomicWriteStep step) {
+      if (step == AtomicWriteStep::Rename) ::raise(SIGKILL);
+      return 0;
+    }));
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(ReadBytes(target), "old contents");
+  std::vector<std::string> left = Entries(dir.Path());
+  const std::string prefix = ".system.reg." + std::to_string(child) + ".";
+  const auto stale = std::find_if(
+      left.begin(), left.end(), [&](const std::string& name) { return name.starts_with(prefix); });
+  ASSERT_NE(stale, left.end());
+  EXPECT_EQ(ReadBytes(dir.Path() / *stale), SerializeHive(hive));
+
+  ASSERT_TRUE(SaveHiveFile(target, hive));
+  EXPECT_EQ(ReadBytes(target), SerializeHive(hive));
+  std::vector<std::string> expected = kept;
+  expected.push_back("system.reg");
+  std::sort(expected.begin(), expected.end());
+  left = Entries(dir.Path());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, expected);
+}
+
+TEST(RegistryHiveFile, ASavedFileKeepsItsOwnerGroupAndMode) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+  constexpr uid_t kOwner = 54321;
+  constexpr gid_t kGroup = 54322;
+  TempDir dir;
+  const fs::path target = dir.Path() / "user.reg";
+  WriteBytes(target, "old contents");
+  ASSERT_EQ(::chown(target.c_str(), kOwner, kGroup), 0);
+  ASSERT_EQ(::chmod(target.c_str(), 0604), 0);
+  ASSERT_EQ(::chown(dir.Path().c_str(), kOwner, kGroup), 0);
+  RegistryHive hive;
+  hive.root.AddSubkey("K").modified = 0x1da1234abcdef01ULL;
+  ASSERT_TRUE(SaveHiveFile(target, hive));
+  ASSERT_TRUE(SaveHiveFile(dir.Path() / "userdef.reg", hive));  // a new file: the folder's owner
+  for (const char* name : {"user.reg", "userdef.reg"}) {
+    struct stat st {};
+    ASSERT_EQ(::stat((dir.Path() / name).c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, kOwner) << name;
+    EXPECT_EQ(st.st_gid, kGroup) << name;
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0604U);
+  EXPECT_EQ(ReadBytes(target), SerializeHive(hive));
 }
 
 TEST(RegistryHiveFile, SaveReplacesTheFileNotWhatALinkPointsAt) {

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -248,6 +251,95 @@ TEST_F(RegistryStoreTest, TwoThreadsWritingAtOnceLoseNothing) {
                              nullptr, nullptr, nullptr),
             0);
   EXPECT_EQ(values, static_cast<DWORD>(2 * kValues));
+  RegCloseKey(key);
+  RegistryStore::SetCurrent(store_.get());
+}
+
+// The names of a key's values in enumeration order, read by index as Windows callers do.
+std::vector<std::string> ValueNames(HKEY key) {
+  std::vector<std::string> names;
+  std::string name;
+  for (DWORD index = 0;; ++index) {
+    DWORD chars = 64;
+    if (RegEnumValueW(key, index, &name, &chars, nullptr, nullptr, nullptr) != 0) break;
+    names.push_back(name);
+  }
+  return names;
+}
+
+TEST_F(RegistryStoreTest, DeletionsByIndexInterleavedWithEveryOtherCallMatchAModel) {
+  // Deletions at the enumeration position, before it, after it and elsewhere, mixed with reads,
+  // writes and saves, against a sorted list of the names that should be there.
+  HKEY key = 0;
+  ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, "Software\\Many", &key), 0);
+  std::vector<std::string> model;
+  char name[16];
+  for (int i = 0; i < 400; ++i) {
+    std::snprintf(name, sizeof name, "V%04d", i);
+    ASSERT_EQ(SetString(key, name, "x"), 0);
+    model.push_back(name);
+  }
+  std::mt19937 random(20261209);
+  int position = 0;
+  for (int step = 0; step < 3000 && !model.empty(); ++step) {
+    const unsigned choice = random() % 16;
+    if (choice < 10) {
+      // Mostly where the last deletion was, or right before it, as walks by index do.
+      if (choice >= 7) position = static_cast<int>(random() % model.size());
+      if (choice == 6 && position > 0) --position;
+      position = std::min(position, static_cast<int>(model.size()) - 1);
+      std::string at;
+      DWORD chars = 64;
+      ASSERT_EQ(
+          RegEnumValueW(key, static_cast<DWORD>(position), &at, &chars, nullptr, nullptr, nullptr),
+          0);
+      ASSERT_EQ(at, model[static_cast<std::size_t>(position)]);
+      ASSERT_EQ(RegDeleteValueW(key, at), 0);
+      ASSERT_EQ(RegDeleteValueW(key, at), static_cast<LONG>(ERROR_FILE_NOT_FOUND));
+      model.erase(model.begin() + position);
+    } else if (choice < 12) {
+      std::snprintf(name, sizeof name, "V%04d", static_cast<int>(random() % 400));
+      DWORD size = 0;
+      const bool present = std::binary_search(model.begin(), model.end(), std::string(name));
+      ASSERT_EQ(RegQueryValueExW(key, name, nullptr, nullptr, &size) == 0, present) << name;
+    } else if (choice < 14) {
+      std::snprintf(name, sizeof name, "V%04d", static_cast<int>(random() % 400));
+      ASSERT_EQ(SetString(key, name, "again"), 0);
+      if (!std::binary_search(model.begin(), model.end(), std::string(name))) {
+        model.insert(std::lower_bound(model.begin(), model.end(), std::string(name)), name);
+      }
+    } else if (choice == 14) {
+      DWORD values = 0;
+      ASSERT_EQ(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                                 nullptr, nullptr, nullptr),
+                0);
+      ASSERT_EQ(values, model.size());
+    } else {
+      ASSERT_EQ(ValueNames(key), model);
+      if (step % 5 == 0) {
+        ASSERT_TRUE(store_->Flush());
+      }
+    }
+  }
+  EXPECT_EQ(ValueNames(key), model);
+  RegCloseKey(key);
+
+  // Wine saves the file meanwhile: our deletions go onto its version, in one pass.
+  ASSERT_TRUE(store_->Flush());
+  const std::string saved = ScratchFolder::Read(prefix_ / "user.reg");
+  ASSERT_EQ(RegOpenKeyW(HKEY_CURRENT_USER, "Software\\Many", &key), 0);
+  for (std::size_t i = 0; i < model.size(); i += 2) ASSERT_EQ(RegDeleteValueW(key, model[i]), 0);
+  RegCloseKey(key);
+  prefix_.Write("user.reg", saved + "\n[Software\\\\ByWine] 1700000001\n\"w\"=\"1\"\n");
+  ASSERT_TRUE(store_->Flush());
+  RegistryStore reread(prefix_.Path());
+  RegistryStore::SetCurrent(&reread);
+  ASSERT_EQ(RegOpenKeyW(HKEY_CURRENT_USER, "Software\\Many", &key), 0);
+  std::vector<std::string> left;
+  for (std::size_t i = 1; i < model.size(); i += 2) left.push_back(model[i]);
+  EXPECT_EQ(ValueNames(key), left);
+  RegCloseKey(key);
+  EXPECT_EQ(RegOpenKeyW(HKEY_CURRENT_USER, "Software\\ByWine", &key), 0);
   RegCloseKey(key);
   RegistryStore::SetCurrent(store_.get());
 }

@@ -2,6 +2,8 @@
 // custom definitions shipped in the program folder.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -199,6 +201,84 @@ TEST_F(CorvaneCliTest, RefusesWhatCouldLoseDataWithClearStatuses) {
       output_.Path(), {"scan", "--machine", (empty.Path() / "none").string()}, "corvane-cli");
   EXPECT_EQ(missing.status, 2);
   EXPECT_NE(missing.err.find("cannot open the machine"), std::string::npos) << missing.err;
+}
+
+// Every file below `folder` and the folder itself given to another user, as `chown -R` does.
+void GiveTo(const fs::path& folder, uid_t owner, gid_t group) {
+  ASSERT_EQ(::lchown(folder.c_str(), owner, group), 0);
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    ASSERT_EQ(::lchown(entry.path().c_str(), owner, group), 0) << entry.path();
+  }
+}
+
+struct stat StatOf(const fs::path& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  return st;
+}
+
+TEST_F(CorvaneCliTest, APrefixAnotherUserOwnsIsRefusedUnlessRootAllowsIt) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can give the prefix to another user";
+  constexpr uid_t kOwner = 54321;
+  constexpr gid_t kGroup = 54322;
+  GiveTo(machine_.Prefix(), kOwner, kGroup);
+  const fs::path system = machine_.HivePath(TempMachine::Hive::System);
+  ASSERT_EQ(::chmod(system.c_str(), 0640), 0);
+  const std::string before = ReadHostFile(system);
+
+  for (const std::vector<std::string>& command :
+       {std::vector<std::string>{"list"}, {"scan"}, {"erase", "--yes"}}) {
+    const ProgramRun refused = Cli(command);
+    EXPECT_EQ(refused.status, 3) << command[0];
+    EXPECT_NE(refused.err.find("belongs to uid 54321, not to you"), std::string::npos)
+        << refused.err;
+    EXPECT_NE(refused.err.find("--allow-foreign-owner"), std::string::npos) << refused.err;
+  }
+  EXPECT_EQ(ReadHostFile(system), before);
+  EXPECT_TRUE(fs::exists(machine_.Host("C:\\users\\ann\\Temp\\setup.log")));
+
+  // Allowed, the erase saves the settings into system.reg, which stays the owner's.
+  const ProgramRun allowed = Cli({"erase", "--yes", "--only", kUserTemp, "--allow-foreign-owner"});
+  ASSERT_EQ(allowed.status, 0) << allowed.err;
+  EXPECT_FALSE(fs::exists(machine_.Host("C:\\users\\ann\\Temp\\setup.log")));
+  EXPECT_NE(ReadHostFile(system), before);
+  for (const TempMachine::Hive hive :
+       {TempMachine::Hive::System, TempMachine::Hive::User, TempMachine::Hive::UserDefault}) {
+    const struct stat st = StatOf(machine_.HivePath(hive));
+    EXPECT_EQ(st.st_uid, kOwner) << machine_.HivePath(hive);
+    EXPECT_EQ(st.st_gid, kGroup) << machine_.HivePath(hive);
+  }
+  EXPECT_EQ(StatOf(system).st_mode & 07777, 0640u);
+  for (const auto& entry : fs::directory_iterator(machine_.Prefix())) {
+    EXPECT_EQ(StatOf(entry.path()).st_uid, kOwner) << entry.path();
+  }
+}
+
+TEST(CorvaneCliReadOnlyHive, ValuesThatStayMakeTheEraseFail) {
+  // user.reg ends in a line the parser does not understand: it is used read-only, so nothing of
+  // it can be deleted, and saying "erased" would be a lie.
+  TempMachineOptions options;
+  options.userHive =
+      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\RunMRU] 0\n"
+      "\"a\"=\"notepad\\\\1\"\n\"MRUList\"=\"a\"\n"
+      "\n[Software\\\\Broken\n";
+  ScopedRuntimeFolder runtime;
+  TempMachine machine(options);
+  TempDir output;
+  const std::string before = ReadHostFile(machine.HivePath(TempMachine::Hive::User));
+  const ProgramRun run =
+      RunProgram(output.Path(),
+                 {"erase", "--yes", "--json", "--only", "CuPl_RecentDocuments.pld", "--machine",
+                  machine.Prefix().string()},
+                 "corvane-cli");
+  EXPECT_EQ(run.status, 1) << run.err;
+  const nlohmann::json document = nlohmann::json::parse(run.out);
+  ASSERT_EQ(document["plugins"].size(), 1u);
+  const nlohmann::json& plugin = document["plugins"][0];
+  EXPECT_EQ(plugin["scan"]["found"]["registry"], 2);
+  EXPECT_EQ(plugin["erase"]["erased"]["items"], 0);
+  EXPECT_EQ(plugin["erase"]["failed"]["items"], 2);
+  EXPECT_EQ(ReadHostFile(machine.HivePath(TempMachine::Hive::User)), before);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "tests/support/program_run.h"
 #include "tests/support/temp_machine.h"
@@ -30,6 +31,23 @@ TEST(CorvaneEraseTest, TellsWhatItFoundOnTheMachine) {
       << run.out;
   EXPECT_NE(run.out.find("Drive Z: fixed " + temp.HostRoot().string() + "\n"), std::string::npos)
       << run.out;
+}
+
+TEST(CorvaneEraseTest, APrefixAnotherUserOwnsIsRefusedWithStatus3) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can give the prefix to another user";
+  TempMachine temp;
+  TempDir dir;
+  ASSERT_EQ(::chown(temp.Prefix().c_str(), 54321, 54321), 0);
+  const ProgramRun refused = RunProgram(dir.Path(), {"--machine", temp.Prefix().string()});
+  EXPECT_EQ(refused.status, 3);
+  EXPECT_NE(refused.err.find("belongs to uid 54321, not to you"), std::string::npos) << refused.err;
+  // Allowed, it goes on to look for a display.
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  const ProgramRun allowed =
+      RunProgram(dir.Path(), {"--allow-foreign-owner", "--machine", temp.Prefix().string()});
+  EXPECT_EQ(allowed.status, 2);
+  EXPECT_NE(allowed.err.find("no display"), std::string::npos) << allowed.err;
 }
 
 TEST(CorvaneEraseTest, WithoutADisplayItSaysSoAndExitsWithStatus2) {

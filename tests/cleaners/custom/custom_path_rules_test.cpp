@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cleaners/custom/custom_definition.h"
+#include "platform/registry.h"
 #include "tests/support/temp_machine.h"
 
 namespace corvane {
@@ -29,6 +30,18 @@ TEST(CustomPathRulesTest, EveryPieceOfAFolderListCountsAndNoTreeCoversADrive) {
   EXPECT_FALSE(IsCustomItemPathAllowed("C:\\", kCustomItemFolderTree));
   EXPECT_FALSE(IsCustomItemPathAllowed("C:\\a|Z:\\", kCustomItemFolderTree));
   EXPECT_FALSE(IsCustomItemPathAllowed("Z:\\users\\..", kCustomItemFolderTree));
+}
+
+TEST(CustomPathRulesTest, ARegistryRootIsAnEmptyKeyOrAHiveBelowTheUsers) {
+  EXPECT_TRUE(IsRegistryRootKey(HKEY_CURRENT_USER, ""));
+  EXPECT_TRUE(IsRegistryRootKey(HKEY_LOCAL_MACHINE, "\\"));
+  EXPECT_TRUE(IsRegistryRootKey(HKEY_CLASSES_ROOT, "\\\\"));
+  EXPECT_TRUE(IsRegistryRootKey(HKEY_USERS, ""));
+  EXPECT_TRUE(IsRegistryRootKey(HKEY_USERS, ".Default"));
+  EXPECT_TRUE(IsRegistryRootKey(HKEY_USERS, "\\S-1-5-21-0-0-0-1000\\"));
+  EXPECT_FALSE(IsRegistryRootKey(HKEY_USERS, ".Default\\Software"));
+  EXPECT_FALSE(IsRegistryRootKey(HKEY_CURRENT_USER, "Software"));
+  EXPECT_FALSE(IsRegistryRootKey(HKEY_LOCAL_MACHINE, "\\System\\"));
 }
 
 TEST(CustomPathRulesTest, TheFoldersTheSystemUsesAreKept) {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "app/trace_log.h"
 #include "engine/progress_record.h"
 #include "platform/dom/document.h"
 #include "platform/file_find.h"
@@ -394,6 +395,76 @@ TEST_F(CustomPluginTest, PathsThatAreNotTheMachinesAreNeverTouched) {
   EXPECT_FALSE(fs::exists(machine_.Host("C:\\users\\ann\\Temp\\t.tmp")));
   // The profile's Temp folder is emptied but stays: programs write there.
   EXPECT_TRUE(fs::is_directory(machine_.Host("C:\\users\\ann\\Temp")));
+}
+
+TEST_F(CustomPluginTest, TreeItemsOnAWholeHiveAreRefusedAtLoad) {
+  // The trace log is written in the current folder: the program folder here.
+  const fs::path previous = fs::current_path();
+  fs::current_path(program_.Path());
+  CustomPlugin& plugin = LoadPlugin("Roots.pld",
+                                    "name = roots\n"
+                                    "[registry-tree]\nroot = HKCU\nkey =\npattern = *\n"
+                                    "[registry-tree]\nroot = HKLM\nkey = \\\npattern = *\n"
+                                    "[registry-tree]\nroot = HKU\nkey = .Default\npattern = *\n"
+                                    "[registry-tree]\nroot = HKU\nkey = \\S-1-5-21-0-0-0-1000\\\n"
+                                    "pattern = *\n"
+                                    "[registry-tree]\nroot = HKCR\nkey =\npattern = *\n"
+                                    "[registry-key]\nroot = HKCU\nkey =\npattern = Nothing*\n"
+                                    "[registry-tree]\nroot = HKCU\nkey = Software\\Test\\Tree\n"
+                                    "pattern = Url*\n");
+  fs::current_path(previous);
+  const std::string trace = ReadHostFile(program_.Path() / kTraceLogFileName);
+  for (const char* key : {"HKEY_CURRENT_USER (", "HKEY_LOCAL_MACHINE\\\\ (",
+                          "HKEY_USERS\\.Default (", "HKEY_CLASSES_ROOT ("}) {
+    EXPECT_NE(trace.find(std::string("refused the registry tree item on ") + key),
+              std::string::npos)
+        << trace;
+  }
+  // What stays: a single key's values (the root's own) and a tree below a root.
+  const auto& registry = plugin.Definition().registry;
+  ASSERT_EQ(registry.size(), 2u);
+  EXPECT_EQ(registry[0].kind, kCustomItemFolderFiles);
+  EXPECT_EQ(registry[1].keyPath, "Software\\Test\\Tree");
+
+  ASSERT_EQ(Scan(plugin), PluginResult::Finished);
+  EXPECT_EQ(plugin.RegistryFound(), 3u);
+  ASSERT_EQ(Erase(plugin), PluginResult::Finished);
+  EXPECT_EQ(plugin.RegistryErased(), 3u);
+  for (const auto& [key, name] : {std::pair{"Software\\Test", "One"},
+                                  {"Software\\Test", "Two"},
+                                  {"Software\\Test\\Flat", "File1"},
+                                  {"Software\\Test\\Flat", "Other"},
+                                  {"Software\\Test\\Tree", "Keep"}}) {
+    EXPECT_TRUE(HasValue(key, name)) << key << "\\" << name;
+  }
+  EXPECT_NE(StoredFlag("CuPl_Roots.pld"), 99u);  // the machine hive keeps its values too
+}
+
+TEST_F(CustomPluginTest, ValuesOfAReadOnlyHiveThatStayAreCountedAsFailures) {
+  // A line the parser does not understand: the hive is used read-only and never saved.
+  machine_.AppendHive(TempMachine::Hive::User, "\n[Software\\\\Broken\n");
+  CustomPlugin& plugin = LoadPlugin("RO.pld",
+                                    "name = ro\n"
+                                    "[registry-value]\nroot = HKCU\nkey = Software\\Test\n"
+                                    "value = One\n"
+                                    "[registry-value]\nroot = HKCU\nkey = Software\\Test\n"
+                                    "value = Missing\n"
+                                    "[registry-key]\nroot = HKCU\nkey = Software\\Test\\Flat\n"
+                                    "pattern = File*\n"
+                                    "[registry-tree]\nroot = HKCU\nkey = Software\\Test\\Tree\n"
+                                    "pattern = Url*\n");
+  ASSERT_EQ(Scan(plugin), PluginResult::Finished);
+  EXPECT_EQ(plugin.RegistryFound(), 1u + 2u + 3u);
+  ASSERT_EQ(Erase(plugin), PluginResult::Finished);
+  EXPECT_EQ(plugin.RegistryErased(), 0u);
+  // Each value found and left is a failure; the missing one was never there to erase.
+  EXPECT_EQ(plugin.FailedCounts().items, 1u + 2u + 3u);
+  EXPECT_EQ(plugin.CopyCounters().current.items, 0u);
+  for (const CustomRegistryItem& item : plugin.Definition().registry) {
+    EXPECT_EQ(item.status, kCustomItemFailed) << item.keyPath << " " << item.valueName;
+  }
+  EXPECT_TRUE(HasValue("Software\\Test", "One"));
+  EXPECT_TRUE(HasValue("Software\\Test\\Tree\\Sub", "Url2"));
 }
 
 TEST_F(CustomPluginTest, AFileThatCannotBeDeletedNowAsksForARestart) {
