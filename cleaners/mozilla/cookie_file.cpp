@@ -71,8 +71,8 @@ class CookieLineFilter {
     };
     while (pos < size) {
       const auto* newline = static_cast<const char*>(std::memchr(data + pos, '\n', size - pos));
-      const std::size_t lineEnd = newline != nullptr ? static_cast<std::size_t>(newline - data)
-                                                     : size;
+      const std::size_t lineEnd =
+          newline != nullptr ? static_cast<std::size_t>(newline - data) : size;
       const std::size_t next = newline != nullptr ? lineEnd + 1 : size;
       if (mode_ == Mode::Keep || mode_ == Mode::Drop) {  // the rest of a judged line
         if (mode_ == Mode::Drop) {
@@ -84,8 +84,8 @@ class CookieLineFilter {
         continue;
       }
       const std::size_t room = kMaxCookieDomain + 1 - head_.size();
-      const auto* tab = static_cast<const char*>(
-          std::memchr(data + pos, '\t', std::min(lineEnd - pos, room)));
+      const auto* tab =
+          static_cast<const char*>(std::memchr(data + pos, '\t', std::min(lineEnd - pos, room)));
       if (tab == nullptr && newline == nullptr && size - pos < room) {
         // The line goes on in the next block before it can be judged.
         if (mode_ == Mode::LineStart) flush(keepFrom, pos);
@@ -257,7 +257,8 @@ CookieFileUpdate UpdateCookieFile(const ProfileFolder& profile, const BrowserSca
   // Left by a run that was killed half way: the live file is whole either way.
   ::unlinkat(folder, newName.c_str(), 0);
   ::unlinkat(folder, oldName.c_str(), 0);
-  FileHandle out(::openat(folder, newName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+  FileHandle out(::openat(folder, newName.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                           old.st_mode & 0777));
   if (!out) {
     SetLastErrorFromErrno(errno);

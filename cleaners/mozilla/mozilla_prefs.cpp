@@ -43,8 +43,7 @@ std::optional<std::string> ReadPref(FileHandle& file, std::string_view name) {
   bool overlong = false;  // the current line has outgrown kMaxPrefLine: skip to its end
   std::string value;
   const auto judge = [&]() {
-    const LineVerdict verdict =
-        overlong ? LineVerdict::NotIt : JudgeLine(line, name, value);
+    const LineVerdict verdict = overlong ? LineVerdict::NotIt : JudgeLine(line, name, value);
     line.clear();
     overlong = false;
     return verdict;
@@ -56,8 +55,8 @@ std::optional<std::string> ReadPref(FileHandle& file, std::string_view name) {
     while (pos < read) {
       const char* start = block.data() + pos;
       const auto* newline = static_cast<const char*>(std::memchr(start, '\n', read - pos));
-      const std::size_t length = newline != nullptr ? static_cast<std::size_t>(newline - start)
-                                                    : read - pos;
+      const std::size_t length =
+          newline != nullptr ? static_cast<std::size_t>(newline - start) : read - pos;
       if (!overlong) {
         if (line.size() + length > kMaxPrefLine) {
           overlong = true;

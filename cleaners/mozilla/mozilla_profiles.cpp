@@ -23,7 +23,8 @@ std::optional<std::string> ReadStringValue(std::string_view keyPath, std::string
   std::string data(kValueBytes, '\0');
   DWORD type = 0;
   DWORD size = kValueBytes;
-  const LONG status = RegQueryValueExW(key, name, &type, reinterpret_cast<BYTE*>(data.data()), &size);
+  const LONG status =
+      RegQueryValueExW(key, name, &type, reinterpret_cast<BYTE*>(data.data()), &size);
   RegCloseKey(key);
   if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return std::nullopt;
   data.resize(size);
@@ -52,8 +53,7 @@ bool MozillaProfiles(std::vector<std::string>& profiles) {
 
 bool FirefoxProfiles(FirefoxFolder folder, std::vector<std::string>& profiles) {
   const int csidl = folder == FirefoxFolder::Roaming ? CSIDL_APPDATA : CSIDL_LOCAL_APPDATA;
-  const std::optional<std::string> base =
-      SHGetSpecialFolderPathW(csidl, FolderCreation::MustExist);
+  const std::optional<std::string> base = SHGetSpecialFolderPathW(csidl, FolderCreation::MustExist);
   if (!base) return false;
   AddSubfolders(*base + "\\Mozilla\\Firefox\\Profiles", profiles);
   return true;
