@@ -10,6 +10,7 @@
 #include "cleaners/mozilla/mozilla_prefs.h"
 #include "cleaners/mozilla/mozilla_profiles.h"
 #include "cleaners/mozilla/profile_folder.h"
+#include "platform/file_services.h"
 #include "platform/last_error.h"
 
 namespace corvane {
@@ -28,15 +29,15 @@ void AddHost(BrowserScanResult& result, std::string_view bytes) {
 }
 
 // The file a preference names, when the value stays inside the profile folder.
-std::optional<std::string> NamedFile(const ProfileFolder& folder, const char* prefFile,
-                                     std::string_view pref) {
+std::optional<std::string> NamedFile(std::string_view routine, const ProfileFolder& folder,
+                                     const char* prefFile, std::string_view pref) {
   FileHandle prefs = folder.OpenFile(prefFile);
   if (!prefs) return std::nullopt;
   std::optional<std::string> value = ReadPref(prefs, pref);
   if (!value) return std::nullopt;
   if (!IsPlainFileName(*value)) {
-    HalvikTrace("GetNetscapeFormStorageData: not a file of the profile:" + folder.Path() +
-                prefFile + " " + std::string(pref) + "=" + *value + "\n");
+    HalvikTrace(std::string(routine) + ": not a file of the profile:" + folder.Path() + prefFile +
+                " " + std::string(pref) + "=" + *value + "\n");
     return std::nullopt;
   }
   return value;
@@ -71,10 +72,12 @@ int GetNetscapeFormStorageData(BrowserScanResult& result, ProgressReporter& prog
     const std::optional<ProfileFolder> folder = OpenProfile("GetNetscapeFormStorageData", profile);
     if (!folder) continue;
     for (const char* prefFile : kPrefFiles) {
-      if (const std::optional<std::string> name = NamedFile(*folder, prefFile, kSignonPref)) {
+      if (const std::optional<std::string> name =
+              NamedFile("GetNetscapeFormStorageData", *folder, prefFile, kSignonPref)) {
         if (FileHandle file = folder->OpenFile(*name)) CountSignons(file, result);
       }
-      if (const std::optional<std::string> name = NamedFile(*folder, prefFile, kWalletPref)) {
+      if (const std::optional<std::string> name =
+              NamedFile("GetNetscapeFormStorageData", *folder, prefFile, kWalletPref)) {
         if (FileHandle file = folder->OpenFile(*name)) CountWallet(file, result);
       }
     }
@@ -92,11 +95,17 @@ int DeleteNetscapeFormStorageData(Overwrite overwrite) {
     if (!folder) continue;
     for (const char* prefFile : kPrefFiles) {
       for (std::string_view pref : {kSignonPref, kWalletPref}) {
-        const std::optional<std::string> name = NamedFile(*folder, prefFile, pref);
+        const std::optional<std::string> name =
+            NamedFile("DeleteNetscapeFormStorageData", *folder, prefFile, pref);
         if (!name) continue;
         const std::string path = profile + *name;
-        if (EraseFile(path, overwrite, WipePattern::WipeRandom, {}) > 0) continue;
-        if (GetLastError() == ERROR_FILE_NOT_FOUND) continue;
+        // A folder is no form file: it is neither deleted nor left for the next start.
+        if (IsDirectory(path)) {
+          SetLastError(ERROR_ACCESS_DENIED);
+        } else if (EraseFile(path, overwrite, WipePattern::WipeRandom, {}) > 0 ||
+                   GetLastError() == ERROR_FILE_NOT_FOUND) {
+          continue;
+        }
         HalvikTrace("DeleteNetscapeFormStorageData: unable delete file:" + path +
                     " Error code:" + std::to_string(GetLastError()) + "\n");
         failed = true;

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/trace_log.h"
@@ -10,6 +11,7 @@
 #include "cleaners/mozilla/mozilla_profiles.h"
 #include "cleaners/mozilla/profile_folder.h"
 #include "engine/erase_file.h"
+#include "platform/file_services.h"
 #include "platform/last_error.h"
 
 namespace corvane {
@@ -21,9 +23,19 @@ constexpr std::size_t kMaxHostChars = 259;
 // A character takes at most four bytes.
 constexpr std::size_t kMaxHostBytes = kMaxHostChars * 4;
 
+// Hash of raw host bytes, looked up by view.
+struct HostHash {
+  using is_transparent = void;
+  std::size_t operator()(std::string_view host) const {
+    return std::hash<std::string_view>{}(host);
+  }
+};
+
 }  // namespace
 
 bool CountHistoryUrls(FileHandle& file, BrowserScanResult& result) {
+  // A history holds a few hosts many times over: each one's record is found once by its bytes.
+  std::unordered_map<std::string, DomainRecord*, HostHash, std::equal_to<>> seen;
   // One search for "://" finds the four schemes at once; the bytes before it say which.
   const MatchScanner scanner("://", 5, kMaxHostBytes);
   return scanner.Run(file, [&](std::string_view window, std::size_t at) {
@@ -34,7 +46,12 @@ bool CountHistoryUrls(FileHandle& file, BrowserScanResult& result) {
     }
     std::string_view host = window.substr(at + 3);
     host = host.substr(0, host.find('/'));
-    ++FindOrAddDomain(result, WideText(host, kMaxHostChars)).itemCount;
+    auto found = seen.find(host);
+    if (found == seen.end()) {
+      DomainRecord& record = FindOrAddDomain(result, WideText(host, kMaxHostChars));
+      found = seen.emplace(std::string(host), &record).first;
+    }
+    ++found->second->itemCount;
   });
 }
 
@@ -67,7 +84,10 @@ int DeleteNetscapeHistory(std::uint64_t& bytes) {
   for (const std::string& profile : profiles) {
     if (!OpenProfile("GetNetscapeHistoryError", profile)) continue;
     const std::string path = profile + "History.dat";
-    const EraseResult erased = EraseFile(path, Overwrite::On, WipePattern::WipeRandom, {});
+    // A folder of that name is no history: it is neither deleted nor left for the next start.
+    const EraseResult erased = IsDirectory(path)
+                                   ? (SetLastError(ERROR_ACCESS_DENIED), kEraseNothing)
+                                   : EraseFile(path, Overwrite::On, WipePattern::WipeRandom, {});
     if (erased > 0) {
       bytes += ErasedBytes(erased);
     } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/mozilla_machine.h"
+#include "tests/support/pending_renames.h"
 #include "tests/support/temp_dir.h"
 
 namespace corvane {
@@ -88,6 +89,14 @@ TEST_F(NetscapeFormsTest, ValuesThatLeadOutOfTheProfileAreNeverFollowed) {
   EXPECT_TRUE(Counts().empty());
   EXPECT_EQ(DeleteNetscapeFormStorageData(Overwrite::On), 1);
   EXPECT_EQ(ReadHostFile(outside), "http://outside.test\n");
+
+  // A value naming a folder of the profile: not a form file, so not deleted, now or later.
+  mozilla_.Write(suite, "user.js", Pref("signon.SignonFileName", "Cache"));
+  mozilla_.Write(suite, "Cache\\_CACHE_MAP_", "map");
+  EXPECT_TRUE(Counts().empty());
+  EXPECT_EQ(DeleteNetscapeFormStorageData(Overwrite::On), 0);
+  EXPECT_EQ(ReadHostFile(mozilla_.Host(suite, "Cache\\_CACHE_MAP_")), "map");
+  EXPECT_FALSE(test::PendingFileRenames());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "tests/support/mozilla_machine.h"
+#include "tests/support/pending_renames.h"
 #include "tests/support/temp_dir.h"
 
 namespace corvane {
@@ -114,6 +115,15 @@ TEST_F(NetscapeHistoryTest, EraseDeletesEveryHistoryAndCountsItsBytes) {
   EXPECT_FALSE(fs::exists(suite));
   EXPECT_FALSE(fs::exists(firefox));
   EXPECT_EQ(ReadHostFile(other), "stays");
+}
+
+TEST_F(NetscapeHistoryTest, AFolderNamedLikeTheHistoryIsNeitherDeletedNorScheduled) {
+  const std::string profile = mozilla_.SuiteProfile();
+  mozilla_.Machine().MakeFolder(profile + "History.dat");
+  std::uint64_t bytes = 0;
+  EXPECT_EQ(DeleteNetscapeHistory(bytes), 0);
+  EXPECT_TRUE(fs::is_directory(mozilla_.Host(profile, "History.dat")));
+  EXPECT_FALSE(test::PendingFileRenames());
 }
 
 TEST_F(NetscapeHistoryTest, AProfileReachedThroughALinkIsNotEntered) {
