@@ -12,6 +12,7 @@
 namespace corvane {
 
 bool GetNetscapeCookies(BrowserScanResult& result, ProgressReporter& progress) {
+  result.browser = BrowserCode::Mozilla;
   std::vector<std::string> profiles;
   if (!BuildProfileList(MozillaStore::Cookies, profiles)) return false;
   progress.Report("");

@@ -63,6 +63,7 @@ void CountWallet(FileHandle& file, BrowserScanResult& result) {
 }  // namespace
 
 int GetNetscapeFormStorageData(BrowserScanResult& result, ProgressReporter& progress) {
+  result.browser = BrowserCode::Mozilla;
   std::vector<std::string> profiles;
   if (!BuildProfileList(MozillaStore::Forms, profiles)) return 0;
   std::string dots;

@@ -10,10 +10,11 @@
 
 namespace corvane {
 
-// Counts the hosts of every named file into the result: in a signon file each "http://" (then a
-// "www." skipped) up to the next line feed, in a wallet file each line that begins with "www."
-// (skipped) up to the next "/" or line feed. A file named by both preference files counts twice.
-// Reports one more "." per profile. 1 done; 0 when a discovery failed or the run was cancelled.
+// Counts the hosts of every named file into the result (browser code 2): in a signon file each
+// "http://" (then a "www." skipped) up to the next line feed, in a wallet file each line that
+// begins with "www." (skipped) up to the next "/" or line feed. A file named by both preference
+// files counts twice. Reports one more "." per profile. 1 done; 0 when a discovery failed or the
+// run was cancelled.
 [[nodiscard]] int GetNetscapeFormStorageData(BrowserScanResult& result, ProgressReporter& progress);
 
 // Deletes every named file (overwritten first when asked). 1 done; 0 when a discovery failed or

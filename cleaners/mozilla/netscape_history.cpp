@@ -56,6 +56,7 @@ bool CountHistoryUrls(FileHandle& file, BrowserScanResult& result) {
 }
 
 int GetNetscapeHistory(BrowserScanResult& result, ProgressReporter& progress) {
+  result.browser = BrowserCode::Mozilla;
   std::vector<std::string> profiles;
   if (!BuildProfileList(MozillaStore::History, profiles)) return 0;
   progress.Report("");

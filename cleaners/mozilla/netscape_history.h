@@ -15,9 +15,9 @@ namespace corvane {
 // most 259 characters, bytes that are not UTF-8 read as U+FFFD). False when a read failed.
 [[nodiscard]] bool CountHistoryUrls(FileHandle& file, BrowserScanResult& result);
 
-// Counts every profile's history into the result. Reports an empty text, then one more "." per
-// profile. 1 done; 0 when a discovery failed, a file could not be opened or read, or the run was
-// cancelled. A profile without "history.dat" is passed over.
+// Counts every profile's history into the result (browser code 2). Reports an empty text, then one
+// more "." per profile. 1 done; 0 when a discovery failed, a file could not be opened or read, or
+// the run was cancelled. A profile without "history.dat" is passed over.
 [[nodiscard]] int GetNetscapeHistory(BrowserScanResult& result, ProgressReporter& progress);
 
 // Deletes every profile's "History.dat", overwritten first; adds the bytes deleted to `bytes`.

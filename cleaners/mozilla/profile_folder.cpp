@@ -18,7 +18,8 @@ namespace corvane {
 
 namespace {
 
-constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+// O_NONBLOCK: a pipe named like a folder must never hold the walk up.
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
 
 // The one entry of the open folder equal to `name` ignoring case; none when there is none or
 // more than one (then no spelling is better than another).

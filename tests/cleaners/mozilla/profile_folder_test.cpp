@@ -44,6 +44,8 @@ TEST(ProfileFolderTest, NeverThroughALinkAPipeOrOutOfTheFolder) {
   EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   EXPECT_FALSE(ProfileFolder::Open("C:\\users\\ann\\Profile\\linked\\"));
   EXPECT_FALSE(ProfileFolder::Open("C:\\users\\ann\\Profile\\file\\"));
+  EXPECT_FALSE(ProfileFolder::Open("C:\\users\\ann\\Profile\\pipe\\"));  // and no wait
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
   EXPECT_FALSE(ProfileFolder::Open("C:\\users\\ann\\Profile\\..\\..\\..\\"));
   EXPECT_FALSE(ProfileFolder::Open("\\users\\ann\\Profile"));
 
