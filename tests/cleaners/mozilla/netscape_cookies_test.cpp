@@ -1,5 +1,6 @@
 #include "cleaners/mozilla/netscape_cookies.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -153,7 +154,15 @@ TEST_F(NetscapeCookiesTest, OverwriteLeavesNoCopyOfTheOldFileAndSparesOtherLinks
   const std::string profile = mozilla_.SuiteProfile();
   const fs::path file =
       mozilla_.Write(profile, "cookies.txt", Cookie("gone.test") + Cookie("keep.test"));
+  // The old file's bytes, seen through a descriptor held across the erase, are overwritten.
+  const int old = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(old, 0);
   EXPECT_EQ(EraseDomains({"gone.test"}, Overwrite::On), 1);
+  std::string oldBytes(Cookie("gone.test").size() + Cookie("keep.test").size(), '\0');
+  EXPECT_EQ(::pread(old, oldBytes.data(), oldBytes.size(), 0),
+            static_cast<ssize_t>(oldBytes.size()));
+  ::close(old);
+  EXPECT_EQ(oldBytes.find("gone.test"), std::string::npos);
   EXPECT_EQ(ReadHostFile(file), Cookie("keep.test"));
   EXPECT_EQ(std::distance(fs::directory_iterator(file.parent_path()), {}), 1);
 
