@@ -64,8 +64,7 @@ class MatchScanner {
 
  private:
   // The first occurrence at or after `from`, or text.size(). The needle's first byte is looked
-  // for with memchr, which runs at memory speed: in a browser's files it is a rare one (":",
-  // a line feed, "h").
+  // for with memchr, which runs at memory speed; in a history file ":" is a rare byte.
   [[nodiscard]] std::size_t Find(std::string_view text, std::size_t from) const {
     const char first = needle_.front();
     const std::string_view rest = std::string_view(needle_).substr(1);
