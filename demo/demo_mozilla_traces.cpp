@@ -18,7 +18,6 @@ namespace fs = std::filesystem;
 
 constexpr char kCookieHeader[] =
     "# Netscape HTTP Cookie File\n"
-    "# http://www.netscape.com/newsref/std/cookie_spec.html\n"
     "# This is a generated file!  Do not edit.\n\n";
 
 std::string Cookie(std::string_view domain, std::string_view name, std::string_view value) {

@@ -16,7 +16,6 @@ namespace fs = std::filesystem;
 
 constexpr char kHeader[] =
     "# Netscape HTTP Cookie File\n"
-    "# http://www.netscape.com/newsref/std/cookie_spec.html\n"
     "# This is a generated file!  Do not edit.\n"
     "\n";
 
