@@ -13,6 +13,7 @@
 #include "app/registry_patterns.h"
 #include "cleaners/custom/custom_definition.h"
 #include "cleaners/custom/path_macros.h"
+#include "demo/demo_mozilla_traces.h"
 #include "engine/file_set.h"
 #include "platform/machine.h"
 #include "platform/registry.h"
@@ -371,6 +372,10 @@ bool BuildDemoMachine(const fs::path& folder, const fs::path& programFolder, std
       return false;
     }
     PlantCustomTraces(*machine, programFolder);
+    if (!PlantMozillaTraces(user)) {
+      error = "cannot plant the demo machine's browser profiles";
+      return false;
+    }
   }
   if (!registry.Flush()) {
     error = "cannot save the demo machine's registry: " + registry.LastSaveProblem();

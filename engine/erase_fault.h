@@ -16,6 +16,7 @@ enum class EraseStep {
   Write,             // one write of an overwrite
   Delete,            // deleting a file
   RemoveFolder,      // removing a folder of a tree
+  Replace,           // putting a rewritten copy of a file in its place
 };
 
 // Asked before each step with the path as the caller named it; a non-zero Win32 error makes the
