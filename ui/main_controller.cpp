@@ -2,12 +2,17 @@
 
 #include "ui/main_controller.h"
 
+#include <sys/stat.h>
+
+#include <charconv>
 #include <cstdlib>
 #include <ctime>
 
 #include "app/registry_key.h"
 #include "app/trace_log.h"
 #include "cleaners/custom/custom_plugin.h"
+#include "cleaners/games/win_games_plugin.h"
+#include "platform/machine.h"
 #include "platform/text.h"
 #include "ui/erase_main_dlg.h"
 #include "ui/template_store.h"
@@ -23,6 +28,17 @@ constexpr char kDefaultLanguage[] = "English";
 constexpr std::size_t kAffiliateBytes = 32;
 // The options check boxes carry this "pluginid": the options block handles their clicks.
 constexpr std::string_view kOptionsPluginId = "Kernel";
+// The message box of a document that cannot be opened: "html\<language>\cantopenfile.html".
+constexpr char kCantOpenFile[] = "cantopenfile.html";
+constexpr char kMessageCaption[] = "Corvane Erase";
+
+// Rows whose click opens a file of a cleaner's list: the row id's prefix names list and cleaner.
+struct OpenableRows {
+  std::string_view prefix;
+  std::string_view pluginId;
+};
+constexpr OpenableRows kOpenableRows[] = {
+    {"RecDocId-", "RecentUsed"}, {"icqlite5-", "MessageHistory"}, {"msn70-", "MessageHistory"}};
 
 std::string StringAttribute(const dom::Element& element, std::string_view name) {
   const dom::AttributeValue value = element.GetAttribute(name);
@@ -77,7 +93,9 @@ std::string QueryValue(std::string_view text) {
 
 PluginList CMainController::BuildProgramPlugins(PluginOwner& owner) {
   // The built-in cleaners take their places in the factories as each one is written.
-  PluginList list = BuildPluginList(owner, PluginFactories{});
+  PluginFactories factories;
+  factories.builtins[7] = [](PluginOwner& o) { return MakePlugin<WinGamesPlugin>(o); };
+  PluginList list = BuildPluginList(owner, factories);
   AppendCustomPlugins(list, owner);
   return list;
 }
@@ -121,6 +139,7 @@ int CMainController::OnClick(dom::Element element) {
   HalvikTrace("OnClick(%s): %s\n", cid.c_str(), pluginId.c_str());
 
   if (cid.starts_with("noref") || cid.starts_with("icqpro2003b-")) return 0;
+  if (OpenRowItem(cid)) return 0;
   if (cid.starts_with("opendomain")) {
     OpenDomain(element);
     return 0;
@@ -201,6 +220,37 @@ void CMainController::OpenDomain(const dom::Element& element) {
     return;
   }
   static_cast<void>(window_.GetHost().OpenExternal("http://" + host + "/"));
+}
+
+bool CMainController::OpenRowItem(const std::string& cid) {
+  for (const OpenableRows& rows : kOpenableRows) {
+    if (!cid.starts_with(rows.prefix)) continue;
+    const std::string_view digits = std::string_view(cid).substr(rows.prefix.size());
+    std::size_t number = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    const Plugin* plugin = FindPlugin(rows.pluginId);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
+        plugin == nullptr) {
+      return true;
+    }
+    if (const auto path = plugin->ItemToOpen(rows.prefix, number)) OpenDocument(*path);
+    return true;
+  }
+  return false;
+}
+
+void CMainController::OpenDocument(const std::string& path) {
+  // The document reaches the desktop's program as one argument, never through a shell. One that
+  // is gone since the scan cannot be opened, as the shell would have said.
+  const auto host = HostPath(path);
+  struct stat status {};
+  const bool opened = host && host->is_absolute() && ::stat(host->c_str(), &status) == 0 &&
+                      window_.GetHost().OpenExternal(host->string());
+  if (!opened) {
+    HalvikTrace("OpenDocument: cannot open %s\n", path.c_str());
+    static_cast<void>(window_.GetHost().MessageBox(window_.Window(), LanguageText(kCantOpenFile),
+                                                   kMessageCaption, MB_ICONERROR));
+  }
 }
 
 void CMainController::OpenHelp() {
