@@ -13,6 +13,7 @@
 #include "cleaners/custom/custom_plugin.h"
 #include "cleaners/games/win_games_plugin.h"
 #include "cleaners/messaging/message_history_plugin.h"
+#include "cleaners/recent/recent_documents_plugin.h"
 #include "platform/machine.h"
 #include "platform/text.h"
 #include "ui/erase_main_dlg.h"
@@ -95,6 +96,7 @@ std::string QueryValue(std::string_view text) {
 PluginList CMainController::BuildProgramPlugins(PluginOwner& owner) {
   // The built-in cleaners take their places in the factories as each one is written.
   PluginFactories factories;
+  factories.builtins[4] = [](PluginOwner& o) { return MakePlugin<RecentDocumentsPlugin>(o); };
   factories.builtins[5] = [](PluginOwner& o) { return MakePlugin<MessageHistoryPlugin>(o); };
   factories.builtins[7] = [](PluginOwner& o) { return MakePlugin<WinGamesPlugin>(o); };
   PluginList list = BuildPluginList(owner, factories);
