@@ -14,6 +14,7 @@
 #include "cleaners/games/win_games_plugin.h"
 #include "cleaners/messaging/message_history_plugin.h"
 #include "cleaners/recent/recent_documents_plugin.h"
+#include "cleaners/recycle/recycle_bin_plugin.h"
 #include "platform/machine.h"
 #include "platform/text.h"
 #include "ui/erase_main_dlg.h"
@@ -98,6 +99,7 @@ PluginList CMainController::BuildProgramPlugins(PluginOwner& owner) {
   PluginFactories factories;
   factories.builtins[4] = [](PluginOwner& o) { return MakePlugin<RecentDocumentsPlugin>(o); };
   factories.builtins[5] = [](PluginOwner& o) { return MakePlugin<MessageHistoryPlugin>(o); };
+  factories.builtins[6] = [](PluginOwner& o) { return MakePlugin<RecycleBinPlugin>(o); };
   factories.builtins[7] = [](PluginOwner& o) { return MakePlugin<WinGamesPlugin>(o); };
   PluginList list = BuildPluginList(owner, factories);
   AppendCustomPlugins(list, owner);
