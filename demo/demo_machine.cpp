@@ -1,4 +1,5 @@
 #include "demo/demo_machine.h"
+#include "demo/demo_cleaner_traces.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 
 #include "cleaners/custom/custom_definition.h"
 #include "cleaners/custom/path_macros.h"
+#include "demo/demo_cleaner_traces.h"
 #include "engine/file_set.h"
 #include "platform/machine.h"
 #include "platform/registry.h"
@@ -349,6 +351,10 @@ bool BuildDemoMachine(const fs::path& folder, const fs::path& programFolder, std
       return false;
     }
     PlantCustomTraces(*machine, programFolder);
+    if (!PlantCleanerTraces(*machine, folder)) {
+      error = "cannot plant the built-in cleaners' traces";
+      return false;
+    }
   }
   if (!registry.Flush()) {
     error = "cannot save the demo machine's registry: " + registry.LastSaveProblem();
