@@ -58,8 +58,9 @@ bool OverwriteOption() {
 std::map<char, std::vector<TrashItem>> TrashItemsByDrive(const Trash& trash,
                                                          const CancelCheck& cancel) {
   std::map<char, std::vector<TrashItem>> byDrive;
+  CleanableDriveFinder drives;
   for (TrashItem& item : trash.List(cancel)) {
-    if (const auto drive = CleanableDriveOf(item.originalPath)) {
+    if (const auto drive = drives.Find(item.originalPath)) {
       byDrive[drive->letter].push_back(std::move(item));
     }
   }

@@ -48,18 +48,30 @@ bool IsOnCleanableDrive(std::string_view machinePath) {
 }
 
 std::optional<Drive> CleanableDriveOf(const fs::path& hostPath) {
+  CleanableDriveFinder finder;
+  return finder.Find(hostPath);
+}
+
+CleanableDriveFinder::CleanableDriveFinder() : drives_(CleanableDrives()) {}
+
+std::optional<Drive> CleanableDriveFinder::Find(const fs::path& hostPath) {
   // Links resolved: Wine names a file through "dosdevices/c:", and a path through Wine's links
-  // to the home folder is the home's.
-  const fs::path path = Normal(hostPath);
-  std::optional<Drive> best;
-  for (Drive& drive : CleanableDrives()) {
+  // to the home folder is the home's. The last name is the item's own, gone from there.
+  const fs::path lexical = hostPath.lexically_normal();
+  const std::string parent = lexical.parent_path().string();
+  auto folder = folders_.find(parent);
+  if (folder == folders_.end()) folder = folders_.emplace(parent, Normal(parent)).first;
+  const fs::path path = folder->second / lexical.filename();
+  const Drive* best = nullptr;
+  for (const Drive& drive : drives_) {
     if (!IsWithin(path, drive.root)) continue;
-    if (!best || std::distance(drive.root.begin(), drive.root.end()) >
-                     std::distance(best->root.begin(), best->root.end())) {
-      best = std::move(drive);
+    if (best == nullptr || std::distance(drive.root.begin(), drive.root.end()) >
+                               std::distance(best->root.begin(), best->root.end())) {
+      best = &drive;
     }
   }
-  return best;
+  if (best == nullptr) return std::nullopt;
+  return *best;
 }
 
 }  // namespace corvane

@@ -5,7 +5,9 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/machine.h"
@@ -21,5 +23,17 @@ namespace corvane {
 // through "dosdevices/c:" is drive C's, one through a link to the home folder is nobody's), the
 // deepest folder first; none when no such drive shows it.
 [[nodiscard]] std::optional<Drive> CleanableDriveOf(const std::filesystem::path& hostPath);
+
+// CleanableDriveOf for many paths (a Trash of thousands of items): the drives are read once and
+// each folder is resolved once.
+class CleanableDriveFinder {
+ public:
+  CleanableDriveFinder();
+  [[nodiscard]] std::optional<Drive> Find(const std::filesystem::path& hostPath);
+
+ private:
+  std::vector<Drive> drives_;
+  std::unordered_map<std::string, std::filesystem::path> folders_;
+};
 
 }  // namespace corvane

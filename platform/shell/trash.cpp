@@ -30,8 +30,13 @@ int OpenFolderAt(int parent, const char* name) {
   return ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
-// The names in a folder held open (its descriptor stays the caller's).
-std::optional<std::vector<std::string>> Names(int folder) {
+struct Entry {
+  std::string name;
+  unsigned char type = DT_UNKNOWN;  // as the listing tells it; DT_UNKNOWN when it does not
+};
+
+// The entries of a folder held open (its descriptor stays the caller's).
+std::optional<std::vector<Entry>> Entries(int folder) {
   const int copy = ::dup(folder);
   if (copy < 0) return std::nullopt;
   DIR* dir = ::fdopendir(copy);
@@ -40,13 +45,38 @@ std::optional<std::vector<std::string>> Names(int folder) {
     return std::nullopt;
   }
   ::rewinddir(dir);
-  std::vector<std::string> names;
+  std::vector<Entry> entries;
   while (const dirent* entry = ::readdir(dir)) {
     const std::string_view name = entry->d_name;
-    if (name != "." && name != "..") names.emplace_back(name);
+    if (name != "." && name != "..") entries.push_back({std::string(name), entry->d_type});
   }
   ::closedir(dir);
-  return names;
+  return entries;
+}
+
+// The text of an info file: a regular file of at most kMaxInfoBytes, never through a link.
+std::optional<std::string> ReadInfo(int folder, const Entry& entry) {
+  if (entry.type != DT_REG && entry.type != DT_UNKNOWN) return std::nullopt;
+  const int fd =
+      ::openat(folder, entry.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  // The listing said what it is; only a listing that did not is asked again.
+  struct stat status {};
+  bool ok = entry.type == DT_REG || (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode));
+  std::string text;
+  std::array<char, 4096> buffer{};
+  while (ok) {
+    const ssize_t got = ::read(fd, buffer.data(), buffer.size());
+    if (got <= 0) {
+      ok = got == 0;
+      break;
+    }
+    text.append(buffer.data(), static_cast<std::size_t>(got));
+    ok = text.size() <= static_cast<std::size_t>(kMaxInfoBytes);
+  }
+  ::close(fd);
+  if (!ok) return std::nullopt;
+  return text;
 }
 
 std::uint64_t FolderSize(int parent, const std::string& name, int depth) {
@@ -54,11 +84,11 @@ std::uint64_t FolderSize(int parent, const std::string& name, int depth) {
   const int folder = OpenFolderAt(parent, name.c_str());
   if (folder < 0) return 0;
   std::uint64_t size = 0;
-  for (const std::string& child : Names(folder).value_or(std::vector<std::string>{})) {
+  for (const Entry& child : Entries(folder).value_or(std::vector<Entry>{})) {
     struct stat status {};
-    if (::fstatat(folder, child.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (::fstatat(folder, child.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (S_ISDIR(status.st_mode)) {
-      size += FolderSize(folder, child, depth + 1);
+      size += FolderSize(folder, child.name, depth + 1);
     } else if (S_ISREG(status.st_mode)) {
       size += static_cast<std::uint64_t>(status.st_size);
     }
@@ -113,10 +143,11 @@ bool RemoveTree(int parent, const std::string& name, const struct stat& seen,
   if (folder < 0) return false;
   struct stat now {};
   bool ok = ::fstat(folder, &now) == 0 && now.st_dev == seen.st_dev && now.st_ino == seen.st_ino;
-  const auto names = ok ? Names(folder) : std::nullopt;
-  ok = ok && names.has_value();
+  const auto entries = ok ? Entries(folder) : std::nullopt;
+  ok = ok && entries.has_value();
   if (ok) {
-    for (const std::string& child : *names) {
+    for (const Entry& entry : *entries) {
+      const std::string& child = entry.name;
       struct stat status {};
       if (::fstatat(folder, child.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
         ok = false;
@@ -201,23 +232,13 @@ Trash::~Trash() {
 std::vector<TrashItem> Trash::List(const std::function<bool()>& stop) const {
   std::vector<TrashItem> items;
   if (!IsOpen()) return items;
-  for (const std::string& infoName : Names(info_).value_or(std::vector<std::string>{})) {
+  for (const Entry& entry : Entries(info_).value_or(std::vector<Entry>{})) {
     if (stop && stop()) break;
+    const std::string& infoName = entry.name;
     if (infoName.size() <= kInfoSuffix.size() || !infoName.ends_with(kInfoSuffix)) continue;
-    struct stat infoStatus {};
-    if (::fstatat(info_, infoName.c_str(), &infoStatus, AT_SYMLINK_NOFOLLOW) != 0 ||
-        !S_ISREG(infoStatus.st_mode) || infoStatus.st_size > kMaxInfoBytes) {
-      continue;
-    }
-    const int fd =
-        ::openat(info_, infoName.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) continue;
-    std::string text(static_cast<std::size_t>(infoStatus.st_size), '\0');
-    const ssize_t got = ::read(fd, text.data(), text.size());
-    ::close(fd);
-    if (got < 0) continue;
-    text.resize(static_cast<std::size_t>(got));
-    auto path = ParseTrashInfo(text);
+    const auto text = ReadInfo(info_, entry);
+    if (!text) continue;
+    auto path = ParseTrashInfo(*text);
     if (!path) continue;
 
     TrashItem item;
