@@ -1,4 +1,5 @@
 #include "demo/demo_machine.h"
+#include "demo/demo_cleaner_traces.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include "app/registry_patterns.h"
 #include "cleaners/custom/custom_definition.h"
 #include "cleaners/custom/path_macros.h"
+#include "demo/demo_cleaner_traces.h"
 #include "demo/demo_mozilla_traces.h"
 #include "engine/file_set.h"
 #include "platform/machine.h"
@@ -374,6 +376,10 @@ bool BuildDemoMachine(const fs::path& folder, const fs::path& programFolder, std
     PlantCustomTraces(*machine, programFolder);
     if (!PlantMozillaTraces(user)) {
       error = "cannot plant the demo machine's browser profiles";
+      return false;
+    }
+    if (!PlantCleanerTraces(*machine, folder)) {
+      error = "cannot plant the built-in cleaners' traces";
       return false;
     }
   }

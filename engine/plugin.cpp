@@ -89,6 +89,10 @@ bool Plugin::HasItems() const {
   return true;
 }
 
+std::optional<std::string> Plugin::ItemToOpen(std::string_view, std::size_t) const {
+  return std::nullopt;
+}
+
 void Plugin::SetEnabled(bool enabled) {
   enabled_ = enabled;
   enabledValue_.value = enabled ? 1 : 0;

@@ -9,9 +9,11 @@
 // destroyed through PluginPtr (which waits before any destructor runs); the base destructor waits
 // too, as a last line, but by then the subclass part is already gone.
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -67,6 +69,11 @@ class Plugin {
   virtual void LoadNames(std::string_view languageFolder);
   // False when the plug-in has nothing to show, so the results wizard skips its page.
   [[nodiscard]] virtual bool HasItems() const;
+  // The file behind the clicked row of a page list whose row ids are `rowPrefix` followed by
+  // `number` ("RecDocId-3", "msn70-1"), for the window to open; null when the plug-in has no such
+  // list or row. The path is as the machine names it (a machine path or a host path).
+  [[nodiscard]] virtual std::optional<std::string> ItemToOpen(std::string_view rowPrefix,
+                                                              std::size_t number) const;
 
   // The selection, stored in the registry at once.
   void SetEnabled(bool enabled);

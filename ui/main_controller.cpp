@@ -2,6 +2,9 @@
 
 #include "ui/main_controller.h"
 
+#include <sys/stat.h>
+
+#include <charconv>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -9,6 +12,10 @@
 
 #include "app/trace_log.h"
 #include "cleaners/custom/custom_plugin.h"
+#include "cleaners/games/win_games_plugin.h"
+#include "cleaners/messaging/message_history_plugin.h"
+#include "cleaners/recent/recent_documents_plugin.h"
+#include "cleaners/recycle/recycle_bin_plugin.h"
 #include "platform/machine.h"
 #include "platform/program_folder.h"
 #include "platform/registry_store.h"
@@ -25,6 +32,17 @@ namespace {
 constexpr char kDefaultLanguage[] = "English";
 // The options check boxes carry this "pluginid": the options block handles their clicks.
 constexpr std::string_view kOptionsPluginId = "Kernel";
+// The message box of a document that cannot be opened: "html\<language>\cantopenfile.html".
+constexpr char kCantOpenFile[] = "cantopenfile.html";
+constexpr char kMessageCaption[] = "Corvane Erase";
+
+// Rows whose click opens a file of a cleaner's list: the row id's prefix names list and cleaner.
+struct OpenableRows {
+  std::string_view prefix;
+  std::string_view pluginId;
+};
+constexpr OpenableRows kOpenableRows[] = {
+    {"RecDocId-", "RecentUsed"}, {"icqlite5-", "MessageHistory"}, {"msn70-", "MessageHistory"}};
 
 std::string StringAttribute(const dom::Element& element, std::string_view name) {
   const dom::AttributeValue value = element.GetAttribute(name);
@@ -60,7 +78,12 @@ std::string ValidHostName(std::string_view text) {
 
 PluginList CMainController::BuildProgramPlugins(PluginOwner& owner) {
   // The built-in cleaners take their places in the factories as each one is written.
-  PluginList list = BuildPluginList(owner, PluginFactories{});
+  PluginFactories factories;
+  factories.builtins[4] = [](PluginOwner& o) { return MakePlugin<RecentDocumentsPlugin>(o); };
+  factories.builtins[5] = [](PluginOwner& o) { return MakePlugin<MessageHistoryPlugin>(o); };
+  factories.builtins[6] = [](PluginOwner& o) { return MakePlugin<RecycleBinPlugin>(o); };
+  factories.builtins[7] = [](PluginOwner& o) { return MakePlugin<WinGamesPlugin>(o); };
+  PluginList list = BuildPluginList(owner, factories);
   AppendCustomPlugins(list, owner);
   return list;
 }
@@ -104,6 +127,7 @@ int CMainController::OnClick(dom::Element element) {
   HalvikTrace("OnClick(%s): %s\n", cid.c_str(), pluginId.c_str());
 
   if (cid.starts_with("noref") || cid.starts_with("icqpro2003b-")) return 0;
+  if (OpenRowItem(cid)) return 0;
   if (cid.starts_with("opendomain")) {
     OpenDomain(element);
     return 0;
@@ -184,6 +208,37 @@ void CMainController::OpenDomain(const dom::Element& element) {
     return;
   }
   static_cast<void>(window_.GetHost().OpenExternal("http://" + host + "/"));
+}
+
+bool CMainController::OpenRowItem(const std::string& cid) {
+  for (const OpenableRows& rows : kOpenableRows) {
+    if (!cid.starts_with(rows.prefix)) continue;
+    const std::string_view digits = std::string_view(cid).substr(rows.prefix.size());
+    std::size_t number = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    const Plugin* plugin = FindPlugin(rows.pluginId);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
+        plugin == nullptr) {
+      return true;
+    }
+    if (const auto path = plugin->ItemToOpen(rows.prefix, number)) OpenDocument(*path);
+    return true;
+  }
+  return false;
+}
+
+void CMainController::OpenDocument(const std::string& path) {
+  // The document reaches the desktop's program as one argument, never through a shell. One that
+  // is gone since the scan cannot be opened, as the shell would have said.
+  const auto host = HostPath(path);
+  struct stat status {};
+  const bool opened = host && host->is_absolute() && ::stat(host->c_str(), &status) == 0 &&
+                      window_.GetHost().OpenExternal(host->string());
+  if (!opened) {
+    HalvikTrace("OpenDocument: cannot open %s\n", path.c_str());
+    static_cast<void>(window_.GetHost().MessageBox(window_.Window(), LanguageText(kCantOpenFile),
+                                                   kMessageCaption, MB_ICONERROR));
+  }
 }
 
 void CMainController::OpenHelp() {

@@ -162,6 +162,11 @@ class CMainController final : public PluginOwner {
   // The click rows that act on the state's buttons; true when `cid` was one of them.
   bool OnStateButton(const std::string& cid);
   void OpenDomain(const dom::Element& element);
+  // A row that opens a cleaner's file ("RecDocId-n", "icqlite5-n", "msn70-n"); true when `cid`
+  // was one, whatever came of it.
+  bool OpenRowItem(const std::string& cid);
+  // Opens a file of the machine with the desktop's program, or says it cannot.
+  void OpenDocument(const std::string& path);
   void OpenHelp();
 
   // The status mark of a process-table row, for its look (running, done, failed).

@@ -137,4 +137,10 @@ int FakePlugin::OnCheckbox(std::string_view elementId, dom::Element) {
   return 1;
 }
 
+std::optional<std::string> FakePlugin::ItemToOpen(std::string_view rowPrefix,
+                                                  std::size_t number) const {
+  if (rowPrefix != "RecDocId-" || number >= openable.size()) return std::nullopt;
+  return openable[number];
+}
+
 }  // namespace corvane::testing

@@ -26,6 +26,9 @@ class FakePlugin final : public Plugin {
   int ShowDetails(dom::Element element) override;
   int ShowReport(dom::Element element) override;
   int OnCheckbox(std::string_view elementId, dom::Element element) override;
+  // The row numbers of "RecDocId-" rows name the entries of `openable`.
+  [[nodiscard]] std::optional<std::string> ItemToOpen(std::string_view rowPrefix,
+                                                      std::size_t number) const override;
 
   // While not set, a scan waits at its start and an erase after its first file (for the cancel
   // event or the release).
@@ -38,6 +41,7 @@ class FakePlugin final : public Plugin {
   std::atomic<int> scans = 0;
   std::atomic<int> erases = 0;
   std::vector<std::string> checkboxClicks;  // user-interface thread only
+  std::vector<std::string> openable;
 
   [[nodiscard]] std::vector<std::pair<std::string, std::uint64_t>> Found() const;
 

@@ -519,6 +519,32 @@ TEST_F(MainControllerTest, DomainsOpenInTheBrowserOnlyAsPlainHostNames) {
   EXPECT_EQ(host_.Opened().size(), 2U);
 }
 
+// A row of a cleaner's list opens its file with the desktop's program, as one host path; a file
+// that is gone shows the message box instead.
+TEST_F(MainControllerTest, ADocumentRowOpensItsFileOrSaysItCannot) {
+  TempMachine machine;
+  const fs::path document = machine.WriteFile("C:\\users\\ann\\a b;$(x).txt", "doc");
+  Open({"RecentUsed"});
+  Fake(0).openable = {"C:\\users\\ann\\a b;$(x).txt", "C:\\users\\ann\\gone.txt"};
+  EXPECT_EQ(ClickMade(R"(<span id="made" cid="RecDocId-0">x</span>)"), 0);
+  EXPECT_EQ(host_.Opened(), std::vector<std::string>{document.string()});
+  EXPECT_TRUE(host_.Messages().empty());
+
+  EXPECT_EQ(ClickMade(R"(<span id="made" cid="RecDocId-1">x</span>)"), 0);
+  EXPECT_EQ(host_.Opened().size(), 1U);
+  ASSERT_EQ(host_.Messages().size(), 1U);
+  EXPECT_EQ(host_.Messages()[0].caption, "Corvane Erase");
+  EXPECT_EQ(host_.Messages()[0].style, MB_ICONERROR);
+  EXPECT_NE(host_.Messages()[0].text.find("cannot be opened"), std::string::npos);
+
+  // Rows beyond the list, numbers that are no numbers, and a cleaner that is not there do nothing.
+  for (const char* cid : {"RecDocId-2", "RecDocId-", "RecDocId-1x", "RecDocId--1", "msn70-1"}) {
+    EXPECT_EQ(ClickMade(R"(<span id="made" cid=")" + std::string(cid) + R"(">x</span>)"), 0) << cid;
+  }
+  EXPECT_EQ(host_.Opened().size(), 1U);
+  EXPECT_EQ(host_.Messages().size(), 1U);
+}
+
 TEST_F(MainControllerTest, HelpOpensTheInstalledPageAsAPlainFileAndSaysWhenNothingCould) {
   Open({"FakeA"});
   Click("btn_help");
