@@ -7,6 +7,8 @@
 
 #include <string_view>
 
+#include "tests/support/live_wine.h"
+
 namespace corvane::test {
 namespace {
 
@@ -41,10 +43,6 @@ int Spawn(std::vector<std::string> arguments, const std::vector<std::string>& ad
 
 }  // namespace
 
-bool HasProgram(const std::string& program) {
-  return Spawn({"sh", "-c", "command -v \"$0\"", program}, {}) == 0;
-}
-
 WinePrefix::WinePrefix() : prefix_(dir_.Path() / "prefix"), home_(dir_.Path() / "home") {
   std::filesystem::create_directories(home_);
   environment_ = {"WINEPREFIX=" + prefix_.string(),
@@ -53,7 +51,7 @@ WinePrefix::WinePrefix() : prefix_(dir_.Path() / "prefix"), home_(dir_.Path() / 
                   "WINEDEBUG=-all",
                   "WINEDLLOVERRIDES=mscoree,mshtml=",
                   "DISPLAY="};
-  if (!HasProgram("wine") || !HasProgram("wineserver")) {
+  if (!HasWine()) {
     why_ = "wine is not installed";
     return;
   }

@@ -12,9 +12,6 @@
 
 namespace corvane::test {
 
-// True when `program` is found on PATH.
-[[nodiscard]] bool HasProgram(const std::string& program);
-
 class WinePrefix {
  public:
   WinePrefix();

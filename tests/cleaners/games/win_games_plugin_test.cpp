@@ -8,6 +8,7 @@
 #include "platform/program_folder.h"
 #include "platform/registry.h"
 #include "platform/registry_store.h"
+#include "tests/support/live_wine.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/temp_machine.h"
 #include "tests/support/test_plugin_owner.h"
@@ -182,7 +183,7 @@ TEST_F(WinGamesPluginTest, AMachineWithoutGamesScansEmptyAndErasesCleanly) {
 // what we reset is what Wine reads back.
 TEST_F(WinGamesPluginTest, WinesMinesweeperTimesAreFoundAndReset) {
   test::WinePrefix wine;
-  if (!wine.Ready()) GTEST_SKIP() << wine.Why();
+  if (!wine.Ready()) CORVANE_SKIP_LIVE_WINE(wine.Why());
   const std::string key = "HKCU\\Software\\Microsoft\\WinMine";
   ASSERT_EQ(
       wine.Run({"wine", "reg", "add", key, "/v", "Time1", "/t", "REG_DWORD", "/d", "17", "/f"}), 0);

@@ -9,6 +9,7 @@
 #include "platform/program_folder.h"
 #include "platform/registry_store.h"
 #include "settings/options_store.h"
+#include "tests/support/live_wine.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/support/temp_machine.h"
 #include "tests/support/test_plugin_owner.h"
@@ -180,9 +181,11 @@ TEST_F(RecycleBinPluginTest, ATrashItemThatStaysIsAFailure) {
 // Wine's shell sends a file deleted to the Recycle Bin to the Trash; the cleaner finds it there
 // and removes it, and a Trash item from outside the prefix survives.
 TEST_F(RecycleBinPluginTest, WhatWineDeletedToTheRecycleBinIsFoundAndErased) {
-  if (!test::HasProgram("x86_64-w64-mingw32-gcc")) GTEST_SKIP() << "mingw-w64 is not installed";
+  if (!test::HasPrograms({"x86_64-w64-mingw32-gcc"})) {
+    CORVANE_SKIP_LIVE_WINE("mingw-w64 is not installed");
+  }
   test::WinePrefix wine;
-  if (!wine.Ready()) GTEST_SKIP() << wine.Why();
+  if (!wine.Ready()) CORVANE_SKIP_LIVE_WINE(wine.Why());
   const fs::path exe = wine.Home() / "shell_traces.exe";
   ASSERT_EQ(wine.Run({"x86_64-w64-mingw32-gcc", "-municode", "-o", exe.string(),
                       (fs::path(CORVANE_FIXTURES_DIR) / "shell" / "shell_traces.c").string(),
