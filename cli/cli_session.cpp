@@ -11,6 +11,7 @@
 
 #include "app/erase_app.h"
 #include "app/registry_trace.h"
+#include "app/trace_log.h"
 #include "cleaners/custom/custom_plugin.h"
 #include "cli/html_text.h"
 #include "host/headless/headless_clicks.h"
@@ -164,6 +165,7 @@ bool CliSession::Open(CliOutcome& outcome) {
   registry_ = std::make_unique<RegistryStore>(outcome.machine);
   RegistryStore::SetCurrent(registry_.get());
   TraceRegistryProblems(*registry_);
+  TraceFileProblems();
   // Plug-in definitions and the trace log are found relative to the program folder.
   if (::chdir(programFolder_.c_str()) != 0) {
     outcome.status = kCliUsage;
