@@ -175,6 +175,8 @@ PluginResult CustomPlugin::EraseTracks() {
           ok = true;
         } else if (result == kEraseAtRestart) {
           RaiseRebootNeeded();
+        } else if (EraseFailed(result)) {
+          tally.AddFailed({1, 0});
         }
         break;
       }
