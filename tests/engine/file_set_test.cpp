@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -282,6 +283,31 @@ TEST(FileSetTest, AHardLinkedFileLosesItsNameButNeverItsBytes) {
   EXPECT_NE(log.lines[0].find("C:\\h\\letter.txt"), std::string::npos) << log.lines[0];
 }
 
+// The folder changes places with a link to an outside folder just after the walk has listed its
+// parent (while the parent's own files are erased): what was listed as a folder is now the link.
+TEST(FileSetTest, AFolderSwappedForALinkAfterItWasListedIsNeverEntered) {
+  TempMachine temp;
+  const fs::path outside = temp.HostRoot() / "outside";
+  WriteHostFile(outside / "w.txt", "witness");
+  temp.WriteFile("C:\\t\\a.txt", "1");
+  temp.WriteFile("C:\\t\\sub\\f.txt", "2");
+  const fs::path folder = temp.Host("C:\\t\\sub");
+  const fs::path link = temp.Host("C:\\t") / "swap";
+  fs::create_directory_symlink(outside, link);
+  bool swapped = false;
+  const ScopedEraseFault swap([&](EraseStep step, std::string_view path) -> DWORD {
+    if (!swapped && step == EraseStep::Delete && path.ends_with("a.txt"))
+      swapped = ::renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE) == 0;
+    return ERROR_SUCCESS;
+  });
+  DeletionAccumulator tally;
+  (void)EraseFileSetTree("C:\\t", {}, "*.txt", Overwrite::On, WipePattern::WipeOnes, {}, &tally);
+  ASSERT_TRUE(swapped);
+  EXPECT_EQ(ReadHostFile(outside / "w.txt"), "witness");
+  // The real folder, now named "swap", was listed as a link and left alone.
+  EXPECT_EQ(ReadHostFile(temp.Host("C:\\t") / "swap" / "f.txt"), "2");
+}
+
 // A folder of the tree and a link to a folder outside the prefix change places again and again
 // while the tree is erased. Whatever the walk meets, it never reaches through the link.
 TEST(FileSetTest, AFolderSwappedForALinkMidWalkNeverRedirectsTheErase) {
@@ -298,6 +324,7 @@ TEST(FileSetTest, AFolderSwappedForALinkMidWalkNeverRedirectsTheErase) {
     SCOPED_TRACE(round);
     fs::remove_all(tree);  // removes links as links
     for (int i = 0; i < 150; ++i) WriteHostFile(folder / ("f" + std::to_string(i) + ".txt"), "x");
+    for (int i = 0; i < 20; ++i) WriteHostFile(tree / ("t" + std::to_string(i) + ".txt"), "x");
     WriteHostFile(folder / "deeper" / "g.txt", "y");
     fs::create_directory_symlink(outside, link);
 
@@ -311,6 +338,12 @@ TEST(FileSetTest, AFolderSwappedForALinkMidWalkNeverRedirectsTheErase) {
     });
     // Let the swapper get going before the walk starts.
     while (swaps.load() < 2) std::this_thread::yield();
+    // Each deletion pauses a little, so the swapper gets to run between the walk's steps even
+    // on a busy machine.
+    const ScopedEraseFault pause([](EraseStep, std::string_view) -> DWORD {
+      std::this_thread::sleep_for(std::chrono::microseconds(20));
+      return ERROR_SUCCESS;
+    });
     const Overwrite overwrite = round % 2 == 0 ? Overwrite::On : Overwrite::Off;
     DeletionAccumulator tally;
     // The link's name matches no mask, so it stays in place for the whole walk.
