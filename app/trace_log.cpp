@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/file_problems.h"
 #include "platform/last_error.h"
 
 namespace corvane {
@@ -122,6 +123,10 @@ void HalvikTrace(const char* format, ...) {
   va_start(args, format);
   TraceToFile(kTraceLogFileName, format, args);
   va_end(args);
+}
+
+void TraceFileProblems() {
+  SetFileProblemReporter([](const std::string& problem) { HalvikTrace(problem + "\n"); });
 }
 
 }  // namespace corvane

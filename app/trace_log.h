@@ -49,6 +49,11 @@ void HalvikTrace(std::string_view text);
 // As above with printf formatting, for fixed formats only.
 void HalvikTrace(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Sends the file services' problems (a path refused for a link on its way, a file not
+// overwritten for its other hard links, a folder that could not be read) to the trace log, one
+// entry each. Called at start-up.
+void TraceFileProblems();
+
 // The workers behind HalvikTrace, for any file. A file that cannot be opened loses the entry and
 // nothing else happens; the caller's last-error code and errno are unchanged in every case.
 void TraceToFile(const std::string& fileName, std::string_view text);

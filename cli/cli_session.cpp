@@ -223,6 +223,7 @@ bool CliSession::Open(CliOutcome& outcome) {
   registry_ = std::make_unique<RegistryStore>(outcome.machine);
   RegistryStore::SetCurrent(registry_.get());
   TraceRegistryProblems(*registry_);
+  TraceFileProblems();
   // Plug-in definitions and the trace log are found relative to the program folder.
   if (::chdir(programFolder_.c_str()) != 0) {
     outcome.status = kCliUsage;

@@ -68,9 +68,9 @@ bool SameMachinePath(std::u16string_view a, std::u16string_view b) {
   return EqualsNoCase(Utf16ToUtf8(a), Utf16ToUtf8(b));
 }
 
-void ScheduleInRegistry(const std::string& machinePath) {
+bool ScheduleInRegistry(const std::string& machinePath) {
   HKEY key = 0;
-  if (RegCreateKeyW(HKEY_LOCAL_MACHINE, kSessionManagerKey, &key) != ERROR_SUCCESS) return;
+  if (RegCreateKeyW(HKEY_LOCAL_MACHINE, kSessionManagerKey, &key) != ERROR_SUCCESS) return false;
   std::u16string units;
   DWORD type = 0;
   DWORD size = 0;
@@ -81,13 +81,13 @@ void ScheduleInRegistry(const std::string& machinePath) {
     // Someone else's value of another type is not ours to replace.
     if (status != ERROR_SUCCESS || type != REG_MULTI_SZ) {
       RegCloseKey(key);
-      return;
+      return false;
     }
     for (std::size_t i = 0; i + 1 < std::min<std::size_t>(size, data.size()); i += 2)
       units += static_cast<char16_t>(data[i] | (data[i + 1] << 8));
   } else if (status != ERROR_FILE_NOT_FOUND) {
     RegCloseKey(key);
-    return;
+    return false;
   }
 
   std::vector<PendingRename> renames = ParsePendingRenames(units);
@@ -95,6 +95,7 @@ void ScheduleInRegistry(const std::string& machinePath) {
   const bool known = std::any_of(renames.begin(), renames.end(), [&](const PendingRename& r) {
     return r.destination.empty() && SameMachinePath(r.source, source);
   });
+  bool registered = known;
   if (!known) {
     renames.push_back({source, u""});
     // Each pair as two NUL-terminated strings, then the NUL that ends the list: wineboot wants
@@ -108,11 +109,12 @@ void ScheduleInRegistry(const std::string& machinePath) {
     }
     list += u'\0';
     const std::string data = Utf16ToLeBytes(list);
-    (void)RegSetValueExW(key, kPendingFileRenameOperations, REG_MULTI_SZ,
-                         reinterpret_cast<const BYTE*>(data.data()),
-                         static_cast<DWORD>(data.size()));
+    registered = RegSetValueExW(key, kPendingFileRenameOperations, REG_MULTI_SZ,
+                                reinterpret_cast<const BYTE*>(data.data()),
+                                static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
   }
   RegCloseKey(key);
+  return registered;
 }
 
 // WININIT.INI as a text-mode read gives it: CR LF line ends become LF.
@@ -136,36 +138,36 @@ std::string ToTextMode(std::string_view text) {
   return bytes;
 }
 
-void ScheduleInWininit(const std::string& machinePath) {
+bool ScheduleInWininit(const std::string& machinePath) {
   const std::optional<std::string> windows = GetWindowsDirectoryW();
-  if (!windows) return;
+  if (!windows) return false;
   const std::optional<std::filesystem::path> host =
       HostPath(*windows + "\\" + std::string(kWininitFileName));
-  if (!host) return;
+  if (!host) return false;
 
   std::string text;
   const DWORD attributes = GetFileAttributesW(host->string());
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     // A read-only file, a link or a folder in its place is left as it is.
-    if (attributes != FILE_ATTRIBUTE_NORMAL) return;
+    if (attributes != FILE_ATTRIBUTE_NORMAL) return false;
     FileHandle file = OpenExistingFile(host->string(), FileAccess::Read);
-    if (!file) return;
+    if (!file) return false;
     std::string bytes;
     char buffer[4096];
     std::size_t read = 0;
     do {
-      if (!file.Read(buffer, sizeof buffer, &read)) return;
+      if (!file.Read(buffer, sizeof buffer, &read)) return false;
       bytes.append(buffer, read);
     } while (read == sizeof buffer);
     text = FromTextMode(bytes);
   } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-    return;
+    return false;
   }
 
   constexpr std::string_view kSection = "[rename]\n";
   const std::string line = "nul = " + machinePath + "\n";
   for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1))
-    if (at == 0 || text[at - 1] == '\n') return;  // registered already
+    if (at == 0 || text[at - 1] == '\n') return true;  // registered already
   std::size_t insertAt = text.find(kSection);
   if (insertAt != std::string::npos) {
     insertAt += kSection.size();
@@ -177,21 +179,17 @@ void ScheduleInWininit(const std::string& machinePath) {
   }
   text.insert(insertAt, line);
   // Replaced in one step, so a full disk never leaves the other entries half written.
-  (void)WriteFileAtomically(*host, ToTextMode(text));
+  return WriteFileAtomically(*host, ToTextMode(text));
 }
 
 }  // namespace
 
-void ScheduleDeleteAtRestart(std::string_view path) {
+bool ScheduleDeleteAtRestart(std::string_view path) {
   const std::optional<std::string> machinePath = RestartPath(path);
-  if (!machinePath) return;
+  if (!machinePath) return false;
   // Wine's drives keep no 8.3 aliases, so on Windows 9x the line names the file by its long path:
   // it is the only name the file has.
-  if (IsWindowsNT()) {
-    ScheduleInRegistry(*machinePath);
-  } else {
-    ScheduleInWininit(*machinePath);
-  }
+  return IsWindowsNT() ? ScheduleInRegistry(*machinePath) : ScheduleInWininit(*machinePath);
 }
 
 }  // namespace corvane

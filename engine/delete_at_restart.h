@@ -15,9 +15,9 @@ inline constexpr std::string_view kPendingFileRenameOperations = "PendingFileRen
 inline constexpr std::string_view kWininitFileName = "WININIT.INI";
 
 // Registers the file (any path; a host path is named through the drive that shows it) for
-// deletion at the next start. Nothing is reported: a path no drive shows, a path longer than 260
-// characters, a value of another type than REG_MULTI_SZ or a WININIT.INI that cannot be read or
-// replaced is left as it was. A file already registered for deletion is not registered again.
-void ScheduleDeleteAtRestart(std::string_view path);
+// deletion at the next start. True when the file is registered (now, or already before); false
+// when nothing could be written: a path no drive shows, a path longer than 260 characters, a
+// value of another type than REG_MULTI_SZ, a registry or WININIT.INI that cannot be written.
+[[nodiscard]] bool ScheduleDeleteAtRestart(std::string_view path);
 
 }  // namespace corvane

@@ -14,7 +14,9 @@ namespace corvane {
 enum class EraseStep {
   OpenForOverwrite,  // opening a file to overwrite it
   Write,             // one write of an overwrite
+  Sync,              // syncing an overwrite to the disk
   Delete,            // deleting a file
+  ListFolder,        // listing a folder of a set or tree (scans too)
   RemoveFolder,      // removing a folder of a tree
   Replace,           // putting a rewritten copy of a file in its place
 };

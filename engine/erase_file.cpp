@@ -1,11 +1,9 @@
 #include "engine/erase_file.h"
 
-#include <filesystem>
-
 #include "engine/delete_at_restart.h"
 #include "engine/erase_fault.h"
 #include "engine/erase_target.h"
-#include "platform/file_services.h"
+#include "platform/file_problems.h"
 #include "platform/machine.h"
 
 namespace corvane {
@@ -16,52 +14,58 @@ bool IsMissing(DWORD error) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-bool DeleteOnce(std::string_view host) {
-  return InjectedEraseFault(EraseStep::Delete, host) == ERROR_SUCCESS && DeleteFileW(host);
+// Could not go now: left for the next start when that can be written, else a failure that keeps
+// the cause as the last error.
+EraseResult LeaveForRestart(std::string_view path) {
+  const DWORD error = GetLastError();
+  if (ScheduleDeleteAtRestart(path)) return kEraseAtRestart;
+  SetLastError(error == ERROR_SUCCESS ? ERROR_ACCESS_DENIED : error);
+  return kEraseNothing;
 }
 
 }  // namespace
 
+bool EraseFailed(EraseResult result) {
+  if (result != kEraseNothing) return false;
+  const DWORD error = GetLastError();
+  return !IsMissing(error) && error != ERROR_CANCELLED;
+}
+
 EraseResult EraseTargetFile(const EraseTarget& target, Overwrite overwrite, WipePattern pattern,
                             const CancelCheck& cancel) {
-  const bool link = target.attributes != INVALID_FILE_ATTRIBUTES &&
-                    (target.attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  bool attributesReset = false;
-  std::uint64_t size = 0;
-  if (overwrite == Overwrite::On && !link) {
-    (void)SetFileAttributesW(target.host, FILE_ATTRIBUTE_NORMAL);
-    attributesReset = true;
-    const std::uint64_t wiped = WaipFile(target.host, pattern, cancel);
-    if (wiped == 0) {
-      const DWORD error = GetLastError();
-      if (cancel && cancel()) return kEraseNothing;
-      // Nothing there to delete, now or at the next start.
-      if (IsMissing(error)) return kEraseNothing;
-      // A file that cannot be overwritten is not deleted with its bytes still readable.
-      ScheduleDeleteAtRestart(target.path);
-      return kEraseAtRestart;
+  const bool regular = S_ISREG(target.seen.st_mode);
+  std::uint64_t size = regular ? static_cast<std::uint64_t>(target.seen.st_size) : 0;
+  // A link, a pipe or a device has no bytes of its own here: only the name goes.
+  if (overwrite == Overwrite::On && regular) {
+    if (target.seen.st_nlink > 1) {
+      // Other names (a backup made with hard links, a package store) share these bytes.
+      ReportFileProblem("EraseFile: not overwritten, other hard links share its bytes: " +
+                        std::string(target.path));
+    } else {
+      constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
+      if ((target.seen.st_mode & kWriteBits) == 0)
+        (void)target.folder.SetMode(target.name, target.seen, target.seen.st_mode | S_IWUSR);
+      const std::uint64_t wiped =
+          WaipFileIn(target.folder, target.name, &target.seen, target.path, pattern, cancel);
+      if (wiped == 0) {
+        if (cancel && cancel()) {
+          SetLastError(ERROR_CANCELLED);
+          return kEraseNothing;
+        }
+        // Nothing there to delete, now or at the next start.
+        if (IsMissing(GetLastError())) return kEraseNothing;
+        // A file that cannot be overwritten is not deleted with its bytes still readable.
+        return LeaveForRestart(target.path);
+      }
+      size = wiped - 1;
     }
-    size = wiped - 1;
-  } else {
-    // A listing that saw the file writable spares the call; a stale one costs a retry below.
-    if (target.attributes == INVALID_FILE_ATTRIBUTES ||
-        (target.attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-      (void)SetFileAttributesW(target.host, FILE_ATTRIBUTE_NORMAL);
-      attributesReset = true;
-    }
-    // A link's size is its own (none), not its target's: only the link goes.
-    if (!link) size = target.size ? *target.size : GetFileSize64(target.host).value_or(0);
   }
-
-  bool deleted = DeleteOnce(target.host);
-  if (!deleted && !attributesReset && GetLastError() == ERROR_ACCESS_DENIED) {
-    (void)SetFileAttributesW(target.host, FILE_ATTRIBUTE_NORMAL);
-    deleted = DeleteOnce(target.host);
+  if (InjectedEraseFault(EraseStep::Delete, target.path) == ERROR_SUCCESS &&
+      target.folder.Remove(target.name, false)) {
+    return static_cast<EraseResult>(size + 1);
   }
-  if (deleted) return static_cast<EraseResult>(size + 1);
   if (IsMissing(GetLastError())) return kEraseNothing;
-  ScheduleDeleteAtRestart(target.path);
-  return kEraseAtRestart;
+  return LeaveForRestart(target.path);
 }
 
 EraseResult EraseFile(std::string_view path, Overwrite overwrite, WipePattern pattern,
@@ -70,17 +74,10 @@ EraseResult EraseFile(std::string_view path, Overwrite overwrite, WipePattern pa
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     return kEraseNothing;
   }
-  // Resolved once for all the calls below. A host path that would read differently when handed
-  // on (a backslash in a folder name) is left for each call to resolve.
-  const std::optional<std::filesystem::path> host = HostPath(path);
-  if (!host) return kEraseNothing;
-  const std::string resolved = host->string();
-  EraseTarget target;
-  target.path = path;
-  target.host = resolved.find('\\') == std::string::npos ? std::string_view(resolved) : path;
-  target.attributes = GetFileAttributesW(target.host);
-  if (target.attributes == INVALID_FILE_ATTRIBUTES && IsMissing(GetLastError()))
-    return kEraseNothing;
+  const std::optional<PathEntry> entry = OpenPathEntry(path);
+  if (!entry) return kEraseNothing;
+  EraseTarget target{path, entry->folder, entry->name, {}};
+  if (!entry->folder.Status(entry->name, &target.seen)) return kEraseNothing;
   return EraseTargetFile(target, overwrite, pattern, cancel);
 }
 

@@ -1,29 +1,39 @@
 #pragma once
-// What the file-removal routines share inside the engine: erasing one file whose attributes and
-// size a listing may already know, and the batched loop over a list of files.
+// What the file-removal routines share inside the engine: erasing one entry of a folder held open
+// as a listing saw it, and the batched loop over a list of files.
+
+#include <sys/stat.h>
 
 #include <cstddef>
-#include <optional>
+#include <cstdint>
 #include <string_view>
 
 #include "engine/erase_file.h"
-#include "platform/file_status.h"
+#include "platform/folder_handle.h"
 
 namespace corvane {
 
 struct EraseTarget {
-  std::string_view path;  // as the caller names it: what a restart deletes
-  std::string_view host;  // where the file calls go: the same file, resolved once
-  DWORD attributes = INVALID_FILE_ATTRIBUTES;  // as a listing saw them, if one did
-  std::optional<std::uint64_t> size;           // likewise
+  std::string_view path;       // as the caller names it: what a restart deletes
+  const FolderHandle& folder;  // the folder holding it, open
+  std::string_view name;       // its name there
+  struct stat seen;            // the entry as it was seen: only that very file is overwritten
 };
 
-// EraseFile for a file whose path is already resolved.
+// EraseFile for an entry of an open folder. Deleting goes through the folder's handle, and an
+// overwrite opens only the regular file that `seen` describes.
 [[nodiscard]] EraseResult EraseTargetFile(const EraseTarget& target, Overwrite overwrite,
                                           WipePattern pattern, const CancelCheck& cancel);
 
+// WaipFile for an entry of an open folder; with `seen`, only that very file is overwritten.
+// `path` names it for the fault seam.
+[[nodiscard]] std::uint64_t WaipFileIn(const FolderHandle& folder, std::string_view name,
+                                       const struct stat* seen, std::string_view path,
+                                       WipePattern pattern, const CancelCheck& cancel);
+
 // EraseFileList's loop over `count` files: `eraseAt(i)` erases the i-th and `pathAt(i)` names
-// it for the tally.
+// it for the tally. A file that failed without being left for the next start is told to the
+// tally as not erased.
 template <typename EraseAt, typename PathAt>
 [[nodiscard]] bool EraseInBatches(std::size_t count, EraseAt&& eraseAt, PathAt&& pathAt,
                                   const CancelCheck& cancel, DeletionTally* tally) {
@@ -54,7 +64,13 @@ template <typename EraseAt, typename PathAt>
       continue;
     }
     allErased = false;
-    if (result == kEraseAtRestart && tally != nullptr) tally->AddScheduledAtRestart(pathAt(i));
+    if (tally != nullptr) {
+      if (result == kEraseAtRestart) {
+        tally->AddScheduledAtRestart(pathAt(i));
+      } else if (EraseFailed(result)) {
+        tally->AddFailed({1, 0});
+      }
+    }
     if (cancel && cancel()) break;
   }
   if (tally != nullptr) tally->AddDone(batch);

@@ -1,15 +1,14 @@
 #include "engine/file_set.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <optional>
 #include <unordered_set>
 
 #include "engine/erase_fault.h"
 #include "engine/erase_target.h"
-#include "platform/file_find.h"
 #include "platform/file_mask.h"
-#include "platform/file_services.h"
+#include "platform/file_problems.h"
+#include "platform/folder_handle.h"
 #include "platform/machine.h"
 
 namespace corvane {
@@ -22,61 +21,80 @@ bool FitsMaxPath(std::string_view folder, std::string_view name) {
   return PathLength(JoinPath(folder, name)) <= kMaxPath;
 }
 
-// A folder being walked: its path as the caller spells it, and the host path the file calls use,
-// resolved once for the folder and extended by the names read from the disk below it.
+// A folder being walked: its path as the caller spells it, and the folder itself, held open. Every
+// call below it goes through the handle by name, so the walk stays in the folders it opened
+// whatever is renamed or swapped for a link meanwhile.
 struct WalkFolder {
   std::string path;
-  std::string host;
-  // False when the host path has a backslash in a name and would read differently when handed
-  // on: then every call resolves `path` itself.
-  bool resolved = true;
-
-  [[nodiscard]] std::string HostChild(std::string_view name) const {
-    if (!resolved) return JoinPath(path, name);
-    std::string child = host;
-    if (child.empty() || child.back() != '/') child += '/';
-    child += name;
-    return child;
-  }
-  [[nodiscard]] WalkFolder Child(std::string_view name) const {
-    return {JoinPath(path, name), HostChild(name), resolved};
-  }
+  FolderHandle handle;
 };
 
-// The folder to walk, or none when it is not a folder (a link is not one).
-std::optional<WalkFolder> OpenWalkFolder(std::string_view path) {
+bool IsMissingFolder(DWORD error) {
+  return error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND || error == ERROR_DIRECTORY;
+}
+
+void ReportUnreadFolder(std::string_view path) {
+  ReportFileProblem("ReadFolder: the folder could not be read (error " +
+                    std::to_string(GetLastError()) + "): " + std::string(path));
+}
+
+// The folder to walk. None when it is missing or not a folder (a link is not one), and then
+// `complete` stays; any other failure to open it makes `complete` false and is reported.
+std::optional<WalkFolder> OpenWalkFolder(std::string_view path, bool* complete = nullptr) {
   if (path.empty() || PathLength(path) > kMaxPath) return std::nullopt;
-  const std::optional<std::filesystem::path> host = HostPath(path);
-  if (!host) return std::nullopt;
-  WalkFolder folder{std::string(path), host->string()};
-  if (folder.host.find('\\') != std::string::npos) {
-    folder.host = folder.path;
-    folder.resolved = false;
+  FolderHandle handle = OpenFolderPath(path);
+  if (!handle) {
+    if (complete != nullptr && !IsMissingFolder(GetLastError())) {
+      ReportUnreadFolder(path);
+      *complete = false;
+    }
+    return std::nullopt;
   }
-  if (!IsDirectory(folder.host)) return std::nullopt;
-  return folder;
+  return WalkFolder{std::string(path), std::move(handle)};
+}
+
+// A subfolder the listing saw; none when it has gone or became something else meanwhile.
+std::optional<WalkFolder> OpenChild(const WalkFolder& folder, std::string_view name,
+                                    bool* complete) {
+  FolderHandle handle = folder.handle.OpenFolder(name);
+  const std::string path = JoinPath(folder.path, name);
+  if (!handle) {
+    if (!IsMissingFolder(GetLastError())) {
+      ReportUnreadFolder(path);
+      *complete = false;
+    }
+    return std::nullopt;
+  }
+  return WalkFolder{path, std::move(handle)};
 }
 
 struct Entry {
   std::string name;
-  DWORD attributes = 0;
-  std::uint64_t size = 0;
+  struct stat status;
 
-  [[nodiscard]] bool IsFolder() const { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+  [[nodiscard]] bool IsFolder() const { return S_ISDIR(status.st_mode); }
+  // A link's size is its own (none), not its target's.
+  [[nodiscard]] std::uint64_t Size() const {
+    return S_ISREG(status.st_mode) ? static_cast<std::uint64_t>(status.st_size) : 0;
+  }
 };
 
-// Every entry of the folder in the platform's order, without "." and ".." and without the names
-// a Windows path cannot reach. False when the folder could not be read.
+// Every entry of the folder in the platform's order, without the names a Windows path cannot
+// reach. False, reported, when the folder could not be read whole.
 bool ReadFolder(const WalkFolder& folder, std::vector<Entry>& entries) {
-  FindData data;
-  FindHandlePtr search = FindFirstFileW(folder.HostChild("*"), &data);
-  if (!search) return GetLastError() == ERROR_FILE_NOT_FOUND;
-  do {
-    if (data.name == "." || data.name == "..") continue;
-    if (data.name.find('\\') != std::string::npos || !FitsMaxPath(folder.path, data.name)) continue;
-    entries.push_back({std::move(data.name), data.attributes, data.size});
-  } while (FindNextFileW(*search, &data));
-  return GetLastError() == ERROR_NO_MORE_FILES;
+  std::vector<FolderEntry> listed;
+  if (InjectedEraseFault(EraseStep::ListFolder, folder.path) != ERROR_SUCCESS ||
+      !folder.handle.List(listed)) {
+    ReportUnreadFolder(folder.path);
+    return false;
+  }
+  entries.reserve(listed.size());
+  for (FolderEntry& entry : listed) {
+    if (entry.name.find('\\') != std::string::npos || !FitsMaxPath(folder.path, entry.name))
+      continue;
+    entries.push_back({std::move(entry.name), entry.status});
+  }
+  return true;
 }
 
 // The masks and exclusions of a set, ready to test names against. Names read from a folder never
@@ -119,17 +137,15 @@ bool Cancelled(const CancelCheck& cancel) {
 
 // A file of the set to erase, as the folder's listing saw it.
 struct ListedFile {
+  const WalkFolder* folder;
   std::string path;
-  std::string host;
-  DWORD attributes = 0;
-  std::uint64_t size = 0;
+  const Entry* entry;
 };
 
 void AddSetFiles(const WalkFolder& folder, const std::vector<Entry>& entries,
                  const SetFilter& filter, std::vector<ListedFile>& files) {
   filter.ForEachFile(entries, true, [&](const Entry& entry) {
-    files.push_back({JoinPath(folder.path, entry.name), folder.HostChild(entry.name),
-                     entry.attributes, entry.size});
+    files.push_back({&folder, JoinPath(folder.path, entry.name), &entry});
   });
 }
 
@@ -139,8 +155,9 @@ bool EraseListedFiles(const std::vector<ListedFile>& files, Overwrite overwrite,
       files.size(),
       [&](std::size_t i) {
         const ListedFile& file = files[i];
-        return EraseTargetFile({file.path, file.host, file.attributes, file.size}, overwrite,
-                               pattern, cancel);
+        return EraseTargetFile(
+            {file.path, file.folder->handle, file.entry->name, file.entry->status}, overwrite,
+            pattern, cancel);
       },
       [&](std::size_t i) { return std::string_view(files[i].path); }, cancel, tally);
 }
@@ -151,22 +168,29 @@ bool CollectTree(const WalkFolder& folder, const SetFilter& filter, std::uint32_
   bool complete = ReadFolder(folder, entries);
   filter.ForEachFile(entries, false, [&](const Entry& entry) {
     ++items;
-    bytes += entry.size;
+    bytes += entry.Size();
   });
   if (Cancelled(cancel)) return complete;
   for (const Entry& entry : entries) {
     if (!entry.IsFolder() || entry.name.front() == '.') continue;
-    if (!CollectTree(folder.Child(entry.name), filter, items, bytes, cancel)) complete = false;
+    const std::optional<WalkFolder> child = OpenChild(folder, entry.name, &complete);
+    if (child && !CollectTree(*child, filter, items, bytes, cancel)) complete = false;
     // Asked after every folder, so a cancelled scan of a wide tree ends at once.
     if (Cancelled(cancel)) return false;
   }
   return complete;
 }
 
+// A folder that could not be read is one item the erase could not handle.
+void AddUnreadFolder(DeletionTally* tally) {
+  if (tally != nullptr) tally->AddFailed({1, 0});
+}
+
 bool EraseTree(const WalkFolder& folder, const SetFilter& filter, Overwrite overwrite,
                WipePattern pattern, const CancelCheck& cancel, DeletionTally* tally) {
   std::vector<Entry> entries;
   bool complete = ReadFolder(folder, entries);
+  if (!complete) AddUnreadFolder(tally);
   std::vector<ListedFile> files;
   AddSetFiles(folder, entries, filter, files);
   if (Cancelled(cancel)) return false;
@@ -176,14 +200,21 @@ bool EraseTree(const WalkFolder& folder, const SetFilter& filter, Overwrite over
   }
   for (const Entry& entry : entries) {
     if (!entry.IsFolder() || entry.name.front() == '.') continue;
-    const WalkFolder child = folder.Child(entry.name);
-    if (!EraseTree(child, filter, overwrite, pattern, cancel, tally)) {
+    bool opened = true;
+    const std::optional<WalkFolder> child = OpenChild(folder, entry.name, &opened);
+    if (!opened) {
+      AddUnreadFolder(tally);
+      complete = false;
+    }
+    if (!child) continue;
+    if (!EraseTree(*child, filter, overwrite, pattern, cancel, tally)) {
       complete = false;  // it keeps a file, so it stays
       if (Cancelled(cancel)) return false;
       continue;
     }
-    if (InjectedEraseFault(EraseStep::RemoveFolder, child.host) == ERROR_SUCCESS &&
-        RemoveDirectoryW(child.host) && tally != nullptr) {
+    // Removed by name in the folder the walk holds: an empty folder only, never a link's target.
+    if (InjectedEraseFault(EraseStep::RemoveFolder, child->path) == ERROR_SUCCESS &&
+        folder.handle.Remove(entry.name, true) && tally != nullptr) {
       tally->AddDone({1, 0});
     }
   }
@@ -252,13 +283,13 @@ bool CollectFileSet(std::string_view folders, const std::vector<std::string>& ex
   const SetFilter filter(SplitFileList(masks), exclusions);
   bool complete = true;
   for (std::string_view path : SplitFileList(folders)) {
-    const std::optional<WalkFolder> folder = OpenWalkFolder(path);
+    const std::optional<WalkFolder> folder = OpenWalkFolder(path, &complete);
     if (!folder) continue;
     std::vector<Entry> entries;
     if (!ReadFolder(*folder, entries)) complete = false;
     filter.ForEachFile(entries, false, [&](const Entry& entry) {
       ++items;
-      bytes += entry.size;
+      bytes += entry.Size();
     });
   }
   return complete;
@@ -270,7 +301,7 @@ bool CollectFileSetTree(std::string_view folders, const std::vector<std::string>
   const SetFilter filter(SplitFileList(masks), exclusions);
   bool complete = true;
   for (std::string_view path : SplitFileList(folders)) {
-    const std::optional<WalkFolder> folder = OpenWalkFolder(path);
+    const std::optional<WalkFolder> folder = OpenWalkFolder(path, &complete);
     if (!folder) continue;
     if (!CollectTree(*folder, filter, items, bytes, cancel)) complete = false;
     if (Cancelled(cancel)) return false;
@@ -283,13 +314,20 @@ bool EraseFileSet(std::string_view folders, const std::vector<std::string>& excl
                   const CancelCheck& cancel, DeletionTally* tally) {
   const SetFilter filter(SplitFileList(masks), exclusions);
   bool complete = true;
+  // Kept in place while the files listed in them are erased: the list points into them.
+  const std::vector<std::string_view> paths = SplitFileList(folders);
+  std::vector<std::optional<WalkFolder>> walked(paths.size());
+  std::vector<std::vector<Entry>> entries(paths.size());
   std::vector<ListedFile> files;
-  for (std::string_view path : SplitFileList(folders)) {
-    const std::optional<WalkFolder> folder = OpenWalkFolder(path);
-    if (!folder) continue;
-    std::vector<Entry> entries;
-    if (!ReadFolder(*folder, entries)) complete = false;
-    AddSetFiles(*folder, entries, filter, files);
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    bool opened = true;
+    walked[i] = OpenWalkFolder(paths[i], &opened);
+    bool read = opened && (!walked[i] || ReadFolder(*walked[i], entries[i]));
+    if (!read) {
+      AddUnreadFolder(tally);
+      complete = false;
+    }
+    if (walked[i]) AddSetFiles(*walked[i], entries[i], filter, files);
   }
   if (Cancelled(cancel)) return false;
   return EraseListedFiles(files, overwrite, pattern, cancel, tally) && complete;
@@ -301,7 +339,12 @@ bool EraseFileSetTree(std::string_view folders, const std::vector<std::string>& 
   const SetFilter filter(SplitFileList(masks), exclusions);
   bool complete = true;
   for (std::string_view path : SplitFileList(folders)) {
-    const std::optional<WalkFolder> folder = OpenWalkFolder(path);
+    bool opened = true;
+    const std::optional<WalkFolder> folder = OpenWalkFolder(path, &opened);
+    if (!opened) {
+      AddUnreadFolder(tally);
+      complete = false;
+    }
     if (!folder) continue;
     if (!EraseTree(*folder, filter, overwrite, pattern, cancel, tally)) {
       complete = false;

@@ -4,8 +4,12 @@
 //
 // Walks stay inside the folders they are given: a symbolic link is never a folder to them (so
 // Wine's links from the profile to the Linux home are never entered) but a file, erased as a
-// link. Names that begin with a dot are not folders to walk. Paths longer than 260 characters,
-// and names that no Windows path can spell (a backslash in them), are skipped.
+// link. They hold each folder open and list, open and delete through it, so a folder swapped for
+// a link meanwhile cannot redirect them; a folder named with a link on its way is not there. A
+// folder that exists but cannot be read makes the routine answer false (and, erasing, counts as
+// one item not erased); the trace log names it. Names that begin with a dot are not folders to
+// walk. Paths longer than 260 characters, and names that no Windows path can spell (a backslash
+// in them), are skipped.
 
 #include <cstdint>
 #include <string>

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/erase_fault.h"
+#include "engine/erase_target.h"
 #include "platform/file_handle.h"
 
 namespace corvane {
@@ -48,13 +49,20 @@ std::vector<unsigned char> RunBytes(WipePattern pattern, std::uint64_t run, std:
 
 }  // namespace
 
-std::uint64_t WaipFile(std::string_view path, WipePattern pattern, const CancelCheck& cancel) {
+std::uint64_t WaipFileIn(const FolderHandle& folder, std::string_view name, const struct stat* seen,
+                         std::string_view path, WipePattern pattern, const CancelCheck& cancel) {
   if (InjectedEraseFault(EraseStep::OpenForOverwrite, path) != ERROR_SUCCESS) return 0;
-  FileHandle file = OpenExistingFile(path, FileAccess::ReadWrite);
+  FileHandle file = OpenExistingFileIn(folder, name, FileAccess::ReadWrite, seen);
   if (!file) return 0;
-  const std::optional<std::uint64_t> fileSize = file.Size();
-  if (!fileSize) return 0;
-  const std::uint64_t size = *fileSize;
+  struct stat status;
+  if (!file.Status(&status)) return 0;
+  // Other names share these bytes (a hard link made since the file was listed, too): writing
+  // over them would wipe files that are not ours to erase.
+  if (status.st_nlink > 1) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return 0;
+  }
+  const auto size = static_cast<std::uint64_t>(status.st_size);
   if (size == 0) return 1;
 
   const std::uint64_t run = RunLength(pattern, size);
@@ -86,8 +94,14 @@ std::uint64_t WaipFile(std::string_view path, WipePattern pattern, const CancelC
   }
   // A file deleted while its new pages are still in the cache loses them unwritten, and the old
   // bytes stay on the disk: the overwrite counts only once it is synced.
-  if (!file.Sync()) return 0;
+  if (InjectedEraseFault(EraseStep::Sync, path) != ERROR_SUCCESS || !file.Sync()) return 0;
   return size + 1;
+}
+
+std::uint64_t WaipFile(std::string_view path, WipePattern pattern, const CancelCheck& cancel) {
+  const std::optional<PathEntry> entry = OpenPathEntry(path);
+  if (!entry) return 0;
+  return WaipFileIn(entry->folder, entry->name, nullptr, path, pattern, cancel);
 }
 
 }  // namespace corvane

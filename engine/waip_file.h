@@ -20,7 +20,8 @@ enum class WipePattern : int {
 // rand() values (4,096 bytes for files of 4,352 to 69,631 bytes), exactly as writing that run
 // again and again would lay it down. Answers the file's size + 1 once every byte has been
 // overwritten and synced, and 0 when the file could not be opened for writing (missing,
-// read-only, a symbolic link, not a regular file), when a write or the sync failed, or when
+// read-only, a symbolic link, not a regular file, a link on the way to it), when it has other
+// hard links (its bytes are theirs too), when a write or the sync failed, or when
 // `cancel` said stop: it is asked about every 150,000 bytes of files larger than that. An empty
 // `cancel` never stops the pass.
 [[nodiscard]] std::uint64_t WaipFile(std::string_view path, WipePattern pattern,

@@ -3,12 +3,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <vector>
 
 #include "platform/file_mask.h"
 #include "platform/file_status.h"
+#include "platform/folder_handle.h"
 #include "platform/machine.h"
 
 namespace corvane {
@@ -84,14 +86,11 @@ namespace {
 // A plain name names at most one entry: look it up (case-insensitively on the machine) rather
 // than reading the whole folder.
 FindHandlePtr FindSingle(std::string_view pattern, FindData* data) {
-  const std::optional<std::filesystem::path> host = HostPath(pattern);
-  if (!host) return nullptr;
+  const std::optional<PathEntry> entry = OpenPathEntry(pattern);
+  if (!entry) return nullptr;
   struct stat st;
-  if (::lstat(host->c_str(), &st) != 0) {
-    SetLastErrorForPath(errno, host->string());
-    return nullptr;
-  }
-  Fill(host->filename().string(), st, data);
+  if (!entry->folder.Status(entry->name, &st)) return nullptr;
+  Fill(entry->name, st, data);
   return FindHandlePtr(new FindHandle(nullptr, ""));
 }
 
@@ -123,17 +122,21 @@ FindHandlePtr FindFirstFileW(std::string_view pattern, FindData* data) {
   const FileMask fileMask(mask);
   if (!fileMask.HasWildcards()) return FindSingle(pattern, data);
 
-  const std::optional<std::filesystem::path> host = HostPath(folder);
-  if (!host) return nullptr;
-  DIR* dir = ::opendir(host->c_str());
+  const FolderHandle opened = OpenFolderPath(folder);
+  if (!opened) {
+    if (GetLastError() == ERROR_DIRECTORY) SetLastError(ERROR_PATH_NOT_FOUND);
+    return nullptr;
+  }
+  // The listing reads the folder that was opened, wherever its name points meanwhile.
+  const int copy = ::fcntl(opened.Descriptor(), F_DUPFD_CLOEXEC, 0);
+  DIR* dir = copy < 0 ? nullptr : ::fdopendir(copy);
   if (dir == nullptr) {
-    const int error = errno;
-    SetLastError(error == ENOENT || error == ENOTDIR ? ERROR_PATH_NOT_FOUND
-                                                     : Win32ErrorFromErrno(error));
+    SetLastErrorFromErrno(errno);
+    if (copy >= 0) ::close(copy);
     return nullptr;
   }
   FindHandlePtr handle(new FindHandle(dir, mask));
-  const bool root = machine ? IsDriveRoot(folder) : host->string() == "/";
+  const bool root = machine ? IsDriveRoot(folder) : (folder == "/" || folder == "\\");
   if (!root) handle->QueueDots();
   if (!handle->Next(data)) {
     SetLastError(ERROR_FILE_NOT_FOUND);

@@ -1,9 +1,10 @@
 #pragma once
 // Folder listings as Windows' FindFirstFileW / FindNextFileW / FindClose give them. A pattern is a
-// folder and a wildcard mask in its last component ("C:\users\ann\*.dat"); the folder is any path
-// (HostPath) and the mask follows FileMask. "." and ".." are listed first, as Windows lists them,
-// in every folder but a drive root and only when the mask matches them; walks skip them by name.
-// A symbolic link is listed as a reparse point, never as a directory.
+// folder and a wildcard mask in its last component ("C:\users\ann\*.dat"); the folder is any
+// path (OpenPathEntry: no link on the way below a drive root) and the mask follows FileMask. "."
+// and ".." are listed first, as Windows lists them, in every folder but a drive root and only
+// when the mask matches them; walks skip them by name. A symbolic link is listed as a reparse
+// point, never as a directory.
 
 #include <cstdint>
 #include <memory>

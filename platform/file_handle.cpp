@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "platform/file_status.h"
-#include "platform/machine.h"
+#include "platform/folder_handle.h"
 
 namespace corvane {
 
@@ -91,25 +91,37 @@ bool FileHandle::Sync() {
   return true;
 }
 
-FileHandle OpenExistingFile(std::string_view path, FileAccess access) {
-  const std::optional<std::filesystem::path> host = HostPath(path);
-  if (!host) return {};
+bool FileHandle::Status(struct stat* status) const {
+  if (::fstat(fd_, status) != 0) {
+    SetLastErrorFromErrno(errno);
+    return false;
+  }
+  return true;
+}
+
+FileHandle OpenExistingFileIn(const FolderHandle& folder, std::string_view name, FileAccess access,
+                              const struct stat* seen) {
+  int flags = access == FileAccess::Read ? O_RDONLY : (O_RDWR | O_NOFOLLOW);
+  if (seen != nullptr) flags |= O_NOFOLLOW;
   // O_NONBLOCK: opening a pipe must not wait for a writer before we can refuse it.
-  const int flags = access == FileAccess::Read ? O_RDONLY : (O_RDWR | O_NOFOLLOW);
-  FileHandle file(::open(host->c_str(), flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  FileHandle file(::openat(folder.Descriptor(), std::string(name).c_str(),
+                           flags | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (!file) {
     const int error = errno;
-    // A link refused by O_NOFOLLOW is a file we may not write.
-    if (error == ELOOP && access == FileAccess::ReadWrite) {
-      SetLastError(ERROR_ACCESS_DENIED);
+    // A link refused by O_NOFOLLOW is a file we may not write, or not the file the listing saw.
+    if (error == ELOOP) {
+      SetLastError(seen != nullptr ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED);
+    } else if (error == ENOENT) {
+      SetLastError(ERROR_FILE_NOT_FOUND);
     } else {
-      SetLastErrorForPath(error, host->string());
+      SetLastErrorFromErrno(error);
     }
     return {};
   }
   struct stat st;
-  if (::fstat(file.Descriptor(), &st) != 0) {
-    SetLastErrorFromErrno(errno);
+  if (!file.Status(&st)) return {};
+  if (seen != nullptr && !SameFile(st, *seen)) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
     return {};
   }
   if (!S_ISREG(st.st_mode) ||
@@ -123,6 +135,12 @@ FileHandle OpenExistingFile(std::string_view path, FileAccess access) {
     return {};
   }
   return file;
+}
+
+FileHandle OpenExistingFile(std::string_view path, FileAccess access) {
+  const std::optional<PathEntry> entry = OpenPathEntry(path);
+  if (!entry) return {};
+  return OpenExistingFileIn(entry->folder, entry->name, access, nullptr);
 }
 
 }  // namespace corvane

@@ -4,6 +4,8 @@
 // name can neither hang a read nor aim a wipe at a disk), and a symbolic link is never opened for
 // writing, so an overwrite cannot reach a link's target.
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -36,6 +38,8 @@ class FileHandle {
   // Moves the position to `offset` bytes from the start.
   [[nodiscard]] bool Seek(std::uint64_t offset);
   [[nodiscard]] std::optional<std::uint64_t> Size() const;
+  // The open file's status (its size, its links, its device and inode).
+  [[nodiscard]] bool Status(struct stat* status) const;
   // Waits until written data is on the disk: an overwrite that stays in the page cache erases
   // nothing.
   [[nodiscard]] bool Sync();
@@ -44,9 +48,17 @@ class FileHandle {
   int fd_ = -1;
 };
 
-// Opens an existing regular file; any path (HostPath). On failure the handle is closed and the
+class FolderHandle;
+
+// Opens an existing regular file; any path (OpenPathEntry: no link on the way below a drive
+// root, and none followed for writing at the end either). On failure the handle is closed and the
 // last error says why (ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_ACCESS_DENIED, ...). As
 // on Windows, a read-only file (no write bit) does not open for writing.
 [[nodiscard]] FileHandle OpenExistingFile(std::string_view path, FileAccess access);
+// The same for an entry of an open folder. With `seen` (its status as a listing saw it), only
+// that very file opens (same device and inode, never through a link); anything put in its place
+// since fails with ERROR_FILE_NOT_FOUND.
+[[nodiscard]] FileHandle OpenExistingFileIn(const FolderHandle& folder, std::string_view name,
+                                            FileAccess access, const struct stat* seen);
 
 }  // namespace corvane

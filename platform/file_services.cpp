@@ -1,11 +1,13 @@
 #include "platform/file_services.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
 
+#include "platform/folder_handle.h"
 #include "platform/machine.h"
 
 namespace corvane {
@@ -14,25 +16,21 @@ namespace {
 
 constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 
-// lstat of any path; sets the last error when it fails.
-std::optional<std::filesystem::path> StatEntry(std::string_view path, struct stat* st) {
-  std::optional<std::filesystem::path> host = HostPath(path);
-  if (!host) return std::nullopt;
-  if (::lstat(host->c_str(), st) != 0) {
-    SetLastErrorForPath(errno, host->string());
-    return std::nullopt;
-  }
-  return host;
+// The entry a path names and its status (a link's own); sets the last error when it fails.
+std::optional<PathEntry> StatEntry(std::string_view path, struct stat* st) {
+  std::optional<PathEntry> entry = OpenPathEntry(path);
+  if (!entry || !entry->folder.Status(entry->name, st)) return std::nullopt;
+  return entry;
 }
 
 }  // namespace
 
 std::optional<std::uint64_t> GetFileSize64(std::string_view path) {
-  const std::optional<std::filesystem::path> host = HostPath(path);
-  if (!host) return std::nullopt;
+  const std::optional<PathEntry> entry = OpenPathEntry(path);
+  if (!entry) return std::nullopt;
   struct stat st;
-  if (::stat(host->c_str(), &st) != 0) {
-    SetLastErrorForPath(errno, host->string());
+  if (::fstatat(entry->folder.Descriptor(), entry->name.c_str(), &st, 0) != 0) {
+    SetLastError(errno == ENOENT ? ERROR_FILE_NOT_FOUND : Win32ErrorFromErrno(errno));
     return std::nullopt;
   }
   if (!S_ISREG(st.st_mode)) {
@@ -54,8 +52,8 @@ bool SetFileAttributesW(std::string_view path, DWORD attributes) {
     return false;
   }
   struct stat st;
-  const std::optional<std::filesystem::path> host = StatEntry(path, &st);
-  if (!host) return false;
+  const std::optional<PathEntry> entry = StatEntry(path, &st);
+  if (!entry) return false;
   if (S_ISLNK(st.st_mode)) return true;
   const mode_t mode = st.st_mode & 07777;
   mode_t wanted = mode;
@@ -64,58 +62,38 @@ bool SetFileAttributesW(std::string_view path, DWORD attributes) {
   } else if ((mode & kWriteBits) == 0) {
     wanted = mode | S_IWUSR;
   }
-  if (wanted != mode && ::chmod(host->c_str(), wanted) != 0) {
-    SetLastErrorForPath(errno, host->string());
-    return false;
-  }
-  return true;
+  return wanted == mode || entry->folder.SetMode(entry->name, st, wanted);
 }
 
 bool DeleteFileW(std::string_view path) {
   struct stat st;
-  const std::optional<std::filesystem::path> host = StatEntry(path, &st);
-  if (!host) return false;
+  const std::optional<PathEntry> entry = StatEntry(path, &st);
+  if (!entry) return false;
   if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && (st.st_mode & kWriteBits) == 0)) {
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
   }
-  if (::unlink(host->c_str()) != 0) {
-    SetLastErrorForPath(errno, host->string());
-    return false;
-  }
-  return true;
+  return entry->folder.Remove(entry->name, false);
 }
 
 bool RemoveDirectoryW(std::string_view path) {
   struct stat st;
-  const std::optional<std::filesystem::path> host = StatEntry(path, &st);
-  if (!host) return false;
+  const std::optional<PathEntry> entry = StatEntry(path, &st);
+  if (!entry) return false;
   if (S_ISLNK(st.st_mode)) {
     struct stat target;
-    if (::stat(host->c_str(), &target) != 0 || !S_ISDIR(target.st_mode)) {
+    if (::fstatat(entry->folder.Descriptor(), entry->name.c_str(), &target, 0) != 0 ||
+        !S_ISDIR(target.st_mode)) {
       SetLastError(ERROR_DIRECTORY);
       return false;
     }
-    if (::unlink(host->c_str()) != 0) {
-      SetLastErrorForPath(errno, host->string());
-      return false;
-    }
-    return true;
+    return entry->folder.Remove(entry->name, false);
   }
   if (!S_ISDIR(st.st_mode)) {
     SetLastError(ERROR_DIRECTORY);
     return false;
   }
-  if (::rmdir(host->c_str()) != 0) {
-    const int error = errno;
-    if (error == ENOTEMPTY || error == EEXIST) {
-      SetLastError(ERROR_DIR_NOT_EMPTY);
-    } else {
-      SetLastErrorForPath(error, host->string());
-    }
-    return false;
-  }
-  return true;
+  return entry->folder.Remove(entry->name, true);
 }
 
 bool IsDirectory(std::string_view path) {

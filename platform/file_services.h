@@ -1,7 +1,8 @@
 #pragma once
 // The Windows file calls the cleaners use, with their Win32 meanings and last-error codes. Every
-// path argument is any path (HostPath): machine paths resolve case-insensitively. Symbolic links
-// are handled as links, never as what they point at: a link is a reparse point and never a
+// path argument is any path (OpenPathEntry): machine paths resolve case-insensitively, and one
+// with a link on its way below the drive root names nothing (ERROR_PATH_NOT_FOUND). Symbolic
+// links are handled as links, never as what they point at: a link is a reparse point and never a
 // directory, deleting one removes the link, and attributes are never changed through one.
 
 #include <cstdint>

@@ -1,7 +1,5 @@
 #include "platform/file_status.h"
 
-#include <cerrno>
-
 namespace corvane {
 
 DWORD FileAttributesFromStat(const struct stat& st) {
@@ -17,21 +15,6 @@ std::uint64_t FileTimeFromTimespec(const timespec& time) {
   if (seconds < 0) return 0;
   return static_cast<std::uint64_t>(seconds) * 10'000'000u +
          static_cast<std::uint64_t>(time.tv_nsec) / 100u;
-}
-
-void SetLastErrorForPath(int error, const std::string& hostPath) {
-  if (error == ENOENT) {
-    const std::size_t slash = hostPath.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "."
-                               : slash == 0               ? "/"
-                                                          : hostPath.substr(0, slash);
-    struct stat st;
-    if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-      SetLastError(ERROR_PATH_NOT_FOUND);
-      return;
-    }
-  }
-  SetLastErrorFromErrno(error);
 }
 
 }  // namespace corvane

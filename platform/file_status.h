@@ -1,11 +1,9 @@
 #pragma once
-// What the file services share: Win32 attributes and times read from a POSIX file status, and the
-// Win32 error for a call that failed on a host path.
+// What the file services share: Win32 attributes and times read from a POSIX file status.
 
 #include <sys/stat.h>
 
 #include <cstdint>
-#include <string>
 
 #include "platform/last_error.h"
 
@@ -27,9 +25,5 @@ inline constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
 
 // A FILETIME value: 100-nanosecond intervals since 1601-01-01 UTC (0 for earlier times).
 [[nodiscard]] std::uint64_t FileTimeFromTimespec(const timespec& time);
-
-// Sets the last error for errno after a call on hostPath. Like Windows, a missing file in an
-// existing folder is ERROR_FILE_NOT_FOUND and a missing folder on the way ERROR_PATH_NOT_FOUND.
-void SetLastErrorForPath(int error, const std::string& hostPath);
 
 }  // namespace corvane

@@ -351,6 +351,10 @@ bool IsMachinePath(std::string_view path) {
   return path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':';
 }
 
+std::vector<std::string_view> MachinePathComponents(std::string_view machinePath) {
+  return NormalizedComponents(machinePath.substr(std::min<std::size_t>(2, machinePath.size())));
+}
+
 bool IsDriveRoot(std::string_view path) {
   return IsMachinePath(path) && NormalizedComponents(path.substr(2)).empty();
 }

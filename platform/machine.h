@@ -76,12 +76,11 @@ class Machine {
   // C: before Z:. Null when no drive shows the path.
   [[nodiscard]] std::optional<std::string> ToMachinePath(
       const std::filesystem::path& hostPath) const;
+  // The drive's host folder, from its dosdevices link; nullopt when it has none.
+  [[nodiscard]] std::optional<std::filesystem::path> DriveRoot(char letter) const;
 
  private:
   Machine(std::filesystem::path prefix, std::string userName);
-
-  // The drive's host folder, from its dosdevices link; nullopt when it has none.
-  [[nodiscard]] std::optional<std::filesystem::path> DriveRoot(char letter) const;
 
   std::filesystem::path prefix_;
   std::string userName_;
@@ -92,6 +91,9 @@ class Machine {
 
 // True for "C:\..." / "c:" / "C:/...": a drive letter and a colon.
 [[nodiscard]] bool IsMachinePath(std::string_view path);
+// The components of a machine path below its drive root, with "." dropped and ".." taking back
+// the component before it (never climbing above the root).
+[[nodiscard]] std::vector<std::string_view> MachinePathComponents(std::string_view machinePath);
 // True for a machine path naming a drive's root ("C:", "C:\", "C:\users\.."): Windows lists no
 // "." and ".." there.
 [[nodiscard]] bool IsDriveRoot(std::string_view path);

@@ -59,6 +59,7 @@ int RunDesktop(const corvane::Machine& machine, const corvane::CommandLine& comm
   corvane::RegistryStore registry(machine.Prefix());
   corvane::RegistryStore::SetCurrent(&registry);
   corvane::TraceRegistryProblems(registry);
+  corvane::TraceFileProblems();
 
   const std::unique_ptr<corvane::GtkHost> host = corvane::GtkHost::Create(corvane::ProgramFolder());
   if (!host) {

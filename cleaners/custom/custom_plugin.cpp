@@ -193,6 +193,8 @@ PluginResult CustomPlugin::EraseTracks() {
           ok = true;
         } else if (result == kEraseAtRestart) {
           tally.AddScheduledAtRestart(item.expandedPath);
+        } else if (EraseFailed(result)) {
+          tally.AddFailed({1, 0});
         }
         break;
       }

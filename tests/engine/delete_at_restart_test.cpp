@@ -42,7 +42,7 @@ void SetPendingValue(DWORD type, const std::u16string& units) {
 
 TEST(DeleteAtRestartTest, OnNtTheFileJoinsPendingFileRenameOperationsAsWineStoresIt) {
   TempMachine temp;
-  ScheduleDeleteAtRestart("C:\\data\\x.tmp");
+  EXPECT_TRUE(ScheduleDeleteAtRestart("C:\\data\\x.tmp"));
   unsigned type = 0;
   EXPECT_EQ(test::PendingFileRenames(&type), "\\??\\C:\\data\\x.tmp\0\0\0"s);
   EXPECT_EQ(type, REG_MULTI_SZ);
@@ -56,10 +56,10 @@ TEST(DeleteAtRestartTest, OnNtTheFileJoinsPendingFileRenameOperationsAsWineStore
 TEST(DeleteAtRestartTest, EarlierRenamesAreKeptAndEachFileIsRegisteredOnce) {
   TempMachine temp;
   SetPendingValue(REG_MULTI_SZ, u"\\??\\C:\\a.new\0!\\??\\C:\\a.dll\0\0"s);
-  ScheduleDeleteAtRestart("C:\\data\\x.tmp");
-  ScheduleDeleteAtRestart("c:\\DATA\\x.tmp");
+  EXPECT_TRUE(ScheduleDeleteAtRestart("C:\\data\\x.tmp"));
+  EXPECT_TRUE(ScheduleDeleteAtRestart("c:\\DATA\\x.tmp"));
   // A host path is named through the drive that shows it.
-  ScheduleDeleteAtRestart(temp.Host("C:\\data").string() + "/y.tmp");
+  EXPECT_TRUE(ScheduleDeleteAtRestart(temp.Host("C:\\data").string() + "/y.tmp"));
   EXPECT_EQ(test::PendingFileRenames(),
             "\\??\\C:\\a.new\0!\\??\\C:\\a.dll\0\\??\\C:\\data\\x.tmp\0\0"
             "\\??\\C:\\data\\y.tmp\0\0\0"s);
@@ -68,22 +68,24 @@ TEST(DeleteAtRestartTest, EarlierRenamesAreKeptAndEachFileIsRegisteredOnce) {
 TEST(DeleteAtRestartTest, DataWithoutItsFinalNulIsRepairedAndOtherTypesAreLeftAlone) {
   TempMachine temp;
   SetPendingValue(REG_MULTI_SZ, u"\\??\\C:\\old.tmp\0"s);
-  ScheduleDeleteAtRestart("C:\\x.tmp");
+  EXPECT_TRUE(ScheduleDeleteAtRestart("C:\\x.tmp"));
   EXPECT_EQ(test::PendingFileRenames(), "\\??\\C:\\old.tmp\0\0\\??\\C:\\x.tmp\0\0\0"s);
 
   SetPendingValue(REG_SZ, u"not ours\0"s);
-  ScheduleDeleteAtRestart("C:\\y.tmp");
+  EXPECT_FALSE(ScheduleDeleteAtRestart("C:\\y.tmp"));
   unsigned type = 0;
   EXPECT_EQ(test::PendingFileRenames(&type), "not ours\0"s);
   EXPECT_EQ(type, REG_SZ);
 
-  // A path no drive shows, or one too long for Windows, cannot be named at all.
+  // A path no drive shows (though it begins like one: "drive_c2" is not "drive_c"), or one too
+  // long for Windows, cannot be named at all.
   HKEY key = 0;
   ASSERT_EQ(RegOpenKeyW(HKEY_LOCAL_MACHINE, kSessionManagerKey, &key), ERROR_SUCCESS);
   ASSERT_EQ(RegDeleteValueW(key, kPendingFileRenameOperations), ERROR_SUCCESS);
   RegCloseKey(key);
-  ScheduleDeleteAtRestart("/nowhere/x.tmp");
-  ScheduleDeleteAtRestart("C:\\" + std::string(270, 'n'));
+  EXPECT_FALSE(ScheduleDeleteAtRestart("/nowhere/x.tmp"));
+  EXPECT_FALSE(ScheduleDeleteAtRestart(temp.Prefix().string() + "/drive_c2/f"));
+  EXPECT_FALSE(ScheduleDeleteAtRestart("C:\\" + std::string(270, 'n')));
   EXPECT_FALSE(test::PendingFileRenames());
 }
 
@@ -96,26 +98,26 @@ TempMachineOptions Windows98() {
 TEST(DeleteAtRestartTest, OnWindows9xEachFileBecomesTheFirstLineOfTheRenameSection) {
   TempMachine temp(Windows98());
   const fs::path wininit = temp.Host("C:\\windows") / "WININIT.INI";
-  ScheduleDeleteAtRestart("C:\\a.tmp");
+  EXPECT_TRUE(ScheduleDeleteAtRestart("C:\\a.tmp"));
   EXPECT_EQ(ReadHostFile(wininit), "[rename]\r\nnul = C:\\a.tmp\r\n");
-  ScheduleDeleteAtRestart("C:\\Program Files\\b.tmp");
-  ScheduleDeleteAtRestart("C:\\a.tmp");
+  EXPECT_TRUE(ScheduleDeleteAtRestart("C:\\Program Files\\b.tmp"));
+  EXPECT_TRUE(ScheduleDeleteAtRestart("C:\\a.tmp"));
   EXPECT_EQ(ReadHostFile(wininit),
             "[rename]\r\nnul = C:\\Program Files\\b.tmp\r\nnul = C:\\a.tmp\r\n");
   EXPECT_FALSE(test::PendingFileRenames());
 
   WriteHostFile(wininit, "[boot]\r\nx=1\r\n[rename]\r\nC:\\new.dll=C:\\old.dll\r\n[end]\r\n");
-  ScheduleDeleteAtRestart("C:\\c.tmp");
+  EXPECT_TRUE(ScheduleDeleteAtRestart("C:\\c.tmp"));
   EXPECT_EQ(ReadHostFile(wininit),
             "[boot]\r\nx=1\r\n[rename]\r\nnul = C:\\c.tmp\r\nC:\\new.dll=C:\\old.dll\r\n[end]\r\n");
 
   // A last line without its line end keeps its own line.
   WriteHostFile(wininit, "[boot]\r\nx=1");
-  ScheduleDeleteAtRestart("C:\\d.tmp");
+  EXPECT_TRUE(ScheduleDeleteAtRestart("C:\\d.tmp"));
   EXPECT_EQ(ReadHostFile(wininit), "[boot]\r\nx=1\r\n[rename]\r\nnul = C:\\d.tmp\r\n");
 
   fs::permissions(wininit, fs::perms::owner_read);
-  ScheduleDeleteAtRestart("C:\\e.tmp");
+  EXPECT_FALSE(ScheduleDeleteAtRestart("C:\\e.tmp"));
   EXPECT_EQ(ReadHostFile(wininit), "[boot]\r\nx=1\r\n[rename]\r\nnul = C:\\d.tmp\r\n");
 }
 
@@ -168,7 +170,7 @@ TEST(DeleteAtRestartTest, WinebootDeletesWhatWasScheduled) {
     RegistryStore::SetCurrent(&registry);
     WriteHostFile(prefix / "drive_c" / "nt.tmp", "x");
     WriteHostFile(prefix / "drive_c" / "users" / "Public" / "9x file.tmp", "x");
-    ScheduleDeleteAtRestart("C:\\nt.tmp");
+    EXPECT_TRUE(ScheduleDeleteAtRestart("C:\\nt.tmp"));
     // The same prefix as Windows 98 for one call, then back.
     HKEY wine = 0;
     ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, "Software\\Wine", &wine), ERROR_SUCCESS);
@@ -176,7 +178,7 @@ TEST(DeleteAtRestartTest, WinebootDeletesWhatWasScheduled) {
     ASSERT_EQ(RegSetValueExW(wine, "Version", REG_SZ, reinterpret_cast<const BYTE*>(win98.data()),
                              static_cast<DWORD>(win98.size() * 2)),
               ERROR_SUCCESS);
-    ScheduleDeleteAtRestart("C:\\users\\Public\\9x file.tmp");
+    EXPECT_TRUE(ScheduleDeleteAtRestart("C:\\users\\Public\\9x file.tmp"));
     ASSERT_EQ(RegDeleteValueW(wine, "Version"), ERROR_SUCCESS);
     RegCloseKey(wine);
     EXPECT_TRUE(registry.Flush());

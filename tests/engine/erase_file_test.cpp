@@ -8,6 +8,7 @@
 
 #include "engine/erase_fault.h"
 #include "tests/support/pending_renames.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/support/temp_machine.h"
 
 namespace corvane {
@@ -86,6 +87,47 @@ TEST(EraseFileTest, FilesThatCannotGoNowAreScheduledForTheNextStart) {
   EXPECT_EQ(ReadHostFile(held), "secret");
   EXPECT_EQ(test::PendingFileRenames(),
             "\\??\\C:\\data\\locked.dat\0\0\\??\\C:\\data\\held.dat\0\0\0"s);
+}
+
+TEST(EraseFileTest, AFileNoDriveShowsIsAFailureNotAScheduledRestart) {
+  TempMachine temp;
+  // Neither drive shows this folder, so no restart can name the file.
+  const test::ScratchFolder elsewhere;
+  const std::string file = elsewhere.Write("stuck.dat", "secret");
+  const ScopedEraseFault fault = FailFor(EraseStep::Delete, "stuck.dat");
+  EXPECT_EQ(EraseFile(file, Overwrite::Off, WipePattern::WipeOnes, {}), kEraseNothing);
+  EXPECT_TRUE(EraseFailed(kEraseNothing));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+
+  RecordingTally tally;
+  EXPECT_FALSE(EraseFileList({file, elsewhere / "none.dat"}, Overwrite::Off, WipePattern::WipeOnes,
+                             {}, &tally));
+  EXPECT_TRUE(tally.scheduled.empty());
+  ASSERT_EQ(tally.failed.size(), 1u);  // the missing file is no failure
+  EXPECT_EQ(tally.failed[0].items, 1u);
+  EXPECT_FALSE(test::PendingFileRenames());
+  EXPECT_EQ(ReadHostFile(file), "secret");
+}
+
+TEST(EraseFileTest, AnOverwriteThatDidNotReachTheDiskDoesNotCount) {
+  TempMachine temp;
+  const fs::path file = temp.WriteFile("C:\\data\\unsynced.dat", "secret");
+  const ScopedEraseFault fault = FailFor(EraseStep::Sync, "unsynced.dat", ERROR_WRITE_FAULT);
+  EXPECT_EQ(EraseFile("C:\\data\\unsynced.dat", Overwrite::On, WipePattern::WipeOnes, {}),
+            kEraseAtRestart);
+  EXPECT_TRUE(fs::exists(file));
+}
+
+TEST(EraseFileTest, AHardLinkedFileIsDeletedWithoutOverwritingItsOtherNames) {
+  TempMachine temp;
+  const fs::path witness = temp.HostRoot() / "backup" / "shared.txt";
+  WriteHostFile(witness, "kept elsewhere");
+  const fs::path inside = temp.Host("C:\\data") / "shared.txt";
+  fs::create_directories(inside.parent_path());
+  fs::create_hard_link(witness, inside);
+  EXPECT_EQ(EraseFile("C:\\data\\shared.txt", Overwrite::On, WipePattern::WipeRandom, {}), 15);
+  EXPECT_FALSE(fs::exists(inside));
+  EXPECT_EQ(ReadHostFile(witness), "kept elsewhere");
 }
 
 TEST(EraseFileTest, ACancelledOverwriteKeepsTheFile) {

@@ -2,12 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <stdio.h>
+
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/erase_fault.h"
+#include "platform/file_problems.h"
 #include "tests/support/pending_renames.h"
 #include "tests/support/temp_machine.h"
 
@@ -169,11 +176,14 @@ TEST(FileSetTest, ATreeEraseKeepsWhatHoldsAnUndeletableFile) {
   temp.WriteFile("C:\\t\\kept\\inner\\locked.dat", "333");
   temp.WriteFile("C:\\t\\kept\\inner\\b.txt", "4444");
   temp.WriteFile("C:\\t\\.git\\config", "5");
+  // A dot-folder is walked by neither the scan nor the erase, even for files the masks match.
+  temp.WriteFile("C:\\t\\.cache\\hidden.txt", "55");
   temp.WriteFile("C:\\t\\masked\\other.log", "6");
   const ScopedEraseFault fault([](EraseStep step, std::string_view path) -> DWORD {
     return step == EraseStep::Delete && path.ends_with("locked.dat") ? ERROR_ACCESS_DENIED
                                                                      : ERROR_SUCCESS;
   });
+  EXPECT_EQ(CollectTree("C:\\t", "*.txt|*.dat"), (Count{4, 10}));
   DeletionAccumulator tally;
   EXPECT_FALSE(EraseFileSetTree("C:\\t", {}, "*.txt|*.dat", Overwrite::Off, WipePattern::WipeOnes,
                                 {}, &tally));
@@ -186,6 +196,7 @@ TEST(FileSetTest, ATreeEraseKeepsWhatHoldsAnUndeletableFile) {
   EXPECT_TRUE(fs::exists(temp.Host("C:\\t\\kept\\inner\\locked.dat")));
   EXPECT_FALSE(fs::exists(temp.Host("C:\\t\\kept\\inner\\b.txt")));
   EXPECT_TRUE(fs::exists(temp.Host("C:\\t\\.git\\config")));
+  EXPECT_EQ(ReadHostFile(temp.Host("C:\\t\\.cache\\hidden.txt")), "55");
   // A folder that still holds files of no mask is kept without failing the erase.
   EXPECT_TRUE(fs::exists(temp.Host("C:\\t\\masked\\other.log")));
   EXPECT_EQ(test::PendingFileRenames(), "\\??\\C:\\t\\kept\\inner\\locked.dat\0\0\0"s);
@@ -208,6 +219,145 @@ TEST(FileSetTest, ATreeEraseRemovesALinkedFolderAsALinkAndLeavesItsTarget) {
   // a.txt, the two links (no bytes of their own) and the folder "sub".
   EXPECT_EQ(tally.Erased().items, 4u);
   EXPECT_EQ(tally.Erased().bytes, 1u);
+}
+
+// Collects what the file services report while it lives.
+class ProblemLog {
+ public:
+  ProblemLog() {
+    SetFileProblemReporter([this](const std::string& problem) { lines.push_back(problem); });
+  }
+  ~ProblemLog() { SetFileProblemReporter({}); }
+  ProblemLog(const ProblemLog&) = delete;
+  ProblemLog& operator=(const ProblemLog&) = delete;
+  std::vector<std::string> lines;
+};
+
+TEST(FileSetTest, AFolderThatCannotBeReadIsAFailureNotASkip) {
+  TempMachine temp;
+  temp.WriteFile("C:\\t\\a.txt", "1");
+  temp.WriteFile("C:\\t\\shut\\b.txt", "22");
+  const ScopedEraseFault fault([](EraseStep step, std::string_view path) -> DWORD {
+    return step == EraseStep::ListFolder && path.ends_with("shut") ? ERROR_ACCESS_DENIED
+                                                                   : ERROR_SUCCESS;
+  });
+  ProblemLog log;
+  Count count;
+  EXPECT_FALSE(CollectFileSetTree("C:\\t", {}, "*", count.items, count.bytes, {}));
+  EXPECT_EQ(count, (Count{1, 1}));
+  EXPECT_FALSE(CollectFileSet("C:\\t\\shut", {}, "*", count.items, count.bytes));
+  ASSERT_EQ(log.lines.size(), 2u);
+  EXPECT_NE(log.lines[0].find("C:\\t\\shut"), std::string::npos) << log.lines[0];
+
+  DeletionAccumulator tally;
+  EXPECT_FALSE(
+      EraseFileSetTree("C:\\t", {}, "*", Overwrite::Off, WipePattern::WipeOnes, {}, &tally));
+  EXPECT_EQ(tally.Erased().items, 1u);
+  EXPECT_EQ(tally.NotErased().items, 1u);
+  EXPECT_TRUE(fs::exists(temp.Host("C:\\t\\shut\\b.txt")));
+  EXPECT_FALSE(
+      EraseFileSet("C:\\t\\shut", {}, "*", Overwrite::Off, WipePattern::WipeOnes, {}, &tally));
+  EXPECT_EQ(tally.NotErased().items, 2u);
+  // A folder that is not there is nothing to read, and no failure.
+  EXPECT_TRUE(CollectFileSetTree("C:\\none", {}, "*", count.items, count.bytes, {}));
+}
+
+TEST(FileSetTest, AHardLinkedFileLosesItsNameButNeverItsBytes) {
+  TempMachine temp;
+  // A backup made with hard links, outside the prefix.
+  const fs::path backup = temp.HostRoot() / "backup" / "letter.txt";
+  WriteHostFile(backup, "dear ann");
+  const fs::path inside = temp.Host("C:\\h") / "letter.txt";
+  fs::create_directories(inside.parent_path());
+  fs::create_hard_link(backup, inside);
+  temp.WriteFile("C:\\h\\own.txt", "mine");
+
+  ProblemLog log;
+  DeletionAccumulator tally;
+  EXPECT_TRUE(EraseFileSetTree("C:\\h", {}, "*", Overwrite::On, WipePattern::WipeOnes, {}, &tally));
+  EXPECT_EQ(tally.Erased().items, 2u);
+  EXPECT_EQ(tally.Erased().bytes, 12u);
+  EXPECT_FALSE(fs::exists(inside));
+  EXPECT_EQ(ReadHostFile(backup), "dear ann");
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_NE(log.lines[0].find("C:\\h\\letter.txt"), std::string::npos) << log.lines[0];
+}
+
+// The folder changes places with a link to an outside folder just after the walk has listed its
+// parent (while the parent's own files are erased): what was listed as a folder is now the link.
+TEST(FileSetTest, AFolderSwappedForALinkAfterItWasListedIsNeverEntered) {
+  TempMachine temp;
+  const fs::path outside = temp.HostRoot() / "outside";
+  WriteHostFile(outside / "w.txt", "witness");
+  temp.WriteFile("C:\\t\\a.txt", "1");
+  temp.WriteFile("C:\\t\\sub\\f.txt", "2");
+  const fs::path folder = temp.Host("C:\\t\\sub");
+  const fs::path link = temp.Host("C:\\t") / "swap";
+  fs::create_directory_symlink(outside, link);
+  bool swapped = false;
+  const ScopedEraseFault swap([&](EraseStep step, std::string_view path) -> DWORD {
+    if (!swapped && step == EraseStep::Delete && path.ends_with("a.txt"))
+      swapped = ::renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE) == 0;
+    return ERROR_SUCCESS;
+  });
+  DeletionAccumulator tally;
+  (void)EraseFileSetTree("C:\\t", {}, "*.txt", Overwrite::On, WipePattern::WipeOnes, {}, &tally);
+  ASSERT_TRUE(swapped);
+  EXPECT_EQ(ReadHostFile(outside / "w.txt"), "witness");
+  // The real folder, now named "swap", was listed as a link and left alone.
+  EXPECT_EQ(ReadHostFile(temp.Host("C:\\t") / "swap" / "f.txt"), "2");
+}
+
+// A folder of the tree and a link to a folder outside the prefix change places again and again
+// while the tree is erased. Whatever the walk meets, it never reaches through the link.
+TEST(FileSetTest, AFolderSwappedForALinkMidWalkNeverRedirectsTheErase) {
+  TempMachine temp;
+  const fs::path outside = temp.HostRoot() / "outside";
+  constexpr int kWitnesses = 60;
+  for (int i = 0; i < kWitnesses; ++i)
+    WriteHostFile(outside / ("w" + std::to_string(i) + ".txt"), "witness");
+  const fs::path tree = temp.Host("C:\\t");
+  const fs::path folder = tree / "sub";
+  const fs::path link = tree / "swap";
+
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE(round);
+    fs::remove_all(tree);  // removes links as links
+    for (int i = 0; i < 150; ++i) WriteHostFile(folder / ("f" + std::to_string(i) + ".txt"), "x");
+    for (int i = 0; i < 20; ++i) WriteHostFile(tree / ("t" + std::to_string(i) + ".txt"), "x");
+    WriteHostFile(folder / "deeper" / "g.txt", "y");
+    fs::create_directory_symlink(outside, link);
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> swaps{0};
+    std::thread swapper([&] {
+      while (!stop.load()) {
+        if (::renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE) == 0)
+          swaps.fetch_add(1);
+      }
+    });
+    // Let the swapper get going before the walk starts.
+    while (swaps.load() < 2) std::this_thread::yield();
+    // Each deletion pauses a little, so the swapper gets to run between the walk's steps even
+    // on a busy machine.
+    const ScopedEraseFault pause([](EraseStep, std::string_view) -> DWORD {
+      std::this_thread::sleep_for(std::chrono::microseconds(20));
+      return ERROR_SUCCESS;
+    });
+    const Overwrite overwrite = round % 2 == 0 ? Overwrite::On : Overwrite::Off;
+    DeletionAccumulator tally;
+    // The link's name matches no mask, so it stays in place for the whole walk.
+    (void)EraseFileSetTree("C:\\t", {}, "*.txt", overwrite, WipePattern::WipeOnes, {}, &tally);
+    stop = true;
+    swapper.join();
+
+    int left = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(outside)) {
+      ++left;
+      EXPECT_EQ(ReadHostFile(entry.path()), "witness") << entry.path();
+    }
+    ASSERT_EQ(left, kWitnesses);
+  }
 }
 
 }  // namespace

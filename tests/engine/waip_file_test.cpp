@@ -119,5 +119,31 @@ TEST(WaipFileTest, FilesThatCannotBeWrittenAreNotOverwritten) {
   EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
 }
 
+TEST(WaipFileTest, AnOverwriteCountsOnlyOnceItIsSynced) {
+  TempMachine temp;
+  temp.WriteFile("C:\\data\\f.bin", std::string(1000, 'A'));
+  std::vector<EraseStep> steps;
+  bool syncFails = false;
+  const ScopedEraseFault fault([&](EraseStep step, std::string_view) -> DWORD {
+    steps.push_back(step);
+    return step == EraseStep::Sync && syncFails ? ERROR_WRITE_FAULT : ERROR_SUCCESS;
+  });
+  EXPECT_EQ(WaipFile("C:\\data\\f.bin", WipePattern::WipeOnes, {}), 1001u);
+  EXPECT_EQ(steps, (std::vector<EraseStep>{EraseStep::OpenForOverwrite, EraseStep::Write,
+                                           EraseStep::Sync}));
+  syncFails = true;
+  EXPECT_EQ(WaipFile("C:\\data\\f.bin", WipePattern::WipeOnes, {}), 0u);
+  EXPECT_EQ(GetLastError(), ERROR_WRITE_FAULT);
+}
+
+TEST(WaipFileTest, AFileWithOtherHardLinksIsNeverOverwritten) {
+  TempMachine temp;
+  const fs::path file = temp.WriteFile("C:\\data\\f.bin", "shared bytes");
+  const fs::path other = temp.HostRoot() / "backup.bin";
+  fs::create_hard_link(file, other);
+  EXPECT_EQ(WaipFile("C:\\data\\f.bin", WipePattern::WipeOnes, {}), 0u);
+  EXPECT_EQ(ReadHostFile(other), "shared bytes");
+}
+
 }  // namespace
 }  // namespace corvane

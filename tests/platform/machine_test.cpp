@@ -127,6 +127,8 @@ TEST(MachineTest, HostPathsMapBackThroughTheDeepestDrive) {
   EXPECT_EQ(machine.ToMachinePath(temp.Prefix() / "drive_c"), "C:\\");
   EXPECT_EQ(machine.ToMachinePath(temp.HostRoot() / "home/x"), "Z:\\home\\x");
   EXPECT_FALSE(machine.ToMachinePath(temp.Prefix() / "system.reg"));
+  // A folder whose name only begins like a drive's is not on that drive.
+  EXPECT_FALSE(machine.ToMachinePath(temp.Prefix() / "drive_c2/f"));
 }
 
 TEST(MachineTest, AnyPathGoesThroughTheCurrentMachine) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/trace_log.h"
+#include "engine/erase_fault.h"
 #include "engine/progress_record.h"
 #include "platform/dom/document.h"
 #include "platform/file_find.h"
@@ -346,15 +347,17 @@ TEST_F(CustomPluginTest, ADefinitionWithoutItemsShowsTheNoIconAndZeros) {
 
 TEST_F(CustomPluginTest, AFolderItemWithOverwriteWritesOverTheFilesBeforeDeletingThem) {
   const fs::path file = machine_.WriteFile("C:\\wipe\\secret.txt", std::string(5000, 'S'));
-  // A second name for the same bytes shows what the overwrite left on the disk.
-  const fs::path witness = machine_.Host("C:\\witness");
-  fs::create_hard_link(file, witness);
+  // What the overwrite left is read just before the file is deleted.
+  std::string left;
+  const ScopedEraseFault peek([&](EraseStep step, std::string_view) -> DWORD {
+    if (step == EraseStep::Delete) left = ReadHostFile(file);
+    return ERROR_SUCCESS;
+  });
   CustomPlugin& plugin =
       LoadPlugin("W.pld", "name = w\n[folder]\npath = C:\\wipe\nmasks = *.txt\noverwrite = 1\n");
   ASSERT_EQ(Scan(plugin), PluginResult::Finished);
   ASSERT_EQ(Erase(plugin), PluginResult::Finished);
   EXPECT_FALSE(fs::exists(file));
-  const std::string left = ReadHostFile(witness);
   ASSERT_EQ(left.size(), 5000u);
   // The random pattern: a pseudo-random byte, then a zero byte.
   for (std::size_t i = 1; i < left.size(); i += 2) ASSERT_EQ(left[i], '\0') << i;
@@ -465,6 +468,39 @@ TEST_F(CustomPluginTest, ValuesOfAReadOnlyHiveThatStayAreCountedAsFailures) {
   }
   EXPECT_TRUE(HasValue("Software\\Test", "One"));
   EXPECT_TRUE(HasValue("Software\\Test\\Tree\\Sub", "Url2"));
+}
+
+// Wine links the profile's Desktop, Music and Pictures to the Linux home; items below them, and
+// a profile whose AppData is a link, name nothing on the machine.
+TEST_F(CustomPluginTest, ItemsBelowALinkedProfileFolderNeverReachTheHome) {
+  TempMachineOptions options = Options();
+  options.profileFolders = ProfileFolders::LinkedToHome;
+  TempMachine linked(options);
+  const fs::path home = linked.HostRoot() / "home" / "ann";
+  WriteHostFile(home / "Desktop" / "sub" / "a.txt", "desk");
+  WriteHostFile(home / "Music" / "deep" / "b" / "c.txt", "song");
+  WriteHostFile(home / "Pictures" / "x.txt", "photo");
+  // AppData itself moved into the home and linked back.
+  const fs::path appData = linked.Host("C:\\users\\ann\\AppData");
+  WriteHostFile(appData / "Local" / "Temp" / "t.tmp", "temp");
+  fs::rename(appData, home / "AppData");
+  fs::create_directory_symlink(home / "AppData", appData);
+
+  CustomPlugin& plugin =
+      LoadPlugin("L.pld",
+                 "name = l\n"
+                 "[folder]\npath = %UserProfile%\\Desktop\\sub\nmasks = *\n"
+                 "[tree]\npath = %UserProfile%\\Music\\deep\nmasks = *\n"
+                 "[file]\npath = %UserProfile%\\Pictures\\x.txt\n"
+                 "[tree]\npath = %UserProfile%\\AppData\\Local\\Temp\nmasks = *\n");
+  ASSERT_EQ(Scan(plugin), PluginResult::Finished);
+  EXPECT_EQ(plugin.FilesFound(), 0u);
+  ASSERT_EQ(Erase(plugin), PluginResult::Finished);
+  EXPECT_EQ(plugin.FilesErased(), 0u);
+  EXPECT_EQ(ReadHostFile(home / "Desktop" / "sub" / "a.txt"), "desk");
+  EXPECT_EQ(ReadHostFile(home / "Music" / "deep" / "b" / "c.txt"), "song");
+  EXPECT_EQ(ReadHostFile(home / "Pictures" / "x.txt"), "photo");
+  EXPECT_EQ(ReadHostFile(home / "AppData" / "Local" / "Temp" / "t.tmp"), "temp");
 }
 
 TEST_F(CustomPluginTest, AFileThatCannotBeDeletedNowAsksForARestart) {
