@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "platform/last_error.h"
+#include "platform/urlcache/url_cache_file.h"  // the CacheEntryType bits
 
 namespace corvane {
 
