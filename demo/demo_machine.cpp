@@ -12,6 +12,7 @@
 
 #include "cleaners/custom/custom_definition.h"
 #include "cleaners/custom/path_macros.h"
+#include "demo/demo_ie_traces.h"
 #include "engine/file_set.h"
 #include "platform/machine.h"
 #include "platform/registry.h"
@@ -349,6 +350,10 @@ bool BuildDemoMachine(const fs::path& folder, const fs::path& programFolder, std
       return false;
     }
     PlantCustomTraces(*machine, programFolder);
+    if (!PlantInternetExplorerTraces(user)) {
+      error = "cannot write the demo machine's Internet Explorer traces";
+      return false;
+    }
   }
   if (!registry.Flush()) {
     error = "cannot save the demo machine's registry: " + registry.LastSaveProblem();
