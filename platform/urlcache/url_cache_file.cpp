@@ -308,26 +308,31 @@ std::string UrlCacheFile::DirectoryName(std::uint8_t index) const {
 }
 
 bool UrlCacheFile::IsWritable(std::string* problem) const {
-  const auto fail = [problem](std::string reason) {
-    if (problem != nullptr) *problem = std::move(reason);
-    return false;
-  };
+  // Our own changes keep the file consistent, so the answer is worked out once.
+  if (!writableChecked_) {
+    writableProblem_ = ConsistencyProblem();
+    writableChecked_ = true;
+  }
+  if (problem != nullptr) *problem = writableProblem_;
+  return writableProblem_.empty();
+}
+
+std::string UrlCacheFile::ConsistencyProblem() const {
   const std::uint32_t capacity = Read32(kHeaderCapacity);
   if (bytes_.size() < FileSizeFor(kMinBlocks) || capacity > kMaxBlocks ||
       FileSizeFor(capacity) != bytes_.size())
-    return fail("its size and capacity disagree");
+    return "its size and capacity disagree";
   std::uint32_t allocated = 0;
   for (std::uint32_t i = 0; i < kBitmapSize; ++i) {
     const auto bits = static_cast<std::uint8_t>(bytes_[kBitmapOffset + i]);
     if (i < capacity / 8)
       allocated += static_cast<std::uint32_t>(std::popcount(bits));
     else if (bits != 0)
-      return fail("its allocation table marks blocks beyond its capacity");
+      return "its allocation table marks blocks beyond its capacity";
   }
   if (allocated != Read32(kHeaderBlocksInUse))
-    return fail("its count of blocks in use disagrees with its allocation table");
-  if (!unsound_.empty()) return fail(unsound_);
-  return true;
+    return "its count of blocks in use disagrees with its allocation table";
+  return unsound_;
 }
 
 std::optional<std::size_t> UrlCacheFile::Find(std::string_view url) const {
@@ -492,10 +497,13 @@ bool UrlCacheFile::Add(const UrlCacheNewEntry& entry) {
 }
 
 std::vector<std::pair<std::uint32_t, std::uint32_t>> UrlCacheFile::TakeChangedRanges() {
+  // Ranges closer than this are written as one: the bytes between are the file's own, and one
+  // larger write costs less than many small ones.
+  constexpr std::uint32_t kJoinGap = 64 * 1024;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
   std::sort(changed_.begin(), changed_.end());
   for (const auto& range : changed_) {
-    if (!ranges.empty() && range.first <= ranges.back().second)
+    if (!ranges.empty() && range.first <= ranges.back().second + kJoinGap)
       ranges.back().second = std::max(ranges.back().second, range.second);
     else
       ranges.push_back(range);

@@ -111,7 +111,8 @@ class UrlCacheFile {
   // False when the file is at its largest size or not writable.
   [[nodiscard]] bool Add(const UrlCacheNewEntry& entry);
 
-  // The byte ranges changed since the last call, sorted and merged: what must be written back.
+  // The byte ranges changed since the last call, sorted and merged (with the unchanged bytes
+  // between ranges that lie close together): what must be written back.
   [[nodiscard]] std::vector<std::pair<std::uint32_t, std::uint32_t>> TakeChangedRanges();
   // True when the file grew: it must be written whole.
   [[nodiscard]] bool Grew() const { return grew_; }
@@ -125,6 +126,7 @@ class UrlCacheFile {
   void Write64(std::size_t offset, std::uint64_t value);
   void MarkChanged(std::size_t offset, std::size_t length);
   [[nodiscard]] bool ParseTables(std::string* problem);
+  [[nodiscard]] std::string ConsistencyProblem() const;
   [[nodiscard]] std::optional<UrlCacheRecord> ParseRecord(std::uint32_t offset) const;
   [[nodiscard]] std::optional<std::uint32_t> AllocateBlocks(std::uint32_t count);
   [[nodiscard]] bool Grow();
@@ -141,6 +143,8 @@ class UrlCacheFile {
   std::uint32_t skipped_ = 0;
   std::uint32_t allocationHint_ = 0;
   std::string unsound_;  // why the file must not be changed although it can be read
+  mutable std::string writableProblem_;
+  mutable bool writableChecked_ = false;
   bool grew_ = false;
 };
 
