@@ -85,9 +85,17 @@ FileStamp StampOf(const struct stat& st) {
   return {st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
 }
 
+// Eight bytes at a time: every entry's texts pass through here.
 bool IsAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  std::size_t pos = 0;
+  for (; pos + 8 <= text.size(); pos += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, text.data() + pos, sizeof word);
+    if ((word & 0x8080808080808080ull) != 0) return false;
+  }
+  for (; pos < text.size(); ++pos)
+    if (static_cast<unsigned char>(text[pos]) >= 0x80) return false;
+  return true;
 }
 
 // Stored URLs are UTF-8 (Wine) or the ANSI code page (older Windows files).
@@ -211,10 +219,13 @@ class UrlCacheStore {
 
     const UrlCacheRecord& record = container->file.Records()[*found];
     if (record.localName.length != 0) {
-      const std::string directory = container->file.DirectoryName(record.directory);
+      const std::string_view directory = container->file.DirectoryName(record.directory);
       if (!directory.empty() || record.directory == kUrlCacheNoSubdirectory) {
         std::string path = container->folder;
-        if (!directory.empty()) path += directory + "\\";
+        if (!directory.empty()) {
+          path += directory;
+          path += '\\';
+        }
         path += AnsiText(container->file.Text(record.localName));
         if (!DeleteFileW(path)) {
           const DWORD error = GetLastError();
@@ -296,27 +307,29 @@ UrlCacheStore& Store() {
 }
 
 // Fills the caller's buffer with one record; ERROR_INSUFFICIENT_BUFFER with the size needed.
+// Texts go straight into the buffer: an enumeration copies each entry once.
 bool CopyEntry(const UrlCacheContainer& container, const UrlCacheRecord& record,
                INTERNET_CACHE_ENTRY_INFOW* entry, DWORD* size) {
   const auto aligned = [](std::size_t n) { return (n + 3) & ~std::size_t{3}; };
-  const std::string url = UrlText(container.file.Text(record.url));
-  std::string local;
-  bool hasLocal = false;
-  if (record.localName.length != 0) {
-    const std::string directory = container.file.DirectoryName(record.directory);
-    if (!directory.empty() || record.directory == kUrlCacheNoSubdirectory) {
-      local = container.folder;
-      if (!directory.empty()) local += directory + "\\";
-      local += AnsiText(container.file.Text(record.localName));
-      hasLocal = true;
-    }
-  }
-  const std::string_view header = container.file.Text(record.headerInfo);
-  const std::string extension = AnsiText(container.file.Text(record.fileExtension));
+  const UrlCacheFile& file = container.file;
+  // Texts outside ASCII are converted; the common all-ASCII text is used as stored.
+  std::string urlConverted, nameConverted, extensionConverted;
+  std::string_view url = file.Text(record.url);
+  if (!IsAscii(url)) url = urlConverted = UrlText(url);
+  std::string_view name = file.Text(record.localName);
+  if (!IsAscii(name)) name = nameConverted = AnsiText(name);
+  std::string_view extension = file.Text(record.fileExtension);
+  if (!IsAscii(extension)) extension = extensionConverted = AnsiText(extension);
+  const std::string_view directory = file.DirectoryName(record.directory);
+  const bool hasLocal = record.localName.length != 0 &&
+                        (!directory.empty() || record.directory == kUrlCacheNoSubdirectory);
+  const std::size_t localSize =
+      container.folder.size() + (directory.empty() ? 0 : directory.size() + 1) + name.size();
+  const std::string_view header = file.Text(record.headerInfo);
   const bool hasExtension = record.fileExtension.offset != 0;
 
   std::size_t needed = aligned(sizeof(INTERNET_CACHE_ENTRY_INFOW)) + aligned(url.size() + 1);
-  if (hasLocal) needed += aligned(local.size() + 1);
+  if (hasLocal) needed += aligned(localSize + 1);
   needed += aligned(header.size());
   if (hasExtension) needed += aligned(extension.size() + 1);
   if (entry == nullptr || *size < needed) {
@@ -324,21 +337,42 @@ bool CopyEntry(const UrlCacheContainer& container, const UrlCacheRecord& record,
     return Fail(ERROR_INSUFFICIENT_BUFFER);
   }
   *size = static_cast<DWORD>(needed);
-  auto* base = reinterpret_cast<char*>(entry);
+  char* const base = reinterpret_cast<char*>(entry);
   std::size_t at = aligned(sizeof(INTERNET_CACHE_ENTRY_INFOW));
-  const auto put = [&](std::string_view text, bool terminate) {
-    char* where = base + at;
-    std::memcpy(where, text.data(), text.size());
-    if (terminate) where[text.size()] = '\0';
-    at += aligned(text.size() + (terminate ? 1 : 0));
-    return where;
+  // Appends pieces of one text; End closes it (with a NUL when asked) at a 4-byte boundary.
+  std::size_t textStart = at;
+  const auto append = [&](std::string_view piece) {
+    std::memcpy(base + at, piece.data(), piece.size());
+    at += piece.size();
+  };
+  const auto end = [&](bool terminate) {
+    if (terminate) base[at++] = '\0';
+    const char* text = base + textStart;
+    at = textStart + aligned(at - textStart);
+    textStart = at;
+    return text;
   };
   INTERNET_CACHE_ENTRY_INFOW info;
   info.dwStructSize = sizeof(INTERNET_CACHE_ENTRY_INFOW);
-  info.lpszSourceUrlName = put(url, true);
-  if (hasLocal) info.lpszLocalFileName = put(local, true);
-  if (!header.empty()) info.lpHeaderInfo = reinterpret_cast<const BYTE*>(put(header, false));
-  if (hasExtension) info.lpszFileExtension = put(extension, true);
+  append(url);
+  info.lpszSourceUrlName = end(true);
+  if (hasLocal) {
+    append(container.folder);
+    if (!directory.empty()) {
+      append(directory);
+      append("\\");
+    }
+    append(name);
+    info.lpszLocalFileName = end(true);
+  }
+  if (!header.empty()) {
+    append(header);
+    info.lpHeaderInfo = reinterpret_cast<const BYTE*>(end(false));
+  }
+  if (hasExtension) {
+    append(extension);
+    info.lpszFileExtension = end(true);
+  }
   info.CacheEntryType = record.entryType;
   info.dwUseCount = record.useCount;
   info.dwHitRate = record.hitRate;

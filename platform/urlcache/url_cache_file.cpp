@@ -4,7 +4,6 @@
 #include <array>
 #include <bit>
 #include <cstring>
-#include <unordered_set>
 
 namespace corvane {
 
@@ -192,7 +191,8 @@ bool UrlCacheFile::ParseTables(std::string* problem) {
            offset + length <= end;
   };
 
-  std::unordered_set<std::uint32_t> seenRecords;
+  std::vector<std::uint8_t> recordAt(capacity, 0);  // a record starts in this block
+  records_.reserve(Read32(kHeaderBlocksInUse) / 2 < capacity ? Read32(kHeaderBlocksInUse) / 2 : 0);
   std::uint32_t table = Read32(kHeaderHashTable);
   while (table != 0) {
     if (!placed(table, kHashHeader)) return fail("a hash table lies outside the file");
@@ -212,13 +212,19 @@ bool UrlCacheFile::ParseTables(std::string* problem) {
       const std::uint32_t key = Read32(slotOffset);
       const std::uint32_t offset = Read32(slotOffset + 4);
       if (key == kSlotFree || key == kSlotDeleted || !placed(offset, kRecordHeader)) continue;
+      const std::uint32_t block = (offset - kEntryStart) / kBlockSize;
+      // A slot that names free space would name whatever is written there next.
+      if ((static_cast<std::uint8_t>(bytes_[kBitmapOffset + block / 8]) & (1u << (block % 8))) == 0)
+        strayClaims_ = true;
       if (Read32(offset) != kUrlTag) continue;  // redirects and leaked records are no entries
       std::optional<UrlCacheRecord> record = ParseRecord(offset);
-      if (!record || !seenRecords.insert(offset).second) {
+      std::uint8_t& seen = recordAt[block];
+      if (!record || seen != 0) {
         ++skipped_;
         if (record) unsound_ = "two hash slots name the same record";
         continue;
       }
+      seen = 1;
       record->slotOffset = slotOffset;
       claim(offset, record->blocks);
       records_.push_back(*record);
@@ -301,10 +307,10 @@ std::uint32_t UrlCacheFile::DirectoryCount() const {
   return Read32(kHeaderDirectoryCount);
 }
 
-std::string UrlCacheFile::DirectoryName(std::uint8_t index) const {
+std::string_view UrlCacheFile::DirectoryName(std::uint8_t index) const {
   if (index >= DirectoryCount()) return {};
-  return std::string(FieldText(std::string_view(bytes_).substr(
-      kHeaderDirectories + index * kDirectorySize + 4, kDirectoryNameLength)));
+  return FieldText(std::string_view(bytes_).substr(kHeaderDirectories + index * kDirectorySize + 4,
+                                                   kDirectoryNameLength));
 }
 
 bool UrlCacheFile::IsWritable(std::string* problem) const {
@@ -438,7 +444,9 @@ std::optional<std::uint32_t> UrlCacheFile::FreeSlot(std::uint32_t hash) {
 }
 
 bool UrlCacheFile::Add(const UrlCacheNewEntry& entry) {
-  if (!IsWritable() || entry.url.empty() || entry.url.find('\0') != std::string::npos) return false;
+  if (!IsWritable() || strayClaims_ || entry.url.empty() ||
+      entry.url.find('\0') != std::string::npos)
+    return false;
   if (const std::optional<std::size_t> existing = Find(entry.url)) Delete(*existing);
   std::uint32_t size =
       AlignToDword(kRecordHeader + static_cast<std::uint32_t>(entry.url.size()) + 1);

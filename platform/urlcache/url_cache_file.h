@@ -93,7 +93,7 @@ class UrlCacheFile {
   // How many slots pointed at something that is not a well-formed record.
   [[nodiscard]] std::uint32_t SkippedRecords() const { return skipped_; }
   // The name of cache directory `index`, empty when there is no such directory.
-  [[nodiscard]] std::string DirectoryName(std::uint8_t index) const;
+  [[nodiscard]] std::string_view DirectoryName(std::uint8_t index) const;
   [[nodiscard]] std::uint32_t DirectoryCount() const;
 
   // True when the file may be changed: consistent as Wine checks it and with no shared blocks.
@@ -108,7 +108,7 @@ class UrlCacheFile {
   // so the URL cannot be read from the file afterwards. Only on a writable file.
   void Delete(std::size_t index);
   // Adds a record (replacing a live one with the same URL), growing the file when it is full.
-  // False when the file is at its largest size or not writable.
+  // False when the file is at its largest size, not writable, or has a slot naming free space.
   [[nodiscard]] bool Add(const UrlCacheNewEntry& entry);
 
   // The byte ranges changed since the last call, sorted and merged (with the unchanged bytes
@@ -142,7 +142,8 @@ class UrlCacheFile {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> changed_;
   std::uint32_t skipped_ = 0;
   std::uint32_t allocationHint_ = 0;
-  std::string unsound_;  // why the file must not be changed although it can be read
+  std::string unsound_;       // why the file must not be changed although it can be read
+  bool strayClaims_ = false;  // some slot names a free block: adding could give it a record
   mutable std::string writableProblem_;
   mutable bool writableChecked_ = false;
   bool grew_ = false;

@@ -171,5 +171,14 @@ TEST(UrlCacheFileTest, BrokenRecordsAreSkippedAndSharedBlocksForbidWrites) {
   EXPECT_FALSE(Parsed(counts).IsWritable());
 }
 
+TEST(UrlCacheFileTest, NothingIsAddedWhereAStraySlotPoints) {
+  // Found by fuzzing: a slot naming a free block would name the next record written there too.
+  UrlCacheFile file = Parsed(Fixture("stray-slot-index.dat"));
+  UrlCacheNewEntry entry;
+  entry.url = "http://example.com/";
+  EXPECT_FALSE(file.Add(entry));
+  EXPECT_TRUE(file.IsWritable());
+}
+
 }  // namespace
 }  // namespace corvane
