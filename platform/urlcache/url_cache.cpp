@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -35,9 +36,12 @@ constexpr std::array<ContainerKind, 3> kAllContainers = {
 constexpr std::uint64_t kLargestContainer = 0x4000 + std::uint64_t{(0x4000 - 0x250) * 8} * 128;
 
 thread_local std::string lastProblem;
+// Set while the store writes its last changes at exit, when the main thread's thread-locals may
+// already be gone.
+std::atomic<bool> exiting{false};
 
 bool Fail(DWORD error, std::string problem = {}) {
-  lastProblem = std::move(problem);
+  if (!exiting) lastProblem = std::move(problem);
   SetLastError(error);
   return false;
 }
@@ -126,6 +130,7 @@ namespace {
 class UrlCacheStore {
  public:
   ~UrlCacheStore() {
+    exiting = true;
     const std::lock_guard lock(mutex_);
     (void)FlushLocked();
   }
@@ -246,7 +251,7 @@ class UrlCacheStore {
       if (!Write(*container)) {
         ok = false;
         const DWORD error = GetLastError();
-        const std::string problem = lastProblem;
+        const std::string problem = exiting ? std::string() : lastProblem;
         container->changed = false;
         container->stamp = {};  // read again next time
         (void)container->file.TakeChangedRanges();
