@@ -113,6 +113,20 @@ std::string AnsiText(std::string_view raw) {
   return IsAscii(raw) ? std::string(raw) : Cp1252ToUtf8(raw);
 }
 
+// A name that stays inside its folder: a hostile container must not aim a deletion elsewhere.
+bool IsOneComponent(std::string_view name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of("\\/:") == std::string_view::npos;
+}
+
+// Whether the record names a file inside its container: Windows' rule (a known directory, or
+// none) and one plain name in each part.
+bool HasLocalFile(const UrlCacheFile& file, const UrlCacheRecord& record) {
+  if (record.localName.length == 0 || !IsOneComponent(file.Text(record.localName))) return false;
+  if (record.directory == kUrlCacheNoSubdirectory) return true;
+  return IsOneComponent(file.DirectoryName(record.directory));
+}
+
 }  // namespace
 
 // One container as last read, with the changes not yet written back.
@@ -223,20 +237,18 @@ class UrlCacheStore {
       return Fail(ERROR_SHARING_VIOLATION, container->index + ": Wine is running on the prefix");
 
     const UrlCacheRecord& record = container->file.Records()[*found];
-    if (record.localName.length != 0) {
+    if (HasLocalFile(container->file, record)) {
       const std::string_view directory = container->file.DirectoryName(record.directory);
-      if (!directory.empty() || record.directory == kUrlCacheNoSubdirectory) {
-        std::string path = container->folder;
-        if (!directory.empty()) {
-          path += directory;
-          path += '\\';
-        }
-        path += AnsiText(container->file.Text(record.localName));
-        if (!DeleteFileW(path)) {
-          const DWORD error = GetLastError();
-          if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
-            return Fail(error, path + ": cannot be deleted");
-        }
+      std::string path = container->folder;
+      if (!directory.empty()) {
+        path += directory;
+        path += '\\';
+      }
+      path += AnsiText(container->file.Text(record.localName));
+      if (!DeleteFileW(path)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+          return Fail(error, path + ": cannot be deleted");
       }
     }
     container->file.Delete(*found);
@@ -326,8 +338,7 @@ bool CopyEntry(const UrlCacheContainer& container, const UrlCacheRecord& record,
   std::string_view extension = file.Text(record.fileExtension);
   if (!IsAscii(extension)) extension = extensionConverted = AnsiText(extension);
   const std::string_view directory = file.DirectoryName(record.directory);
-  const bool hasLocal = record.localName.length != 0 &&
-                        (!directory.empty() || record.directory == kUrlCacheNoSubdirectory);
+  const bool hasLocal = HasLocalFile(file, record);
   const std::size_t localSize =
       container.folder.size() + (directory.empty() ? 0 : directory.size() + 1) + name.size();
   const std::string_view header = file.Text(record.headerInfo);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <vector>
 
@@ -186,6 +187,24 @@ TEST_F(UrlCacheTest, ABrokenContainerFailsTheEnumerationAndIsNeverWritten) {
   EXPECT_EQ(test::ScratchFolder::Read(machine_.CookiesIndex().string()), bytes);
   // The other containers are still there to read by themselves.
   EXPECT_EQ(Enumerate("visited:").size(), 2u);
+}
+
+TEST_F(UrlCacheTest, AFileNameThatLeavesItsFolderIsNeverTouched) {
+  UrlCacheFile file = UrlCacheFile::Create(UrlCacheFile::Signature::Wine, {"AAAAAAAA"});
+  UrlCacheNewEntry entry;
+  entry.url = "http://evil.example/";
+  entry.localName = "..\\..\\..\\..\\..\\Documents\\keep.txt";
+  entry.directory = 0;
+  ASSERT_TRUE(file.Add(entry));
+  std::ofstream(machine_.CacheIndex(), std::ios::binary | std::ios::trunc) << file.Bytes();
+  const fs::path keep = machine_.Temp().WriteFile("C:\\users\\root\\Documents\\keep.txt", "mine");
+
+  const std::vector<Entry> entries = Enumerate("");
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_TRUE(entries[0].localFile.empty());
+  EXPECT_TRUE(DeleteUrlCacheEntryW("http://evil.example/"));
+  EXPECT_TRUE(FlushUrlCache());
+  EXPECT_TRUE(fs::exists(keep));
 }
 
 }  // namespace
