@@ -115,8 +115,10 @@ std::string AnsiText(std::string_view raw) {
 
 // A name that stays inside its folder: a hostile container must not aim a deletion elsewhere.
 bool IsOneComponent(std::string_view name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of("\\/:") == std::string_view::npos;
+  if (name.empty() || name == "." || name == "..") return false;
+  for (const char c : name)
+    if (c == '\\' || c == '/' || c == ':') return false;
+  return true;
 }
 
 // Whether the record names a file inside its container: Windows' rule (a known directory, or
@@ -204,14 +206,15 @@ class UrlCacheStore {
       Fail(ERROR_FILE_CORRUPT, index + ": larger than a container can be");
       return nullptr;
     }
-    std::string bytes(static_cast<std::size_t>(st.st_size), '\0');
+    const auto size = static_cast<std::size_t>(st.st_size);
+    auto bytes = std::make_unique_for_overwrite<char[]>(size);
     std::size_t read = 0;
-    if (!file.Read(bytes.data(), bytes.size(), &read) || read != bytes.size()) {
+    if (!file.Read(bytes.get(), size, &read) || read != size) {
       Fail(ERROR_FILE_CORRUPT, index + ": cannot be read whole");
       return nullptr;
     }
     std::string problem;
-    std::optional<UrlCacheFile> parsed = UrlCacheFile::Parse(std::move(bytes), &problem);
+    std::optional<UrlCacheFile> parsed = UrlCacheFile::Parse(std::move(bytes), size, &problem);
     if (!parsed) {
       Fail(ERROR_FILE_CORRUPT, index + ": " + problem);
       return nullptr;
@@ -285,7 +288,7 @@ class UrlCacheStore {
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || StampOf(st) != container.stamp)
       return Fail(ERROR_SHARING_VIOLATION,
                   container.index + ": not written, it changed since it was read");
-    const std::string& bytes = container.file.Bytes();
+    const std::string_view bytes = container.file.Bytes();
     std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges;
     if (container.file.Grew()) {
       (void)container.file.TakeChangedRanges();

@@ -95,8 +95,11 @@ constexpr std::array<std::uint8_t, 256> kHashPermutation = {
     0xA3, 0xC8, 0xDE, 0xEB, 0xF8, 0xF3, 0xDB, 0x0A, 0x98, 0x83, 0x7B, 0xE5, 0xCB, 0x4C, 0x78, 0xD1,
 };
 
+// A fixed-size text field up to its first NUL (short: a plain loop beats a library call).
 std::string_view FieldText(std::string_view field) {
-  return field.substr(0, std::min(field.find('\0'), field.size()));
+  std::size_t length = 0;
+  while (length < field.size() && field[length] != '\0') ++length;
+  return field.substr(0, length);
 }
 
 }  // namespace
@@ -115,23 +118,23 @@ std::uint32_t UrlCacheHashKey(std::string_view url) {
 
 std::uint32_t UrlCacheFile::Read32(std::size_t offset) const {
   std::uint32_t value = 0;
-  std::memcpy(&value, bytes_.data() + offset, sizeof value);
+  std::memcpy(&value, bytes_.get() + offset, sizeof value);
   return value;
 }
 
 std::uint64_t UrlCacheFile::Read64(std::size_t offset) const {
   std::uint64_t value = 0;
-  std::memcpy(&value, bytes_.data() + offset, sizeof value);
+  std::memcpy(&value, bytes_.get() + offset, sizeof value);
   return value;
 }
 
 void UrlCacheFile::Write32(std::size_t offset, std::uint32_t value) {
-  std::memcpy(bytes_.data() + offset, &value, sizeof value);
+  std::memcpy(bytes_.get() + offset, &value, sizeof value);
   MarkChanged(offset, sizeof value);
 }
 
 void UrlCacheFile::Write64(std::size_t offset, std::uint64_t value) {
-  std::memcpy(bytes_.data() + offset, &value, sizeof value);
+  std::memcpy(bytes_.get() + offset, &value, sizeof value);
   MarkChanged(offset, sizeof value);
 }
 
@@ -140,16 +143,24 @@ void UrlCacheFile::MarkChanged(std::size_t offset, std::size_t length) {
                         static_cast<std::uint32_t>(offset + length));
 }
 
-std::optional<UrlCacheFile> UrlCacheFile::Parse(std::string bytes, std::string* problem) {
+std::optional<UrlCacheFile> UrlCacheFile::Parse(std::string_view bytes, std::string* problem) {
+  auto copy = std::make_unique_for_overwrite<char[]>(bytes.size());
+  std::memcpy(copy.get(), bytes.data(), bytes.size());
+  return Parse(std::move(copy), bytes.size(), problem);
+}
+
+std::optional<UrlCacheFile> UrlCacheFile::Parse(std::unique_ptr<char[]> bytes, std::size_t size,
+                                                std::string* problem) {
   const auto fail = [problem](std::string reason) -> std::optional<UrlCacheFile> {
     if (problem != nullptr) *problem = std::move(reason);
     return std::nullopt;
   };
-  if (bytes.size() < kEntryStart) return fail("shorter than a container header");
-  if (bytes.size() > FileSizeFor(kMaxBlocks)) return fail("larger than a container can be");
+  if (size < kEntryStart) return fail("shorter than a container header");
+  if (size > FileSizeFor(kMaxBlocks)) return fail("larger than a container can be");
   UrlCacheFile file;
   file.bytes_ = std::move(bytes);
-  const std::string_view signature = FieldText(std::string_view(file.bytes_).substr(0, 28));
+  file.size_ = size;
+  const std::string_view signature = FieldText(file.Bytes().substr(0, 28));
   if (signature == kWineSignature) {
     file.signature_ = Signature::Wine;
   } else if (signature == kWindowsSignature) {
@@ -157,9 +168,9 @@ std::optional<UrlCacheFile> UrlCacheFile::Parse(std::string bytes, std::string* 
   } else {
     return fail("not a URL cache container of a known version");
   }
-  if (file.Read32(kHeaderFileSize) != file.bytes_.size())
+  if (file.Read32(kHeaderFileSize) != file.size_)
     return fail("its header gives another size than the file has");
-  if (FileSizeFor(file.Read32(kHeaderCapacity)) > file.bytes_.size())
+  if (FileSizeFor(file.Read32(kHeaderCapacity)) > file.size_)
     return fail("its capacity lies beyond the end of the file");
   if (file.Read32(kHeaderDirectoryCount) > kMaxDirectories)
     return fail("it names more cache folders than a container holds");
@@ -191,8 +202,9 @@ bool UrlCacheFile::ParseTables(std::string* problem) {
            offset + length <= end;
   };
 
-  std::vector<std::uint8_t> recordAt(capacity, 0);  // a record starts in this block
-  records_.reserve(Read32(kHeaderBlocksInUse) / 2 < capacity ? Read32(kHeaderBlocksInUse) / 2 : 0);
+  // The slot naming each block (its offset + 1), to visit the records in file order.
+  std::vector<std::uint32_t> slotOf(capacity, 0);
+  std::size_t named = 0;
   std::uint32_t table = Read32(kHeaderHashTable);
   while (table != 0) {
     if (!placed(table, kHashHeader)) return fail("a hash table lies outside the file");
@@ -216,20 +228,31 @@ bool UrlCacheFile::ParseTables(std::string* problem) {
       // A slot that names free space would name whatever is written there next.
       if ((static_cast<std::uint8_t>(bytes_[kBitmapOffset + block / 8]) & (1u << (block % 8))) == 0)
         strayClaims_ = true;
-      if (Read32(offset) != kUrlTag) continue;  // redirects and leaked records are no entries
-      std::optional<UrlCacheRecord> record = ParseRecord(offset);
-      std::uint8_t& seen = recordAt[block];
-      if (!record || seen != 0) {
+      if (slotOf[block] != 0) {
         ++skipped_;
-        if (record) unsound_ = "two hash slots name the same record";
+        if (Read32(offset) == kUrlTag) unsound_ = "two hash slots name the same record";
         continue;
       }
-      seen = 1;
-      record->slotOffset = slotOffset;
-      claim(offset, record->blocks);
-      records_.push_back(*record);
+      slotOf[block] = slotOffset + 1;
+      ++named;
     }
     table = Read32(table + 8);
+  }
+  // The records in file order: reading them front to back is what keeps parsing and enumerating
+  // a large container close to the speed of reading it.
+  records_.reserve(named);
+  for (std::uint32_t block = 0; block < capacity; ++block) {
+    if (slotOf[block] == 0) continue;
+    const std::uint32_t offset = kEntryStart + block * kBlockSize;
+    if (Read32(offset) != kUrlTag) continue;  // redirects and leaked records are no entries
+    std::optional<UrlCacheRecord> record = ParseRecord(offset);
+    if (!record) {
+      ++skipped_;
+      continue;
+    }
+    record->slotOffset = slotOf[block] - 1;
+    claim(offset, record->blocks);
+    records_.push_back(std::move(*record));
   }
   return true;
 }
@@ -242,7 +265,7 @@ std::optional<UrlCacheRecord> UrlCacheFile::ParseRecord(std::uint32_t offset) co
   if (record.blocks == 0 || extent < kRecordHeader ||
       offset + extent > FileSizeFor(Read32(kHeaderCapacity)))
     return std::nullopt;
-  const std::string_view body = std::string_view(bytes_).substr(offset, extent);
+  const std::string_view body = Bytes().substr(offset, extent);
   // A text field: its offset from the record's start, NUL-terminated inside the record.
   const auto text = [&](std::size_t field, UrlCacheText& out, bool required) {
     const std::uint32_t at = Read32(offset + field);
@@ -284,17 +307,18 @@ UrlCacheFile UrlCacheFile::Create(Signature signature,
                                   const std::vector<std::string>& directories) {
   UrlCacheFile file;
   file.signature_ = signature;
-  file.bytes_.assign(FileSizeFor(kMinBlocks), '\0');
+  file.size_ = FileSizeFor(kMinBlocks);
+  file.bytes_ = std::make_unique<char[]>(file.size_);  // zeroed
   const std::string_view text = signature == Signature::Wine ? kWineSignature : kWindowsSignature;
-  std::memcpy(file.bytes_.data(), text.data(), text.size());
-  file.Write32(kHeaderFileSize, static_cast<std::uint32_t>(file.bytes_.size()));
+  std::memcpy(file.bytes_.get(), text.data(), text.size());
+  file.Write32(kHeaderFileSize, static_cast<std::uint32_t>(file.size_));
   file.Write32(kHeaderCapacity, kMinBlocks);
   file.Write64(kHeaderCacheLimit, 0x07ff5400);  // WinInet's default of 127 MB
   const auto count = static_cast<std::uint32_t>(std::min<std::size_t>(directories.size(), 32));
   file.Write32(kHeaderDirectoryCount, count);
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::string& name = directories[i];
-    std::memcpy(file.bytes_.data() + kHeaderDirectories + i * kDirectorySize + 4, name.data(),
+    std::memcpy(file.bytes_.get() + kHeaderDirectories + i * kDirectorySize + 4, name.data(),
                 std::min<std::size_t>(name.size(), kDirectoryNameLength));
   }
   // A new container holds its first hash table; a fresh file has room for it.
@@ -309,8 +333,8 @@ std::uint32_t UrlCacheFile::DirectoryCount() const {
 
 std::string_view UrlCacheFile::DirectoryName(std::uint8_t index) const {
   if (index >= DirectoryCount()) return {};
-  return FieldText(std::string_view(bytes_).substr(kHeaderDirectories + index * kDirectorySize + 4,
-                                                   kDirectoryNameLength));
+  return FieldText(
+      Bytes().substr(kHeaderDirectories + index * kDirectorySize + 4, kDirectoryNameLength));
 }
 
 bool UrlCacheFile::IsWritable(std::string* problem) const {
@@ -325,8 +349,7 @@ bool UrlCacheFile::IsWritable(std::string* problem) const {
 
 std::string UrlCacheFile::ConsistencyProblem() const {
   const std::uint32_t capacity = Read32(kHeaderCapacity);
-  if (bytes_.size() < FileSizeFor(kMinBlocks) || capacity > kMaxBlocks ||
-      FileSizeFor(capacity) != bytes_.size())
+  if (size_ < FileSizeFor(kMinBlocks) || capacity > kMaxBlocks || FileSizeFor(capacity) != size_)
     return "its size and capacity disagree";
   std::uint32_t allocated = 0;
   for (std::uint32_t i = 0; i < kBitmapSize; ++i) {
@@ -375,7 +398,7 @@ void UrlCacheFile::Delete(std::size_t index) {
   MarkChanged(kBitmapOffset + first / 8, (first + record.blocks - 1) / 8 - first / 8 + 1);
   const std::uint32_t inUse = Read32(kHeaderBlocksInUse);
   Write32(kHeaderBlocksInUse, inUse > record.blocks ? inUse - record.blocks : 0);
-  std::memset(bytes_.data() + record.offset, 0, std::size_t{record.blocks} * kBlockSize);
+  std::memset(bytes_.get() + record.offset, 0, std::size_t{record.blocks} * kBlockSize);
   MarkChanged(record.offset, std::size_t{record.blocks} * kBlockSize);
   record.deleted = true;
 }
@@ -398,7 +421,7 @@ std::optional<std::uint32_t> UrlCacheFile::AllocateBlocks(std::uint32_t count) {
       MarkChanged(kBitmapOffset + first / 8, block / 8 - first / 8 + 1);
       Write32(kHeaderBlocksInUse, Read32(kHeaderBlocksInUse) + count);
       const std::uint32_t offset = kEntryStart + first * kBlockSize;
-      std::memset(bytes_.data() + offset, 0, std::size_t{count} * kBlockSize);
+      std::memset(bytes_.get() + offset, 0, std::size_t{count} * kBlockSize);
       MarkChanged(offset, std::size_t{count} * kBlockSize);
       allocationHint_ = block + 1;
       return offset;
@@ -412,8 +435,11 @@ bool UrlCacheFile::Grow() {
   const std::uint32_t capacity = Read32(kHeaderCapacity);
   const std::uint32_t grown = std::min(capacity * 2, kMaxBlocks);
   if (grown <= capacity) return false;
-  bytes_.resize(FileSizeFor(grown), '\0');
-  Write32(kHeaderFileSize, static_cast<std::uint32_t>(bytes_.size()));
+  auto bigger = std::make_unique<char[]>(FileSizeFor(grown));  // zeroed
+  std::memcpy(bigger.get(), bytes_.get(), size_);
+  bytes_ = std::move(bigger);
+  size_ = FileSizeFor(grown);
+  Write32(kHeaderFileSize, static_cast<std::uint32_t>(size_));
   Write32(kHeaderCapacity, grown);
   indexed_ = false;  // the index's views pointed into the old buffer
   grew_ = true;
@@ -481,12 +507,11 @@ bool UrlCacheFile::Add(const UrlCacheNewEntry& entry) {
   Write32(offset + kRecordHeaderInfo, headerAt);
   Write32(offset + kRecordHeaderInfoSize, static_cast<std::uint32_t>(entry.headerInfo.size()));
   Write32(offset + kRecordHitRate, entry.hitRate);
-  std::memcpy(bytes_.data() + offset + kRecordHeader, entry.url.data(), entry.url.size());
+  std::memcpy(bytes_.get() + offset + kRecordHeader, entry.url.data(), entry.url.size());
   if (localAt != 0)
-    std::memcpy(bytes_.data() + offset + localAt, entry.localName.data(), entry.localName.size());
+    std::memcpy(bytes_.get() + offset + localAt, entry.localName.data(), entry.localName.size());
   if (headerAt != 0)
-    std::memcpy(bytes_.data() + offset + headerAt, entry.headerInfo.data(),
-                entry.headerInfo.size());
+    std::memcpy(bytes_.get() + offset + headerAt, entry.headerInfo.data(), entry.headerInfo.size());
   Write32(*slot, (hash >> kHashFlagBits) << kHashFlagBits);
   Write32(*slot + 4, offset);
   if (entry.directory < DirectoryCount()) {

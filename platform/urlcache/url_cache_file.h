@@ -10,6 +10,7 @@
 // size, capacity or allocation count disagree), and when no two of its records share a block.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -75,20 +76,24 @@ class UrlCacheFile {
 
   // The container in `bytes`; nullopt with the reason in *problem when its header or hash-table
   // chain cannot be trusted. Records that do not hold together are skipped and counted.
-  [[nodiscard]] static std::optional<UrlCacheFile> Parse(std::string bytes, std::string* problem);
+  [[nodiscard]] static std::optional<UrlCacheFile> Parse(std::string_view bytes,
+                                                         std::string* problem);
+  // As above, taking over a buffer of `size` bytes (read straight from the file, never zeroed).
+  [[nodiscard]] static std::optional<UrlCacheFile> Parse(std::unique_ptr<char[]> bytes,
+                                                         std::size_t size, std::string* problem);
   // An empty container as WinInet makes one: 128 blocks, one hash table, and the given cache
   // directory names (8 characters each; none for cookies and history).
   [[nodiscard]] static UrlCacheFile Create(Signature signature,
                                            const std::vector<std::string>& directories);
 
   [[nodiscard]] Signature GetSignature() const { return signature_; }
-  [[nodiscard]] const std::string& Bytes() const { return bytes_; }
+  [[nodiscard]] std::string_view Bytes() const { return {bytes_.get(), size_}; }
   // Every record reached through the hash tables, in table and slot order; deleted ones stay in
   // the list, marked.
   [[nodiscard]] const std::vector<UrlCacheRecord>& Records() const { return records_; }
   // A text of a live record.
   [[nodiscard]] std::string_view Text(UrlCacheText text) const {
-    return std::string_view(bytes_).substr(text.offset, text.length);
+    return Bytes().substr(text.offset, text.length);
   }
   // How many slots pointed at something that is not a well-formed record.
   [[nodiscard]] std::uint32_t SkippedRecords() const { return skipped_; }
@@ -133,7 +138,8 @@ class UrlCacheFile {
   [[nodiscard]] std::optional<std::uint32_t> FreeSlot(std::uint32_t hash);
 
   Signature signature_ = Signature::Wine;
-  std::string bytes_;
+  std::unique_ptr<char[]> bytes_;
+  std::size_t size_ = 0;
   std::vector<UrlCacheRecord> records_;
   std::vector<std::uint32_t> tables_;  // hash table offsets, in chain order
   // URL → record index, made on the first Find and dropped when the bytes move.

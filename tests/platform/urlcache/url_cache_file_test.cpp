@@ -18,9 +18,9 @@ std::string Fixture(const char* name) {
   return text.str();
 }
 
-UrlCacheFile Parsed(std::string bytes) {
+UrlCacheFile Parsed(std::string_view bytes) {
   std::string problem;
-  std::optional<UrlCacheFile> file = UrlCacheFile::Parse(std::move(bytes), &problem);
+  std::optional<UrlCacheFile> file = UrlCacheFile::Parse(bytes, &problem);
   EXPECT_TRUE(file) << problem;
   return file ? std::move(*file) : UrlCacheFile::Create(UrlCacheFile::Signature::Wine, {});
 }
@@ -35,7 +35,7 @@ std::vector<std::string> Urls(const UrlCacheFile& file) {
 void Put32(std::string& bytes, std::size_t offset, std::uint32_t value) {
   std::memcpy(bytes.data() + offset, &value, sizeof value);
 }
-std::uint32_t Get32(const std::string& bytes, std::size_t offset) {
+std::uint32_t Get32(std::string_view bytes, std::size_t offset) {
   std::uint32_t value = 0;
   std::memcpy(&value, bytes.data() + offset, sizeof value);
   return value;
@@ -63,8 +63,8 @@ TEST(UrlCacheFileTest, ReadsWhatWinesWinInetWrote) {
 
   const UrlCacheFile history = Parsed(Fixture("history-index.dat"));
   EXPECT_EQ(Urls(history),
-            (std::vector<std::string>{"Visited: root@http://keep.example.net/index.html",
-                                      "Visited: root@http://www.example.com/a/page.html"}));
+            (std::vector<std::string>{"Visited: root@http://www.example.com/a/page.html",
+                                      "Visited: root@http://keep.example.net/index.html"}));
 }
 
 TEST(UrlCacheFileTest, DeletingFreesTheRecordAndLeavesNoTraceOfIt) {
