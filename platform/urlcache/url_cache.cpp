@@ -113,6 +113,25 @@ std::string AnsiText(std::string_view raw) {
   return IsAscii(raw) ? std::string(raw) : Cp1252ToUtf8(raw);
 }
 
+// A DOS date and time (as the record keeps expiry and sync times) as a FILETIME; none is 0.
+std::uint64_t DosDateTimeToFileTime(std::uint16_t date, std::uint16_t time) {
+  if (date == 0 && time == 0) return 0;
+  const int year = 1980 + (date >> 9);
+  const unsigned month = std::clamp((date >> 5) & 0xF, 1, 12);
+  const unsigned day = std::clamp(date & 0x1F, 1, 31);
+  // Days since 1601-01-01 by the civil calendar (March-based year, as is usual).
+  const int y = year - (month <= 2 ? 1 : 0);
+  const int era = y / 400;
+  const int yearOfEra = y - era * 400;
+  const int dayOfYear =
+      static_cast<int>((153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1);
+  const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  const std::int64_t daysSince1970 = std::int64_t{era} * 146097 + dayOfEra - 719468;
+  const std::int64_t seconds = (daysSince1970 + 134774) * 86400 + (time >> 11) * 3600 +
+                               ((time >> 5) & 0x3F) * 60 + (time & 0x1F) * 2;
+  return static_cast<std::uint64_t>(seconds) * 10'000'000;
+}
+
 // A name that stays inside its folder: a hostile container must not aim a deletion elsewhere.
 bool IsOneComponent(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return false;
@@ -398,7 +417,9 @@ bool CopyEntry(const UrlCacheContainer& container, const UrlCacheRecord& record,
   info.dwSizeLow = static_cast<DWORD>(record.size);
   info.dwSizeHigh = static_cast<DWORD>(record.size >> 32);
   info.LastModifiedTime = record.lastModified;
+  info.ExpireTime = DosDateTimeToFileTime(record.expireDate, record.expireTime);
   info.LastAccessTime = record.lastAccess;
+  info.LastSyncTime = DosDateTimeToFileTime(record.syncDate, record.syncTime);
   info.dwHeaderInfoSize = static_cast<DWORD>(header.size());
   info.dwExemptDelta = record.exemptDelta;
   *entry = info;

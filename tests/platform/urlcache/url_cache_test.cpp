@@ -22,6 +22,8 @@ struct Entry {
   std::string localFile;
   DWORD type = 0;
   DWORD size = 0;
+  std::uint64_t lastAccess = 0;
+  std::uint64_t lastSync = 0;
 };
 
 // Enumerates with a buffer that starts too small, growing it as the caller of the back-end does.
@@ -85,6 +87,8 @@ TEST_F(UrlCacheTest, EnumeratesWhatWinInetListsWithTheBufferProtocol) {
     EXPECT_EQ(found->localFile, listed.localFile);
     EXPECT_EQ(found->type, listed.type);
     EXPECT_EQ(found->size, listed.size);
+    // WinInet keeps the sync time as a DOS date and time (2-second steps) taken from the access.
+    EXPECT_LT(found->lastAccess - found->lastSync, 20'000'000u) << listed.url;
   }
   EXPECT_EQ(UrlsOf(all), expected);
   EXPECT_EQ(UrlsOf(Enumerate("*")), expected);
