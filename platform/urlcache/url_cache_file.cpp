@@ -185,18 +185,6 @@ bool UrlCacheFile::ParseTables(std::string* problem) {
   };
   const std::uint32_t capacity = Read32(kHeaderCapacity);
   const std::uint64_t end = FileSizeFor(capacity);
-  // Which block belongs to which structure, to find two claiming the same bytes.
-  std::vector<std::uint8_t> owned(capacity, 0);
-  const auto claim = [&](std::uint32_t offset, std::uint32_t blocks) {
-    const std::uint32_t first = (offset - kEntryStart) / kBlockSize;
-    for (std::uint32_t block = first; block < first + blocks; ++block) {
-      const auto bit = static_cast<std::uint8_t>(1u << (block % 8));
-      if (owned[block] != 0) unsound_ = "two of its records share a block";
-      if ((static_cast<std::uint8_t>(bytes_[kBitmapOffset + block / 8]) & bit) == 0)
-        unsound_ = "a record lies in blocks its allocation table calls free";
-      owned[block] = 1;
-    }
-  };
   const auto placed = [&](std::uint64_t offset, std::uint64_t length) {
     return offset >= kEntryStart && (offset - kEntryStart) % kBlockSize == 0 &&
            offset + length <= end;
@@ -217,7 +205,6 @@ bool UrlCacheFile::ParseTables(std::string* problem) {
     const std::uint32_t room = (blocks * kBlockSize - kHashHeader) / 8;
     const std::uint32_t slots =
         signature_ == Signature::Wine ? std::min(kWineHashSlots, room) : room;
-    claim(table, blocks);
     tables_.push_back(table);
     for (std::uint32_t slot = 0; slot < slots; ++slot) {
       const std::uint32_t slotOffset = table + kHashHeader + slot * 8;
@@ -251,7 +238,6 @@ bool UrlCacheFile::ParseTables(std::string* problem) {
       continue;
     }
     record->slotOffset = slotOf[block] - 1;
-    claim(offset, record->blocks);
     records_.push_back(std::move(*record));
   }
   return true;
@@ -361,7 +347,26 @@ std::string UrlCacheFile::ConsistencyProblem() const {
   }
   if (allocated != Read32(kHeaderBlocksInUse))
     return "its count of blocks in use disagrees with its allocation table";
-  return unsound_;
+  if (!unsound_.empty()) return unsound_;
+  // Every hash table and record in blocks of its own, all marked in use: freeing one can then
+  // never free or wipe another's bytes.
+  std::vector<std::uint8_t> owned(capacity, 0);
+  const auto claim = [&](std::uint32_t offset, std::uint32_t blocks) -> const char* {
+    const std::uint32_t first = (offset - kEntryStart) / kBlockSize;
+    for (std::uint32_t block = first; block < first + blocks; ++block) {
+      if (owned[block] != 0) return "two of its records share a block";
+      if ((static_cast<std::uint8_t>(bytes_[kBitmapOffset + block / 8]) & (1u << (block % 8))) == 0)
+        return "a record lies in blocks its allocation table calls free";
+      owned[block] = 1;
+    }
+    return nullptr;
+  };
+  for (const std::uint32_t table : tables_)
+    if (const char* problem = claim(table, Read32(table + 4))) return problem;
+  for (const UrlCacheRecord& record : records_)
+    if (!record.deleted)
+      if (const char* problem = claim(record.offset, record.blocks)) return problem;
+  return {};
 }
 
 std::optional<std::size_t> UrlCacheFile::Find(std::string_view url) const {
