@@ -213,6 +213,11 @@ class UrlCacheStore {
       Fail(Win32ErrorFromErrno(errno), index + ": cannot be examined");
       return nullptr;
     }
+    if (!S_ISREG(st.st_mode)) {
+      // A link could lead the reader out of the prefix; a device or pipe could hang it.
+      Fail(ERROR_FILE_CORRUPT, index + ": not a regular file");
+      return nullptr;
+    }
     if (cached != containers_.end() && cached->second->stamp == StampOf(st)) return cached->second;
 
     FileHandle file = OpenExistingFile(index, FileAccess::Read);

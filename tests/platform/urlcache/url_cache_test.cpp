@@ -191,6 +191,13 @@ TEST_F(UrlCacheTest, ABrokenContainerFailsTheEnumerationAndIsNeverWritten) {
   EXPECT_EQ(test::ScratchFolder::Read(machine_.CookiesIndex().string()), bytes);
   // The other containers are still there to read by themselves.
   EXPECT_EQ(Enumerate("visited:").size(), 2u);
+
+  // A link in the container's place is not followed.
+  fs::remove(machine_.CookiesIndex());
+  fs::create_symlink(machine_.HistoryIndex(), machine_.CookiesIndex());
+  failure = 0;
+  EXPECT_TRUE(Enumerate("cookie:", &failure).empty());
+  EXPECT_EQ(failure, ERROR_FILE_CORRUPT);
 }
 
 TEST_F(UrlCacheTest, AFileNameThatLeavesItsFolderIsNeverTouched) {
