@@ -15,6 +15,7 @@
 #include "cleaners/custom/custom_definition.h"
 #include "cleaners/custom/path_macros.h"
 #include "demo/demo_cleaner_traces.h"
+#include "demo/demo_ie_traces.h"
 #include "demo/demo_mozilla_traces.h"
 #include "engine/file_set.h"
 #include "platform/machine.h"
@@ -380,6 +381,10 @@ bool BuildDemoMachine(const fs::path& folder, const fs::path& programFolder, std
     }
     if (!PlantCleanerTraces(*machine, folder)) {
       error = "cannot plant the built-in cleaners' traces";
+      return false;
+    }
+    if (!PlantInternetExplorerTraces(user)) {
+      error = "cannot write the demo machine's Internet Explorer traces";
       return false;
     }
   }
