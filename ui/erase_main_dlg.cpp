@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/program_folder.h"
+#include "ui/sortable_table.h"
 
 namespace corvane {
 
@@ -70,6 +71,8 @@ void CEraseMainDlg::RunCancelHandling() {
 }
 
 void CEraseMainDlg::OnClickElement(dom::Element element) {
+  // Report tables whose headers the templates mark sort themselves.
+  if (Document() != nullptr && OnSortedColumnClick(*Document(), element)) return;
   controller_->ShowClickedDescription(element);
   static_cast<void>(controller_->OnClick(element));
 }

@@ -15,6 +15,8 @@
 #include "app/registry_key.h"
 #include "host/headless/headless_host.h"
 #include "platform/program_folder.h"
+#include "settings/schedule_timer.h"
+#include "settings/statistics_store.h"
 #include "tests/support/fake_plugin.h"
 #include "tests/support/runtime_folder.h"
 #include "tests/support/scratch_folder.h"
@@ -316,6 +318,85 @@ TEST_F(MainControllerTest, ClosingWithChangesWineKeptFromTheDiskAsksAndKeepsTheW
   EXPECT_NE(ReadHostFile(systemHive).find("\"FakeA\"=dword:00000000"), std::string::npos);
 }
 
+TEST_F(MainControllerTest, StatisticsOfAnEraseAreThereAfterTheProgramStartsAgain) {
+  Open({"FakeA", "FakeB"}, 2);
+  ScanToResults();
+  Click("btn_skipall");
+  EraseFromSettings();
+  ASSERT_TRUE(machine_.Registry().Flush());
+  const std::string cleanedUp = FormatCleanupDate(Controller().LastCleanupDate());
+
+  // The statistics page opens modally over the main window; a close from the view ends it.
+  host_.AddModalStep([](HeadlessWindow& window) { window.Cancel(); });
+  Click("btn_statistics");
+  EXPECT_TRUE(Controller().StatisticsEnabled());
+
+  dialog_.reset();
+  fakes_.clear();
+  Open({"FakeB", "FakeA"}, 0);
+  EXPECT_EQ(Fake(1).CopyCounters().erasedTotal.items, 2U);
+  EXPECT_EQ(Fake(1).CopyCounters().erasedToday.items, 2U);  // the same day
+  EXPECT_EQ(Fake(0).CopyCounters().current.items, 2U);
+  EXPECT_EQ(FormatCleanupDate(Controller().LastCleanupDate()), cleanedUp);
+}
+
+TEST_F(MainControllerTest, TheScheduleIsChosenOnTheSettingsPageAndBringsTheWindowBack) {
+  Open({"FakeA"}, 1);
+  ScanToResults();
+  Click("btn_skipall");
+  ASSERT_EQ(Controller().State(), PageState::Settings);
+  EXPECT_NE(Html("ManuallyCheck").find("checked"), std::string::npos);
+  Click("weekly_check");
+  RegistryString run(HKEY_LOCAL_MACHINE, "Software\\Corvane\\Erase", "Run", "");
+  run.SetReadOnly(true);
+  EXPECT_EQ(run.value, "weekly");
+  EXPECT_EQ(Controller().Schedule().PeriodDays(), 7);
+  Click("btn_back");
+  Click("btn_skipall");
+  EXPECT_NE(Html("WeeklyCheck").find("checked"), std::string::npos);
+  EXPECT_EQ(Html("ManuallyCheck").find("checked"), std::string::npos);
+
+  // Hidden, the window comes back on the first tick ("Last" was never), then not again.
+  dialog_->Window()->Hide();
+  Controller().OnScheduleTick();
+  EXPECT_TRUE(dialog_->Window()->IsVisible());
+  dialog_->Window()->Hide();
+  Controller().OnScheduleTick();
+  EXPECT_FALSE(dialog_->Window()->IsVisible());
+}
+
+TEST_F(MainControllerTest, TheRestartOfferIsAskedOnceAndNeverWhileWineRuns) {
+  Open({"FakeA"}, 2);
+  Fake(0).leaveForRestart = true;
+  ScanToResults();
+  Click("btn_skipall");
+  EraseFromSettings();
+  ASSERT_TRUE(Controller().RebootNeeded());
+  host_.SetNextAnswer(IDNO);
+  Click("btn_finish");
+  ASSERT_EQ(host_.Messages().size(), 1U);
+  EXPECT_EQ(host_.Messages()[0].style, MB_YESNO | MB_ICONEXCLAMATION);
+  EXPECT_NE(host_.Messages()[0].text.find("Restart Wine"), std::string::npos);
+  EXPECT_FALSE(Controller().RebootNeeded());
+  EXPECT_EQ(SendMessageW(dialog_->Handle(), WM_CLOSE, 0, 0), 0);  // declined: not asked again
+  EXPECT_EQ(host_.Messages().size(), 1U);
+
+  // Yes while Wine runs: nothing of Wine is ended; the user is told, and asked again later.
+  dialog_->Window()->Show();
+  Click("btn_scan");
+  ASSERT_TRUE(WaitForState(PageState::ScanResults));
+  Click("btn_skipall");
+  Files("FakeA", 1);
+  EraseFromSettings();
+  ASSERT_TRUE(Controller().RebootNeeded());
+  test::WineServerLockHolder wine(machine_.Prefix());
+  host_.SetNextAnswer(IDYES);
+  EXPECT_FALSE(Controller().OfferReboot());
+  ASSERT_EQ(host_.Messages().size(), 3U);
+  EXPECT_NE(host_.Messages()[2].text.find("Close them first"), std::string::npos);
+  EXPECT_TRUE(Controller().RebootNeeded());
+}
+
 TEST_F(MainControllerTest, TheReportsLastPageLeadsToWelcome) {
   Open({"FakeA"}, 1);
   ScanToResults();
@@ -394,7 +475,7 @@ TEST_F(MainControllerTest, AbortDuringAnEraseRecordsTheCleanupAndRunsTheCancelHa
   Fake(0).release.Reset();  // holds after the first erased file
   Click("btn_clean");
   ASSERT_TRUE(Fake(0).held.Wait(kPatience));
-  EXPECT_FALSE(Controller().LastCleanupDate().valid);
+  EXPECT_FALSE(IsCalendarDate(Controller().LastCleanupDate()));  // never cleaned up
   Click("btn_abort");
   ASSERT_TRUE(WaitForState(PageState::Welcome));
   EXPECT_TRUE(Controller().LastCleanupDate().valid);
