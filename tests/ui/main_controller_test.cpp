@@ -63,7 +63,8 @@ class MainControllerTest : public ::testing::Test {
 
   // Opens the main window over fakes with these ids (each with `files` files of its own) and
   // waits for its first page.
-  void Open(std::vector<std::string> ids, int files = 2) {
+  // `published`: created as the program creates it, published and with its tray icon.
+  void Open(std::vector<std::string> ids, int files = 2, bool published = false) {
     for (const std::string& id : ids) Files(id, files);
     dialog_ = std::make_unique<CEraseMainDlg>(
         host_, CommandLine{}, [this] { return schedule_; },
@@ -79,7 +80,11 @@ class MainControllerTest : public ::testing::Test {
           }
           return list;
         });
-    dialog_->CreateModeless();
+    if (published) {
+      dialog_->Create();
+    } else {
+      dialog_->CreateModeless();
+    }
     ASSERT_TRUE(Wait([&] { return dialog_->Document() != nullptr; }));
   }
 
@@ -395,6 +400,71 @@ TEST_F(MainControllerTest, TheRestartOfferIsAskedOnceAndNeverWhileWineRuns) {
   ASSERT_EQ(host_.Messages().size(), 3U);
   EXPECT_NE(host_.Messages()[2].text.find("Close them first"), std::string::npos);
   EXPECT_TRUE(Controller().RebootNeeded());
+}
+
+TEST_F(MainControllerTest, TheTrayMenuRestoresHidesAndEndsTheProgram) {
+  Open({"FakeA"}, 1, true);
+  HeadlessTray* tray = host_.Tray();
+  ASSERT_NE(tray, nullptr);
+  EXPECT_EQ(tray->Tooltip(), "Corvane Erase");
+  EXPECT_NE(tray->IconPath().find("corvane-erase"), std::string::npos);
+  host_.Loop().RunPending();
+  ASSERT_TRUE(Wait([&] { return dialog_->Window()->IsVisible(); }));
+  host_.Loop().RunPending();
+  EXPECT_TRUE(tray->RestoreChecked());
+
+  // Restore toggles the window, and its check follows.
+  tray->Choose(kTrayRestoreCommand);
+  host_.Loop().RunPending();
+  EXPECT_FALSE(dialog_->Window()->IsVisible());
+  EXPECT_FALSE(tray->RestoreChecked());
+  tray->Choose(kTrayRestoreCommand);
+  host_.Loop().RunPending();
+  EXPECT_TRUE(dialog_->Window()->IsVisible());
+  EXPECT_TRUE(tray->RestoreChecked());
+
+  // About... is the About button's own command (its dialog comes with the About box).
+  tray->Choose(kTrayAboutCommand);
+  host_.Loop().RunPending();
+  EXPECT_FALSE(host_.Loop().HasQuit());
+
+  // Closing with a daily schedule hides; Exit ends the program all the same.
+  EXPECT_EQ(SendMessageW(dialog_->Handle(), WM_CLOSE, 0, 0), 0);
+  EXPECT_FALSE(dialog_->Window()->IsVisible());
+  EXPECT_FALSE(host_.Loop().HasQuit());
+  tray->Choose(kTrayExitCommand);
+  host_.Loop().RunPending();
+  EXPECT_TRUE(host_.Loop().HasQuit());
+}
+
+TEST_F(MainControllerTest, WithoutATrayHostTheWindowNeverHidesWhereNobodyCouldReachIt) {
+  // A panel that goes away while the window is hidden brings the window back.
+  Open({"FakeA"}, 1, true);
+  host_.Loop().RunPending();
+  ASSERT_TRUE(Wait([&] { return dialog_->Window()->IsVisible(); }));
+  EXPECT_EQ(SendMessageW(dialog_->Handle(), WM_CLOSE, 0, 0), 0);
+  EXPECT_FALSE(dialog_->Window()->IsVisible());
+  host_.Tray()->SetShown(false);
+  host_.Loop().RunPending();
+  EXPECT_TRUE(dialog_->Window()->IsVisible());
+  // Now closing ends the program, although the schedule is daily.
+  EXPECT_EQ(SendMessageW(dialog_->Handle(), WM_CLOSE, 0, 0), 0);
+  EXPECT_TRUE(host_.Loop().HasQuit());
+}
+
+TEST_F(MainControllerTest, AScheduledStartStaysHiddenOnlyWhenATrayHostShowsTheIcon) {
+  for (const bool trayHost : {true, false}) {
+    SCOPED_TRACE(trayHost);
+    host_.SetTrayHostPresent(trayHost);
+    dialog_ = std::make_unique<CEraseMainDlg>(
+        host_, CommandLine{"CorvaneErase /remindme", "/remindme"}, [] { return "weekly"; },
+        [](PluginOwner&) { return PluginList(); });
+    dialog_->Create();
+    ASSERT_TRUE(Wait([&] { return dialog_->Document() != nullptr; }));
+    host_.Loop().RunPending();
+    EXPECT_EQ(dialog_->Window()->IsVisible(), !trayHost);
+    dialog_.reset();
+  }
 }
 
 TEST_F(MainControllerTest, TheReportsLastPageLeadsToWelcome) {
