@@ -402,6 +402,29 @@ TEST_F(MainControllerTest, TheRestartOfferIsAskedOnceAndNeverWhileWineRuns) {
   EXPECT_TRUE(Controller().RebootNeeded());
 }
 
+TEST_F(MainControllerTest, ARestartThatCannotRunSaysSoAndTheProgramGoesOn) {
+  Open({"FakeA"}, 2);
+  Fake(0).leaveForRestart = true;
+  ScanToResults();
+  Click("btn_skipall");
+  EraseFromSettings();
+  ASSERT_TRUE(Controller().RebootNeeded());
+  // No Wine on this PATH.
+  const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+  setenv("PATH", work_.Path().c_str(), 1);
+  host_.SetNextAnswer(IDYES);
+  const bool restarted = Controller().OfferReboot();
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_FALSE(restarted);
+  ASSERT_EQ(host_.Messages().size(), 2U);
+  EXPECT_EQ(host_.Messages()[1].text,
+            "Erase was unable to reboot Windows. Please shutdown Erase, and manually reboot. "
+            "Thank you.");
+  EXPECT_EQ(host_.Messages()[1].style, MB_OK | MB_ICONERROR);
+  EXPECT_FALSE(Controller().RebootNeeded());
+  EXPECT_FALSE(host_.Loop().HasQuit());
+}
+
 TEST_F(MainControllerTest, TheTrayMenuRestoresHidesAndEndsTheProgram) {
   Open({"FakeA"}, 1, true);
   HeadlessTray* tray = host_.Tray();
