@@ -8,6 +8,7 @@ std::optional<CliCommand> CommandNamed(std::string_view name) {
   if (name == "list") return CliCommand::List;
   if (name == "scan") return CliCommand::Scan;
   if (name == "erase") return CliCommand::Erase;
+  if (name == "stats") return CliCommand::Stats;
   if (name == "help") return CliCommand::Help;
   return std::nullopt;
 }
@@ -54,6 +55,8 @@ CliParseResult ParseCliArguments(const std::vector<std::string_view>& arguments)
       parsed.json = true;
     } else if (argument == "--yes") {
       parsed.yes = true;
+    } else if (argument == "--restart-wine") {
+      parsed.restartWine = true;
     } else if (argument == "--allow-foreign-owner") {
       parsed.allowForeignOwner = true;
     } else if (argument.starts_with("--only")) {
@@ -79,8 +82,11 @@ CliParseResult ParseCliArguments(const std::vector<std::string_view>& arguments)
   if (!haveCommand) return Fail("no command given");
   if (parsed.details && parsed.command != CliCommand::Scan) return Fail("--details goes with scan");
   if (parsed.yes && parsed.command != CliCommand::Erase) return Fail("--yes goes with erase");
-  if (!parsed.only.empty() && parsed.command == CliCommand::List)
+  if (!parsed.only.empty() &&
+      (parsed.command == CliCommand::List || parsed.command == CliCommand::Stats))
     return Fail("--only goes with scan and erase");
+  if (parsed.restartWine && parsed.command != CliCommand::Erase)
+    return Fail("--restart-wine goes with erase");
   return CliParseResult{parsed, {}};
 }
 
@@ -93,6 +99,7 @@ std::string CliUsage() {
          "  list                 the plug-ins in list order: id, name, selected or not\n"
          "  scan [--details]     scan and tell what each plug-in found\n"
          "  erase --yes          scan, then erase with the selected plug-ins\n"
+         "  stats                what each plug-in has erased: in all runs, today, last run\n"
          "\n"
          "Options:\n"
          "  --only ID,...        scan or erase with these plug-ins only\n"
@@ -100,6 +107,8 @@ std::string CliUsage() {
          "  --json               print a JSON document instead of text\n"
          "  --machine DIR        the Wine prefix (default: $WINEPREFIX, else ~/.wine)\n"
          "  --yes                confirm an erase; without it nothing is erased\n"
+         "  --restart-wine       after an erase, restart Wine on the prefix (wineboot\n"
+         "                       --restart) so that it deletes the files left for its start\n"
          "  --allow-foreign-owner\n"
          "                       as root, work on a prefix another user owns (refused\n"
          "                       otherwise, as Wine refuses it); files keep their owner\n";

@@ -10,7 +10,7 @@
 
 namespace corvane {
 
-enum class CliCommand { List, Scan, Erase, Help };
+enum class CliCommand { List, Scan, Erase, Stats, Help };
 
 struct CliArguments {
   CliCommand command = CliCommand::Help;
@@ -19,6 +19,7 @@ struct CliArguments {
   bool json = false;
   bool yes = false;                // erase: the user confirmed on the command line
   bool allowForeignOwner = false;  // root may work on a prefix another user owns
+  bool restartWine = false;        // erase: restart Wine afterwards to finish what waits for it
   std::optional<std::filesystem::path> machine;
 };
 

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/format_size.h"
+#include "settings/statistics_store.h"
 
 namespace corvane {
 
@@ -69,9 +70,66 @@ nlohmann::ordered_json CountersJson(const CounterPair& pair) {
   return {{"items", pair.items}, {"bytes", pair.bytes}, {"size", FormatSize(pair.bytes)}};
 }
 
+nlohmann::ordered_json SumJson(std::uint64_t items, std::uint64_t bytes) {
+  return {{"items", items}, {"bytes", bytes}, {"size", FormatSize(bytes)}};
+}
+
+std::string Figures(std::uint64_t items, std::uint64_t bytes) {
+  return std::to_string(items) + " items (" + FormatSize(bytes) + ")";
+}
+
+std::string StatisticsText(const CliOutcome& outcome) {
+  std::string text =
+      std::string("statistics ") + (outcome.statisticsEnabled ? "on" : "off") + ", last cleanup " +
+      (outcome.lastCleanup.empty() ? std::string("never") : outcome.lastCleanup) + "\n";
+  StatisticsTotals totals;
+  const auto line = [](std::uint64_t ai, std::uint64_t ab, std::uint64_t ti, std::uint64_t tb,
+                       std::uint64_t li, std::uint64_t lb) {
+    return "  all runs " + Figures(ai, ab) + ", today " + Figures(ti, tb) + ", last run " +
+           Figures(li, lb) + "\n";
+  };
+  for (const CliPluginReport& plugin : outcome.plugins) {
+    const PluginCounters& c = plugin.statistics;
+    text += plugin.id + "  " + plugin.name + "\n" +
+            line(c.erasedTotal.items, c.erasedTotal.bytes, c.erasedToday.items, c.erasedToday.bytes,
+                 c.current.items, c.current.bytes);
+    totals.Add(c);
+  }
+  text += "Total\n" + line(totals.allItems, totals.allBytes, totals.todayItems, totals.todayBytes,
+                           totals.lastItems, totals.lastBytes);
+  return text;
+}
+
+std::string StatisticsJson(const CliOutcome& outcome) {
+  nlohmann::ordered_json plugins = nlohmann::ordered_json::array();
+  StatisticsTotals totals;
+  for (const CliPluginReport& plugin : outcome.plugins) {
+    const PluginCounters& c = plugin.statistics;
+    plugins.push_back({{"id", plugin.id},
+                       {"name", plugin.name},
+                       {"all", CountersJson(c.erasedTotal)},
+                       {"today", CountersJson(c.erasedToday)},
+                       {"last", CountersJson(c.current)}});
+    totals.Add(c);
+  }
+  nlohmann::ordered_json document = {
+      {"machine", outcome.machine.string()},
+      {"statistics_enabled", outcome.statisticsEnabled},
+      {"last_cleanup", outcome.lastCleanup.empty() ? nlohmann::ordered_json(nullptr)
+                                                   : nlohmann::ordered_json(outcome.lastCleanup)},
+      {"plugins", plugins},
+      {"total",
+       {{"all", SumJson(totals.allItems, totals.allBytes)},
+        {"today", SumJson(totals.todayItems, totals.todayBytes)},
+        {"last", SumJson(totals.lastItems, totals.lastBytes)}}},
+      {"status", outcome.status}};
+  return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
 }  // namespace
 
 std::string FormatCliText(CliCommand command, const CliOutcome& outcome) {
+  if (command == CliCommand::Stats) return StatisticsText(outcome);
   std::string text;
   CounterPair erased;
   std::uint32_t leftForRestart = 0;
@@ -86,7 +144,10 @@ std::string FormatCliText(CliCommand command, const CliOutcome& outcome) {
                       FormatSize(erased.bytes) + ") before the stop\n"
                 : std::string("cancelled: the scan stopped before every cleaner had finished\n");
   }
-  if (leftForRestart != 0) {
+  if (leftForRestart != 0 && outcome.wineRestarted) {
+    text += std::to_string(leftForRestart) +
+            " files waited for the next start of Wine; Wine was restarted and deleted them.\n";
+  } else if (leftForRestart != 0) {
     text += std::to_string(leftForRestart) +
             " files could not be deleted now and wait for the next start of Wine, which deletes "
             "them. To finish now, close the Wine programs of this prefix and run:\n  " +
@@ -96,6 +157,7 @@ std::string FormatCliText(CliCommand command, const CliOutcome& outcome) {
 }
 
 std::string FormatCliJson(CliCommand command, const CliOutcome& outcome) {
+  if (command == CliCommand::Stats) return StatisticsJson(outcome);
   nlohmann::ordered_json plugins = nlohmann::ordered_json::array();
   for (const CliPluginReport& plugin : outcome.plugins) {
     nlohmann::ordered_json entry = {
@@ -120,6 +182,7 @@ std::string FormatCliJson(CliCommand command, const CliOutcome& outcome) {
   nlohmann::ordered_json document = {{"machine", outcome.machine.string()}, {"plugins", plugins}};
   if (outcome.cancelled) document["cancelled"] = true;
   if (!outcome.restartCommand.empty()) document["restart_command"] = outcome.restartCommand;
+  if (outcome.wineRestarted) document["wine_restarted"] = true;
   if (outcome.status != kCliOk) document["error"] = outcome.error;
   document["status"] = outcome.status;
   // Names and paths from the machine need not be valid UTF-8: replace, never throw.

@@ -25,6 +25,7 @@
 #include "platform/named_lock.h"
 #include "platform/registry_store.h"
 #include "platform/wine_server.h"
+#include "settings/statistics_store.h"
 #include "ui/erase_main_dlg.h"
 
 namespace corvane {
@@ -175,6 +176,8 @@ class CliSession {
   // The window and its controller save settings when they go (the options, every plug-in's
   // selection), so they go while the registry is still current, before its last flush.
   void CloseWindow();
+  // --restart-wine: Wine's restart finishes the deletions left for it.
+  void RestartWineNow(CliOutcome& outcome);
 
   const CliArguments& arguments_;
   const fs::path programFolder_;
@@ -326,9 +329,29 @@ CliPluginReport CliSession::Report(Plugin& plugin) const {
   }
   report.erased = plugin.CopyCounters().current;
   report.failed = plugin.FailedCounts();
+  if (arguments_.command == CliCommand::Stats) report.statistics = plugin.CopyCounters();
   report.inErase = erasing_.contains(plugin.GetId());
   if (report.inErase) report.leftForRestart = plugin.FilesLeftForRestart();
   return report;
+}
+
+void CliSession::RestartWineNow(CliOutcome& outcome) {
+  switch (RestartWine(outcome.machine)) {
+    case WineRestartResult::Restarted:
+      outcome.wineRestarted = true;
+      return;
+    case WineRestartResult::WineRunning:
+      outcome.error = "Wine started on " + outcome.machine.string() +
+                      "; close its programs, then run: " + outcome.restartCommand;
+      break;
+    case WineRestartResult::WineMissing:
+      outcome.error = "wineboot is not installed; the files wait for the next start of Wine";
+      break;
+    case WineRestartResult::Failed:
+      outcome.error = "wineboot --restart failed; run it yourself: " + outcome.restartCommand;
+      break;
+  }
+  outcome.status = kCliPluginFailed;
 }
 
 void CliSession::CloseWindow() {
@@ -352,7 +375,13 @@ CliOutcome CliSession::Run() {
   });
   std::map<PluginId, CliPluginResult> scanned;
   std::map<PluginId, CliPluginResult> erased;
-  if (arguments_.command != CliCommand::List) {
+  if (arguments_.command == CliCommand::Stats) {
+    // The figures the statistics page shows, stored ones even while counting is off.
+    CMainController& controller = dialog_->Controller();
+    outcome.statisticsEnabled = controller.StatisticsEnabled();
+    const OleDate last = LoadStatistics(controller.Plugins(), OleDateNow());
+    if (IsCalendarDate(last)) outcome.lastCleanup = FormatCleanupDate(last);
+  } else if (arguments_.command != CliCommand::List) {
     Scan();
     scanned = recorder_->TakeResults();
   }
@@ -398,7 +427,9 @@ CliOutcome CliSession::Run() {
   if (!registry_->Flush()) {
     outcome.status = kCliPluginFailed;
     outcome.error = "the registry was not saved: " + registry_->LastSaveProblem();
+    return outcome;
   }
+  if (arguments_.restartWine && leftForRestart && !interrupted) RestartWineNow(outcome);
   return outcome;
 }
 

@@ -41,6 +41,7 @@ struct CliPluginReport {
   CounterPair failed;
   bool inErase = false;              // it was one of the run's cleaners, whether it got its turn
   std::uint32_t leftForRestart = 0;  // files left for the next start of Wine, which deletes them
+  PluginCounters statistics;         // stats: what it has erased in all runs, today, last run
 };
 
 struct CliOutcome {
@@ -50,6 +51,9 @@ struct CliOutcome {
   std::vector<CliPluginReport> plugins;  // in list order; only those asked for
   bool cancelled = false;                // Ctrl-C stopped the run; the reports tell how far it got
   std::string restartCommand;            // how to finish deletions left for the next start of Wine
+  bool wineRestarted = false;            // --restart-wine: Wine ran and finished them
+  bool statisticsEnabled = true;         // stats: whether runs are counted
+  std::string lastCleanup;               // stats: "%Y-%m-%d %H:%M:%S", empty when never
 };
 
 // Told of progress while a scan or erase runs: the plug-in's name and a line of text.

@@ -74,6 +74,32 @@ class HostWindow {
   virtual bool Print() = 0;
 };
 
+// The notification-area icon's menu commands, with the program's menu ids.
+inline constexpr int kTrayRestoreCommand = 32774;
+inline constexpr int kTrayAboutCommand = 32775;
+inline constexpr int kTrayExitCommand = 32776;
+
+// What the tray icon tells its owner. Called on the loop's thread.
+class TrayIconEvents {
+ public:
+  virtual ~TrayIconEvents() = default;
+  // A menu item was chosen, or the icon was activated (kTrayRestoreCommand).
+  virtual void OnTrayCommand(int command) = 0;
+  // A tray host began or stopped showing the icon (a panel started, crashed or was removed).
+  virtual void OnTrayShownChanged(bool shown) = 0;
+};
+
+// The icon in the desktop's notification area, with its menu: Restore (checked while the main
+// window shows), About..., Exit.
+class TrayIcon {
+ public:
+  virtual ~TrayIcon() = default;
+  // Whether a tray host shows the icon now. Without one the user cannot reach a hidden window
+  // through it, so the window must not hide.
+  [[nodiscard]] virtual bool IsShown() const = 0;
+  virtual void SetRestoreChecked(bool checked) = 0;
+};
+
 class Host {
  public:
   virtual ~Host() = default;
@@ -88,6 +114,10 @@ class Host {
   // when no opener could be started. `onFailed`, when given, runs on the loop's thread whenever
   // nothing opened the target: at once when no opener started, later when the opener gave up.
   virtual bool OpenExternal(const std::string& target, std::function<void()> onFailed = {}) = 0;
+  // The notification-area icon: `iconPath` an image file, `tooltip` its title.
+  [[nodiscard]] virtual std::unique_ptr<TrayIcon> CreateTrayIcon(TrayIconEvents& events,
+                                                                 const std::string& iconPath,
+                                                                 const std::string& tooltip) = 0;
 };
 
 }  // namespace corvane

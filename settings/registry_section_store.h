@@ -80,6 +80,11 @@ class RegistrySectionStore {
     return sections_.try_emplace(std::string(name)).first->second;
   }
 
+  // Forgets a section, so Save no longer writes it.
+  void RemoveSection(std::string_view name) {
+    if (const auto it = sections_.find(name); it != sections_.end()) sections_.erase(it);
+  }
+
   // Every section loaded or created so far.
   [[nodiscard]] const Sections& AllSections() const { return sections_; }
   [[nodiscard]] HKEY Root() const { return root_; }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/program_folder.h"
+#include "ui/sortable_table.h"
 
 namespace corvane {
 
@@ -15,9 +16,18 @@ CEraseMainDlg::CEraseMainDlg(Host& host, CommandLine commandLine, ScheduleModeRe
     : CNoScrollHtmlDlg(host, kMainPageName, kMainDialogTemplate, nullptr),
       commandLine_(std::move(commandLine)),
       scheduleMode_(std::move(scheduleMode)),
-      controller_(std::make_unique<CMainController>(*this, buildPlugins)) {}
+      controller_(std::make_unique<CMainController>(*this, buildPlugins)) {
+  tray_ = host.CreateTrayIcon(*this, ProgramFilePath(kMainIconPath).value_or(std::string()),
+                              kApplicationTitle);
+  // "Restore" is checked exactly while the window shows, whatever showed or hid it.
+  trayHook_ = host.Loop().AddAfterEventHook([this] {
+    if (tray_ && Window() != nullptr) tray_->SetRestoreChecked(Window()->IsVisible());
+  });
+}
 
-CEraseMainDlg::~CEraseMainDlg() = default;
+CEraseMainDlg::~CEraseMainDlg() {
+  if (trayHook_ != 0) GetHost().Loop().RemoveAfterEventHook(trayHook_);
+}
 
 void CEraseMainDlg::Create() {
   CreateModeless();
@@ -39,8 +49,8 @@ void CEraseMainDlg::OnDocumentComplete() {
   if (firstShowPending_) {
     firstShowPending_ = false;
     const std::string mode = scheduleMode_();
-    const bool staysInBackground =
-        mode != kScheduleBootUp && mode != kScheduleManually && commandLine_.IsReminder();
+    const bool staysInBackground = mode != kScheduleBootUp && mode != kScheduleManually &&
+                                   commandLine_.IsReminder() && TrayShown();
     if (!staysInBackground) {
       Window()->Show();
       Window()->SetTitle(kApplicationTitle);
@@ -60,7 +70,7 @@ void CEraseMainDlg::OnCancel() {
 void CEraseMainDlg::RunCancelHandling() {
   controller_->RunRebootCheck();
   const std::string mode = scheduleMode_();
-  if (mode == kScheduleManually || mode == kScheduleBootUp) {
+  if (mode == kScheduleManually || mode == kScheduleBootUp || !TrayShown()) {
     // What is not on disk yet is never dropped without the user's word.
     if (!controller_->SaveBeforeClosing()) return;
     Quit(1);
@@ -69,7 +79,44 @@ void CEraseMainDlg::RunCancelHandling() {
   }
 }
 
+void CEraseMainDlg::OnTrayCommand(int command) {
+  if (Window() == nullptr) return;  // not created: a scheduled start that ends at once
+  switch (command) {
+    case kTrayRestoreCommand:
+      if (!Window()->IsVisible()) {
+        Window()->Show();
+        Window()->Raise();
+      } else {
+        controller_->RunRebootCheck();
+        if (TrayShown()) Window()->Hide();
+      }
+      return;
+    case kTrayAboutCommand:
+      // Exactly what the About button does, through the same dispatcher.
+      if (Document() != nullptr) {
+        dom::Element about = Document()->CreateElement("span");
+        about.SetAttribute("cid", "btn_about");
+        static_cast<void>(controller_->OnClick(about));
+      }
+      return;
+    case kTrayExitCommand:
+      if (controller_->SaveBeforeClosing()) Quit(0);
+      return;
+    default:
+      return;
+  }
+}
+
+void CEraseMainDlg::OnTrayShownChanged(bool shown) {
+  if (!shown && Window() != nullptr && !Window()->IsVisible()) {
+    Window()->Show();
+    Window()->Raise();
+  }
+}
+
 void CEraseMainDlg::OnClickElement(dom::Element element) {
+  // Report tables whose headers the templates mark sort themselves.
+  if (Document() != nullptr && OnSortedColumnClick(*Document(), element)) return;
   controller_->ShowClickedDescription(element);
   static_cast<void>(controller_->OnClick(element));
 }

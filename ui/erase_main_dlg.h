@@ -21,7 +21,9 @@ inline constexpr UINT WM_APP_HELP_NOT_OPENED = WM_USER + 5;
 // The window icon, below the program folder.
 inline constexpr char kMainIconPath[] = "icons/corvane-erase.svg";
 
-class CEraseMainDlg final : public CNoScrollHtmlDlg, public CEraseMainWindow {
+class CEraseMainDlg final : public CNoScrollHtmlDlg,
+                            public CEraseMainWindow,
+                            public TrayIconEvents {
  public:
   using ScheduleModeReader = std::function<std::string()>;
 
@@ -45,6 +47,14 @@ class CEraseMainDlg final : public CNoScrollHtmlDlg, public CEraseMainWindow {
   void RunCancelHandling();
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
+  // TrayIconEvents: Restore toggles the window, About... is the About button's command, Exit
+  // ends the program whatever the schedule. A tray host going away brings a hidden window back.
+  void OnTrayCommand(int command) override;
+  void OnTrayShownChanged(bool shown) override;
+  // Whether a tray host shows the icon, so a hidden window stays reachable. Without one the
+  // window never hides: a scheduled start shows it, and closing it ends the program.
+  [[nodiscard]] bool TrayShown() const { return tray_ != nullptr && tray_->IsShown(); }
+
   [[nodiscard]] bool HandleBlockPublished() const { return handleBlock_.Data() != nullptr; }
   [[nodiscard]] CMainController& Controller() { return *controller_; }
 
@@ -62,6 +72,8 @@ class CEraseMainDlg final : public CNoScrollHtmlDlg, public CEraseMainWindow {
   bool firstShowPending_ = true;
   SharedMemoryBlock handleBlock_;
   std::unique_ptr<WindowPublisher> publisher_;
+  std::unique_ptr<TrayIcon> tray_;
+  EventLoop::HookId trayHook_ = 0;
   // Last member: it goes first, so a worker still running ends while the window exists.
   std::unique_ptr<CMainController> controller_;
 };

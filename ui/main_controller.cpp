@@ -16,11 +16,14 @@
 #include "cleaners/messaging/message_history_plugin.h"
 #include "cleaners/recent/recent_documents_plugin.h"
 #include "cleaners/recycle/recycle_bin_plugin.h"
+#include "engine/wine_restart.h"
 #include "platform/machine.h"
 #include "platform/program_folder.h"
 #include "platform/registry_store.h"
 #include "platform/text.h"
 #include "platform/wine_server.h"
+#include "settings/statistics_dlg.h"
+#include "settings/statistics_store.h"
 #include "ui/erase_main_dlg.h"
 #include "ui/template_store.h"
 
@@ -95,9 +98,15 @@ CMainController::CMainController(CEraseMainDlg& window, const PluginListBuilder&
   languageFolder_ = kDefaultLanguage;
   plugins_ = buildPlugins(*this);
   static_cast<void>(options_.Load());
+  statisticsEnabled_ = ReadStatisticsEnabled();
+  lastCleanupDate_ =
+      statisticsEnabled_ ? LoadStatistics(plugins_, OleDateNow()) : NeverCleanedDate();
+  window_.GetHost().Loop().SetTimer(kScheduleTimerId, kScheduleTimerInterval,
+                                    [this] { OnScheduleTick(); });
 }
 
 CMainController::~CMainController() {
+  static_cast<void>(window_.GetHost().Loop().KillTimer(kScheduleTimerId));
   // A worker still running stops at its next cancel check; the list waits for it.
   cancelEvent_.Set();
   plugins_ = PluginList();
@@ -105,8 +114,88 @@ CMainController::~CMainController() {
 }
 
 void CMainController::RunRebootCheck() {
-  // The restart offer of the reboot prompt joins here: rebootNeeded_ says whether an erase left
-  // files for deletion at the next system start.
+  static_cast<void>(OfferReboot());
+}
+
+int CMainController::ShowMessageFile(std::string_view name, unsigned style) {
+  const std::string text = LanguageText("Messages/" + std::string(name));
+  return window_.GetHost().MessageBox(window_.Window(), text, kApplicationTitle, style);
+}
+
+bool CMainController::OfferReboot() {
+  if (!rebootNeeded_) return false;
+  rebootNeeded_ = false;  // asked once per need, whatever the answer
+  Host& host = window_.GetHost();
+  if (host.MessageBox(window_.Window(), LanguageText("message_need_reboot.txt"), kApplicationTitle,
+                      MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
+    return false;
+  }
+  const Machine* machine = Machine::Current();
+  WineRestartResult result = WineRestartResult::Failed;
+  if (machine != nullptr && IsWineServerRunning(machine->Prefix())) {
+    result = WineRestartResult::WineRunning;
+  } else if (machine != nullptr) {
+    // wineboot reads the deletions from the registry files: ours must be on disk first.
+    RegistryStore* registry = RegistryStore::Current();
+    if (registry == nullptr || registry->Flush()) result = RestartWine(machine->Prefix());
+  }
+  switch (result) {
+    case WineRestartResult::Restarted:
+      HalvikTrace("OfferReboot: Wine restarted on %s\n", machine->Prefix().c_str());
+      return true;
+    case WineRestartResult::WineRunning:
+      // Ending Wine's programs would lose their unsaved work: the user closes them, and the
+      // question comes again at the next stop.
+      rebootNeeded_ = true;
+      static_cast<void>(host.MessageBox(
+          window_.Window(),
+          "Wine programs are running on " + machine->Prefix().string() +
+              ". Close them first; Wine is restarted when none runs, so their unsaved work is "
+              "not lost.",
+          kApplicationTitle, MB_OK | MB_ICONEXCLAMATION));
+      return false;
+    case WineRestartResult::WineMissing:
+    case WineRestartResult::Failed:
+      HalvikTrace("OfferReboot: the restart of Wine failed\n");
+      static_cast<void>(host.MessageBox(
+          window_.Window(),
+          "Erase was unable to reboot Windows. Please shutdown Erase, and manually reboot. Thank "
+          "you.",
+          kApplicationTitle, MB_OK | MB_ICONERROR));
+      return false;
+  }
+  return false;
+}
+
+void CMainController::OnScheduleTick() {
+  static_cast<void>(schedule_.OnScheduleTimer([this] {
+    HostWindow* window = window_.Window();
+    if (window == nullptr || window->IsVisible()) return;
+    window->Show();
+    window->Raise();
+  }));
+}
+
+void CMainController::ShowStatisticsPage() {
+  if (!statisticsEnabled_) lastCleanupDate_ = LoadStatistics(plugins_, OleDateNow());
+  if (OnDifferentDays(OleDateNow(), lastCleanupDate_) && IsCalendarDate(lastCleanupDate_)) {
+    for (Plugin& plugin : plugins_) plugin.ResetErasedToday();
+  }
+  std::vector<std::string> names;
+  std::vector<PluginCounters> counters;
+  for (const Plugin& plugin : plugins_) {
+    names.push_back(plugin.GetNameHtml());
+    counters.push_back(plugin.CopyCounters());
+  }
+  CStatisticsDlg page(window_.GetHost(), &window_, languageFolder_, statisticsEnabled_,
+                      std::move(names), std::move(counters), lastCleanupDate_);
+  static_cast<void>(page.DoModal());
+  statisticsEnabled_ = page.Enabled();
+  WriteStatisticsEnabled(statisticsEnabled_);
+  if (page.Cleared()) {
+    if (!ClearStatisticsStore()) HalvikTrace("ShowStatisticsPage: the store was not cleared\n");
+    for (Plugin& plugin : plugins_) plugin.RestoreCounters({});
+  }
 }
 
 void CMainController::ShowClickedDescription(const dom::Element& element) {
@@ -135,6 +224,14 @@ int CMainController::OnClick(dom::Element element) {
   if (cid == "btn_scan") static_cast<void>(SetState(PageState::Scan));
   if (cid == "btn_help") {
     OpenHelp();
+    return 0;
+  }
+  if (const int code = ScheduleCodeOfClick(cid); code >= 0) {
+    schedule_.ApplySchedule(code);
+    return 0;
+  }
+  if (cid == "btn_statistics") {
+    ShowStatisticsPage();
     return 0;
   }
   if (OnStateButton(cid)) return 0;

@@ -17,6 +17,7 @@
 #include "platform/event.h"
 #include "platform/ole_date.h"
 #include "settings/options_store.h"
+#include "settings/schedule_timer.h"
 #include "ui/page_state.h"
 
 namespace corvane {
@@ -92,6 +93,12 @@ class CMainController final : public PluginOwner {
   // The restart offer after an erase that left files for the next system start. Every path that
   // must offer it (Finish, the report's last page, closing the window) comes through here.
   void RunRebootCheck();
+  // Asks once per need whether to restart Wine on the prefix now (wineboot finishes the pending
+  // deletions) and does it on Yes. True only when the restart happened.
+  bool OfferReboot();
+  // A message box captioned with the program's title whose text is the file
+  // "html\<language>\Messages\<name>" (empty when missing); answers the button pressed.
+  int ShowMessageFile(std::string_view name, unsigned style);
 
   // Runs.
   void StartScanRun();
@@ -108,6 +115,11 @@ class CMainController final : public PluginOwner {
   // when the run crossed midnight, and the restart flag of a finished run.
   void RecordCleanup(bool finished);
 
+  // The statistics page ("btn_statistics"): shows the stored figures even while statistics are
+  // off, and afterwards applies the page's on/off choice and its Clear.
+  void ShowStatisticsPage();
+  [[nodiscard]] bool StatisticsEnabled() const { return statisticsEnabled_; }
+
   [[nodiscard]] const PluginList& Plugins() const { return plugins_; }
   [[nodiscard]] Plugin* FindPlugin(std::string_view id) const { return plugins_.FindPlugin(id); }
   [[nodiscard]] Plugin* FirstEnabledPlugin() const { return plugins_.FirstEnabled(); }
@@ -123,6 +135,9 @@ class CMainController final : public PluginOwner {
   // Not owned; null for none. The page is drawn as always.
   void SetRunObserver(RunObserver* observer) { runObserver_ = observer; }
   [[nodiscard]] OptionsStore& Options() { return options_; }
+  [[nodiscard]] ScheduleTimer& Schedule() { return schedule_; }
+  // The schedule's tick: brings the hidden window back when a periodic schedule is due.
+  void OnScheduleTick();
   // What a cleaner holds of the options for one scan or erase.
   [[nodiscard]] StringSection GetGlobalOptions() const { return options_.GetGlobalOptions(); }
 
@@ -180,6 +195,7 @@ class CMainController final : public PluginOwner {
   PageState state_ = PageState::Welcome;
   PageState previousState_ = PageState::Welcome;
   OptionsStore options_;
+  ScheduleTimer schedule_;
   PluginId selectedPlugin_;
   PluginId resultsPlugin_;
   std::string languageFolder_;
@@ -188,6 +204,7 @@ class CMainController final : public PluginOwner {
   PluginList plugins_;
   bool somethingToShow_ = false;
   bool rebootNeeded_ = false;
+  bool statisticsEnabled_ = true;
   OleDate runDate_;
   OleDate lastCleanupDate_;
   RunObserver* runObserver_ = nullptr;

@@ -155,6 +155,7 @@ void CMainController::RenderSettingsArea() {
   dom::Element area = Element("SettingsArea");
   if (!area || window_.Document() == nullptr) return;
   static_cast<void>(options_.RenderOptionsBlock(*window_.Document(), area, languageFolder_));
+  schedule_.RenderScheduleChoice(*window_.Document(), languageFolder_);
 }
 
 void CMainController::RenderTabsArea() {

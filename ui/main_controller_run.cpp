@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "app/trace_log.h"
+#include "settings/statistics_store.h"
 #include "ui/erase_main_dlg.h"
 #include "ui/main_controller.h"
 #include "ui/template_store.h"
@@ -11,12 +13,6 @@
 namespace corvane {
 
 namespace {
-
-// A date from which "today" can be told: valid and not before 1900.
-bool IsCalendarDate(const OleDate& date) {
-  const std::optional<LocalDateTime> local = LocalFromOleDate(date);
-  return local && local->year >= 1900;
-}
 
 std::string StepText(std::int32_t step) {
   return step == kNoStep ? std::string() : std::to_string(step);
@@ -169,7 +165,9 @@ void CMainController::RecordCleanup(bool finished) {
   if (OnDifferentDays(runDate_, lastCleanupDate_) && IsCalendarDate(lastCleanupDate_)) {
     for (Plugin& plugin : plugins_) plugin.ResetErasedToday();
   }
-  // The statistics store saves every plug-in's counters and lastCleanupDate_ here once it exists.
+  if (statisticsEnabled_ && !SaveStatistics(plugins_, lastCleanupDate_)) {
+    HalvikTrace("RecordCleanup: the statistics were not saved\n");
+  }
   // An aborted run leaves the restart flag as it was; a finished one raises it, and only the
   // restart offer lowers it, so files left by an earlier run are not forgotten.
   if (!finished) return;

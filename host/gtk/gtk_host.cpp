@@ -3,6 +3,7 @@
 #include <glib-unix.h>
 
 #include "host/gtk/gtk_host_window.h"
+#include "host/gtk/gtk_tray_icon.h"
 
 namespace corvane {
 
@@ -113,6 +114,12 @@ int GtkHost::MessageBox(HostWindow* parent, const std::string& text, const std::
   gtk_widget_destroy(box);
   g_main_loop_unref(run.loop);
   return answered ? AnswerFor(run.response, buttons.onClose) : buttons.onClose;
+}
+
+std::unique_ptr<TrayIcon> GtkHost::CreateTrayIcon(TrayIconEvents& events,
+                                                  const std::string& iconPath,
+                                                  const std::string& tooltip) {
+  return std::make_unique<GtkTrayIcon>(loop_, events, iconPath, tooltip);
 }
 
 bool GtkHost::OpenExternal(const std::string& target, std::function<void()> onFailed) {

@@ -30,6 +30,9 @@ class GtkHost final : public Host {
   int MessageBox(HostWindow* parent, const std::string& text, const std::string& caption,
                  unsigned style) override;
   bool OpenExternal(const std::string& target, std::function<void()> onFailed = {}) override;
+  [[nodiscard]] std::unique_ptr<TrayIcon> CreateTrayIcon(TrayIconEvents& events,
+                                                         const std::string& iconPath,
+                                                         const std::string& tooltip) override;
 
  private:
   explicit GtkHost(const std::filesystem::path& programFolder);

@@ -87,6 +87,35 @@ int HeadlessHost::MessageBox(HostWindow*, const std::string& text, const std::st
   return (style & 0xF) == MB_YESNO ? IDNO : IDOK;
 }
 
+std::unique_ptr<TrayIcon> HeadlessHost::CreateTrayIcon(TrayIconEvents& events,
+                                                       const std::string& iconPath,
+                                                       const std::string& tooltip) {
+  auto tray = std::make_unique<HeadlessTray>(*this, events, iconPath, tooltip);
+  tray_ = tray.get();
+  return tray;
+}
+
+HeadlessTray::HeadlessTray(HeadlessHost& host, TrayIconEvents& events, std::string iconPath,
+                           std::string tooltip)
+    : host_(host),
+      events_(events),
+      iconPath_(std::move(iconPath)),
+      tooltip_(std::move(tooltip)),
+      shown_(host.trayHostPresent_) {}
+
+HeadlessTray::~HeadlessTray() {
+  if (host_.tray_ == this) host_.tray_ = nullptr;
+}
+
+void HeadlessTray::Choose(int command) {
+  static_cast<void>(host_.Loop().Post([this, command] { events_.OnTrayCommand(command); }));
+}
+
+void HeadlessTray::SetShown(bool shown) {
+  shown_ = shown;
+  static_cast<void>(host_.Loop().Post([this, shown] { events_.OnTrayShownChanged(shown); }));
+}
+
 bool HeadlessHost::OpenExternal(const std::string& target, std::function<void()> onFailed) {
   opened_.push_back(target);
   // The opener started and reports later, as a real one does.

@@ -71,6 +71,32 @@ class HeadlessWindow final : public HostWindow {
   std::optional<int> modalResult_;
 };
 
+// A tray icon a test can click: its menu commands are queued like a real menu's.
+class HeadlessTray final : public TrayIcon {
+ public:
+  HeadlessTray(HeadlessHost& host, TrayIconEvents& events, std::string iconPath,
+               std::string tooltip);
+  ~HeadlessTray() override;
+  [[nodiscard]] bool IsShown() const override { return shown_; }
+  void SetRestoreChecked(bool checked) override { restoreChecked_ = checked; }
+
+  [[nodiscard]] bool RestoreChecked() const { return restoreChecked_; }
+  [[nodiscard]] const std::string& IconPath() const { return iconPath_; }
+  [[nodiscard]] const std::string& Tooltip() const { return tooltip_; }
+  // What a user does: a menu item, or activating the icon (Restore).
+  void Choose(int command);
+  // A tray host appears or goes away.
+  void SetShown(bool shown);
+
+ private:
+  HeadlessHost& host_;
+  TrayIconEvents& events_;
+  std::string iconPath_;
+  std::string tooltip_;
+  bool shown_;
+  bool restoreChecked_ = false;
+};
+
 class HeadlessHost final : public Host {
  public:
   struct ShownMessage {
@@ -87,6 +113,13 @@ class HeadlessHost final : public Host {
   int MessageBox(HostWindow* parent, const std::string& text, const std::string& caption,
                  unsigned style) override;
   bool OpenExternal(const std::string& target, std::function<void()> onFailed = {}) override;
+  [[nodiscard]] std::unique_ptr<TrayIcon> CreateTrayIcon(TrayIconEvents& events,
+                                                         const std::string& iconPath,
+                                                         const std::string& tooltip) override;
+  // The tray icon made last and still alive; null when none.
+  [[nodiscard]] HeadlessTray* Tray() const { return tray_; }
+  // Whether a tray host shows the icons made from now on (it does unless told otherwise).
+  void SetTrayHostPresent(bool present) { trayHostPresent_ = present; }
 
   // The answer of the next message box; without one a box answers IDOK (IDNO for MB_YESNO).
   void SetNextAnswer(int answer) { answers_.push_back(answer); }
@@ -104,6 +137,7 @@ class HeadlessHost final : public Host {
 
  private:
   friend class HeadlessWindow;
+  friend class HeadlessTray;
   std::optional<ModalStep> TakeModalStep();
   void Forget(HeadlessWindow* window);
 
@@ -115,6 +149,8 @@ class HeadlessHost final : public Host {
   std::function<bool()> printDialog_;
   std::deque<ModalStep> modalSteps_;
   std::vector<HeadlessWindow*> windows_;
+  HeadlessTray* tray_ = nullptr;
+  bool trayHostPresent_ = true;
 };
 
 }  // namespace corvane

@@ -27,6 +27,15 @@ TEST(CliArgumentsTest, CommandsWithTheirOptionsInAnyOrder) {
   EXPECT_FALSE(erase.arguments->allowForeignOwner);
   EXPECT_TRUE(Parse({"list", "--allow-foreign-owner"}).arguments->allowForeignOwner);
 
+  const CliParseResult restart = Parse({"erase", "--yes", "--restart-wine"});
+  ASSERT_TRUE(restart.arguments);
+  EXPECT_TRUE(restart.arguments->restartWine);
+  const CliParseResult stats = Parse({"stats", "--json"});
+  ASSERT_TRUE(stats.arguments);
+  EXPECT_EQ(stats.arguments->command, CliCommand::Stats);
+  EXPECT_FALSE(Parse({"scan", "--restart-wine"}).arguments);  // only an erase leaves files
+  EXPECT_FALSE(Parse({"stats", "--only", "CuPl_A.pld"}).arguments);
+
   // Erase without --yes parses: refusing it is the run's business, with its own message.
   EXPECT_TRUE(Parse({"erase"}).arguments);
   EXPECT_EQ(Parse({"list", "--help"}).arguments->command, CliCommand::Help);

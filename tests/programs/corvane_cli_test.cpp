@@ -119,6 +119,34 @@ TEST_F(CorvaneCliTest, EraseRemovesWhatTheScanFoundAndNothingElse) {
   EXPECT_FALSE(Plugin(listed, kWindowsTemp)["selected"].get<bool>());
 }
 
+TEST_F(CorvaneCliTest, StatsShowWhatEarlierErasesRemovedAsTheStatisticsPageDoes) {
+  const nlohmann::json before = nlohmann::json::parse(Cli({"stats", "--json"}).out);
+  EXPECT_TRUE(before["last_cleanup"].is_null());
+  EXPECT_TRUE(before["statistics_enabled"].get<bool>());
+  EXPECT_EQ(Plugin(before, kUserTemp)["all"]["items"], 0);
+
+  const ProgramRun erase = Cli({"erase", "--yes", "--json", "--only", kUserTemp});
+  ASSERT_EQ(erase.status, 0) << erase.err;
+  const nlohmann::json erased =
+      Plugin(nlohmann::json::parse(erase.out), kUserTemp)["erase"]["erased"];
+  ASSERT_GT(erased["items"].get<int>(), 0);
+
+  const ProgramRun stats = Cli({"stats", "--json"});
+  ASSERT_EQ(stats.status, 0) << stats.err;
+  const nlohmann::json after = nlohmann::json::parse(stats.out);
+  EXPECT_TRUE(after["last_cleanup"].is_string());
+  for (const char* pair : {"all", "today", "last"}) {
+    EXPECT_EQ(Plugin(after, kUserTemp)[pair]["items"], erased["items"]) << pair;
+    EXPECT_EQ(Plugin(after, kUserTemp)[pair]["bytes"], erased["bytes"]) << pair;
+    EXPECT_EQ(after["total"][pair]["items"], erased["items"]) << pair;
+  }
+  const std::string text = Cli({"stats"}).out;
+  EXPECT_NE(text.find("statistics on, last cleanup 2"), std::string::npos) << text;
+  EXPECT_NE(text.find("all runs " + std::to_string(erased["items"].get<int>()) + " items ("),
+            std::string::npos)
+      << text;
+}
+
 TEST_F(CorvaneCliTest, SettingsWrittenAtExitReachTheHive) {
   // The erase settings page fills in the options never stored; the window writes them when it
   // closes, the last thing before the command ends.

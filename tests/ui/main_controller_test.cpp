@@ -15,6 +15,8 @@
 #include "app/registry_key.h"
 #include "host/headless/headless_host.h"
 #include "platform/program_folder.h"
+#include "settings/schedule_timer.h"
+#include "settings/statistics_store.h"
 #include "tests/support/fake_plugin.h"
 #include "tests/support/runtime_folder.h"
 #include "tests/support/scratch_folder.h"
@@ -61,7 +63,8 @@ class MainControllerTest : public ::testing::Test {
 
   // Opens the main window over fakes with these ids (each with `files` files of its own) and
   // waits for its first page.
-  void Open(std::vector<std::string> ids, int files = 2) {
+  // `published`: created as the program creates it, published and with its tray icon.
+  void Open(std::vector<std::string> ids, int files = 2, bool published = false) {
     for (const std::string& id : ids) Files(id, files);
     dialog_ = std::make_unique<CEraseMainDlg>(
         host_, CommandLine{}, [this] { return schedule_; },
@@ -77,7 +80,11 @@ class MainControllerTest : public ::testing::Test {
           }
           return list;
         });
-    dialog_->CreateModeless();
+    if (published) {
+      dialog_->Create();
+    } else {
+      dialog_->CreateModeless();
+    }
     ASSERT_TRUE(Wait([&] { return dialog_->Document() != nullptr; }));
   }
 
@@ -316,6 +323,173 @@ TEST_F(MainControllerTest, ClosingWithChangesWineKeptFromTheDiskAsksAndKeepsTheW
   EXPECT_NE(ReadHostFile(systemHive).find("\"FakeA\"=dword:00000000"), std::string::npos);
 }
 
+TEST_F(MainControllerTest, StatisticsOfAnEraseAreThereAfterTheProgramStartsAgain) {
+  Open({"FakeA", "FakeB"}, 2);
+  ScanToResults();
+  Click("btn_skipall");
+  EraseFromSettings();
+  ASSERT_TRUE(machine_.Registry().Flush());
+  const std::string cleanedUp = FormatCleanupDate(Controller().LastCleanupDate());
+
+  // The statistics page opens modally over the main window; a close from the view ends it.
+  host_.AddModalStep([](HeadlessWindow& window) { window.Cancel(); });
+  Click("btn_statistics");
+  EXPECT_TRUE(Controller().StatisticsEnabled());
+
+  dialog_.reset();
+  fakes_.clear();
+  Open({"FakeB", "FakeA"}, 0);
+  EXPECT_EQ(Fake(1).CopyCounters().erasedTotal.items, 2U);
+  EXPECT_EQ(Fake(1).CopyCounters().erasedToday.items, 2U);  // the same day
+  EXPECT_EQ(Fake(0).CopyCounters().current.items, 2U);
+  EXPECT_EQ(FormatCleanupDate(Controller().LastCleanupDate()), cleanedUp);
+}
+
+TEST_F(MainControllerTest, TheScheduleIsChosenOnTheSettingsPageAndBringsTheWindowBack) {
+  Open({"FakeA"}, 1);
+  ScanToResults();
+  Click("btn_skipall");
+  ASSERT_EQ(Controller().State(), PageState::Settings);
+  EXPECT_NE(Html("ManuallyCheck").find("checked"), std::string::npos);
+  Click("weekly_check");
+  RegistryString run(HKEY_LOCAL_MACHINE, "Software\\Corvane\\Erase", "Run", "");
+  run.SetReadOnly(true);
+  EXPECT_EQ(run.value, "weekly");
+  EXPECT_EQ(Controller().Schedule().PeriodDays(), 7);
+  Click("btn_back");
+  Click("btn_skipall");
+  EXPECT_NE(Html("WeeklyCheck").find("checked"), std::string::npos);
+  EXPECT_EQ(Html("ManuallyCheck").find("checked"), std::string::npos);
+
+  // Hidden, the window comes back on the first tick ("Last" was never), then not again.
+  dialog_->Window()->Hide();
+  Controller().OnScheduleTick();
+  EXPECT_TRUE(dialog_->Window()->IsVisible());
+  dialog_->Window()->Hide();
+  Controller().OnScheduleTick();
+  EXPECT_FALSE(dialog_->Window()->IsVisible());
+}
+
+TEST_F(MainControllerTest, TheRestartOfferIsAskedOnceAndNeverWhileWineRuns) {
+  Open({"FakeA"}, 2);
+  Fake(0).leaveForRestart = true;
+  ScanToResults();
+  Click("btn_skipall");
+  EraseFromSettings();
+  ASSERT_TRUE(Controller().RebootNeeded());
+  host_.SetNextAnswer(IDNO);
+  Click("btn_finish");
+  ASSERT_EQ(host_.Messages().size(), 1U);
+  EXPECT_EQ(host_.Messages()[0].style, MB_YESNO | MB_ICONEXCLAMATION);
+  EXPECT_NE(host_.Messages()[0].text.find("Restart Wine"), std::string::npos);
+  EXPECT_FALSE(Controller().RebootNeeded());
+  EXPECT_EQ(SendMessageW(dialog_->Handle(), WM_CLOSE, 0, 0), 0);  // declined: not asked again
+  EXPECT_EQ(host_.Messages().size(), 1U);
+
+  // Yes while Wine runs: nothing of Wine is ended; the user is told, and asked again later.
+  dialog_->Window()->Show();
+  Click("btn_scan");
+  ASSERT_TRUE(WaitForState(PageState::ScanResults));
+  Click("btn_skipall");
+  Files("FakeA", 1);
+  EraseFromSettings();
+  ASSERT_TRUE(Controller().RebootNeeded());
+  test::WineServerLockHolder wine(machine_.Prefix());
+  host_.SetNextAnswer(IDYES);
+  EXPECT_FALSE(Controller().OfferReboot());
+  ASSERT_EQ(host_.Messages().size(), 3U);
+  EXPECT_NE(host_.Messages()[2].text.find("Close them first"), std::string::npos);
+  EXPECT_TRUE(Controller().RebootNeeded());
+}
+
+TEST_F(MainControllerTest, ARestartThatCannotRunSaysSoAndTheProgramGoesOn) {
+  Open({"FakeA"}, 2);
+  Fake(0).leaveForRestart = true;
+  ScanToResults();
+  Click("btn_skipall");
+  EraseFromSettings();
+  ASSERT_TRUE(Controller().RebootNeeded());
+  // No Wine on this PATH.
+  const std::string path = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
+  setenv("PATH", work_.Path().c_str(), 1);
+  host_.SetNextAnswer(IDYES);
+  const bool restarted = Controller().OfferReboot();
+  setenv("PATH", path.c_str(), 1);
+  EXPECT_FALSE(restarted);
+  ASSERT_EQ(host_.Messages().size(), 2U);
+  EXPECT_EQ(host_.Messages()[1].text,
+            "Erase was unable to reboot Windows. Please shutdown Erase, and manually reboot. "
+            "Thank you.");
+  EXPECT_EQ(host_.Messages()[1].style, MB_OK | MB_ICONERROR);
+  EXPECT_FALSE(Controller().RebootNeeded());
+  EXPECT_FALSE(host_.Loop().HasQuit());
+}
+
+TEST_F(MainControllerTest, TheTrayMenuRestoresHidesAndEndsTheProgram) {
+  Open({"FakeA"}, 1, true);
+  HeadlessTray* tray = host_.Tray();
+  ASSERT_NE(tray, nullptr);
+  EXPECT_EQ(tray->Tooltip(), "Corvane Erase");
+  EXPECT_NE(tray->IconPath().find("corvane-erase"), std::string::npos);
+  host_.Loop().RunPending();
+  ASSERT_TRUE(Wait([&] { return dialog_->Window()->IsVisible(); }));
+  host_.Loop().RunPending();
+  EXPECT_TRUE(tray->RestoreChecked());
+
+  // Restore toggles the window, and its check follows.
+  tray->Choose(kTrayRestoreCommand);
+  host_.Loop().RunPending();
+  EXPECT_FALSE(dialog_->Window()->IsVisible());
+  EXPECT_FALSE(tray->RestoreChecked());
+  tray->Choose(kTrayRestoreCommand);
+  host_.Loop().RunPending();
+  EXPECT_TRUE(dialog_->Window()->IsVisible());
+  EXPECT_TRUE(tray->RestoreChecked());
+
+  // About... is the About button's own command (its dialog comes with the About box).
+  tray->Choose(kTrayAboutCommand);
+  host_.Loop().RunPending();
+  EXPECT_FALSE(host_.Loop().HasQuit());
+
+  // Closing with a daily schedule hides; Exit ends the program all the same.
+  EXPECT_EQ(SendMessageW(dialog_->Handle(), WM_CLOSE, 0, 0), 0);
+  EXPECT_FALSE(dialog_->Window()->IsVisible());
+  EXPECT_FALSE(host_.Loop().HasQuit());
+  tray->Choose(kTrayExitCommand);
+  host_.Loop().RunPending();
+  EXPECT_TRUE(host_.Loop().HasQuit());
+}
+
+TEST_F(MainControllerTest, WithoutATrayHostTheWindowNeverHidesWhereNobodyCouldReachIt) {
+  // A panel that goes away while the window is hidden brings the window back.
+  Open({"FakeA"}, 1, true);
+  host_.Loop().RunPending();
+  ASSERT_TRUE(Wait([&] { return dialog_->Window()->IsVisible(); }));
+  EXPECT_EQ(SendMessageW(dialog_->Handle(), WM_CLOSE, 0, 0), 0);
+  EXPECT_FALSE(dialog_->Window()->IsVisible());
+  host_.Tray()->SetShown(false);
+  host_.Loop().RunPending();
+  EXPECT_TRUE(dialog_->Window()->IsVisible());
+  // Now closing ends the program, although the schedule is daily.
+  EXPECT_EQ(SendMessageW(dialog_->Handle(), WM_CLOSE, 0, 0), 0);
+  EXPECT_TRUE(host_.Loop().HasQuit());
+}
+
+TEST_F(MainControllerTest, AScheduledStartStaysHiddenOnlyWhenATrayHostShowsTheIcon) {
+  for (const bool trayHost : {true, false}) {
+    SCOPED_TRACE(trayHost);
+    host_.SetTrayHostPresent(trayHost);
+    dialog_ = std::make_unique<CEraseMainDlg>(
+        host_, CommandLine{"CorvaneErase /remindme", "/remindme"}, [] { return "weekly"; },
+        [](PluginOwner&) { return PluginList(); });
+    dialog_->Create();
+    ASSERT_TRUE(Wait([&] { return dialog_->Document() != nullptr; }));
+    host_.Loop().RunPending();
+    EXPECT_EQ(dialog_->Window()->IsVisible(), !trayHost);
+    dialog_.reset();
+  }
+}
+
 TEST_F(MainControllerTest, TheReportsLastPageLeadsToWelcome) {
   Open({"FakeA"}, 1);
   ScanToResults();
@@ -394,7 +568,7 @@ TEST_F(MainControllerTest, AbortDuringAnEraseRecordsTheCleanupAndRunsTheCancelHa
   Fake(0).release.Reset();  // holds after the first erased file
   Click("btn_clean");
   ASSERT_TRUE(Fake(0).held.Wait(kPatience));
-  EXPECT_FALSE(Controller().LastCleanupDate().valid);
+  EXPECT_FALSE(IsCalendarDate(Controller().LastCleanupDate()));  // never cleaned up
   Click("btn_abort");
   ASSERT_TRUE(WaitForState(PageState::Welcome));
   EXPECT_TRUE(Controller().LastCleanupDate().valid);
