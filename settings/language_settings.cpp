@@ -108,6 +108,7 @@ std::vector<std::string> LanguageSettings::GetLanguages() {
 }
 
 bool LanguageSettings::SetCurrent(const std::string& name) {
+  if (!listLoaded_) LoadList();
   if (std::find(languages_.begin(), languages_.end(), name) == languages_.end()) return false;
   current_ = name;
   hasCurrent_ = true;
