@@ -181,8 +181,4 @@ std::string LocaleLanguage(const std::vector<std::string>& languages) {
   return {};
 }
 
-std::string LanguageFolderOf(const std::string& current) {
-  return current == kLanguageNotSet ? kDefaultLanguage : current;
-}
-
 }  // namespace corvane

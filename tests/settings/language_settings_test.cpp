@@ -288,5 +288,23 @@ TEST_F(LanguageTest, SwitchingTheMainWindowTurnsEveryPageAndDialogGermanAndBack)
   EXPECT_EQ(StoredString("CurrentLanguage"), "English");
 }
 
+TEST_F(LanguageTest, ApplyingWithoutAChoiceKeepsTheLocalesLanguage) {
+  ::setenv("LANG", "de_AT.UTF-8", 1);
+  CEraseMainDlg dialog(
+      host_, CommandLine{}, [] { return std::string("manually"); },
+      [](PluginOwner&) { return PluginList(); });
+  dialog.CreateModeless();
+  ASSERT_TRUE(host_.Loop().RunUntil([&] { return dialog.Document() != nullptr; }, 60s));
+  EXPECT_EQ(dialog.Controller().LanguageFolder(), "German");
+  EXPECT_EQ(StoredString("CurrentLanguage"), "x_x");
+  host_.AddModalStep([](HeadlessWindow& window) {
+    ClickByCid(dynamic_cast<CLanguageDlg&>(window.Events()), "btn_apply");
+  });
+  ASSERT_TRUE(ClickByCid(dialog, "btn_hslanguage"));
+  host_.Loop().RunPending();
+  EXPECT_EQ(dialog.Controller().LanguageFolder(), "German");
+  EXPECT_EQ(StoredString("CurrentLanguage"), "German");
+}
+
 }  // namespace
 }  // namespace corvane
