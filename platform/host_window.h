@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/dom/change.h"
+#include "platform/event.h"
 #include "platform/event_loop.h"
 
 namespace corvane {
@@ -118,6 +119,10 @@ class Host {
   [[nodiscard]] virtual std::unique_ptr<TrayIcon> CreateTrayIcon(TrayIconEvents& events,
                                                                  const std::string& iconPath,
                                                                  const std::string& tooltip) = 0;
+  // Handles the loop's events until `done` is set or the loop quits: the user-interface thread
+  // waiting for a worker without freezing the windows. Whoever sets `done` from another thread
+  // then posts a task to Loop(), which wakes the wait.
+  virtual void WaitFor(const Event& done) = 0;
 };
 
 }  // namespace corvane

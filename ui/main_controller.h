@@ -70,6 +70,9 @@ class CMainController final : public PluginOwner {
   [[nodiscard]] PageState PreviousState() const { return previousState_; }
   // Draws the current state again (the wizard moving on redraws the same state).
   void Render();
+  // Every text from now on comes from html\<folder>: the plug-ins reload their names and the
+  // current page is drawn again.
+  void SetLanguageFolder(const std::string& folder);
 
   // A click on an element that names a plug-in ("pluginid") shows its description in the results
   // area, when the page has one; called for every click before OnClick.
@@ -183,6 +186,9 @@ class CMainController final : public PluginOwner {
   // Opens a file of the machine with the desktop's program, or says it cannot.
   void OpenDocument(const std::string& path);
   void OpenHelp();
+  // The side dialogs of the fixed buttons, modal over the main window.
+  void OpenLanguageDialog();
+  void OpenAboutBox();
 
   // The status mark of a process-table row, for its look (running, done, failed).
   enum class RowMark { Running, Done, Failed };

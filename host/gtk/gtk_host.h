@@ -33,6 +33,7 @@ class GtkHost final : public Host {
   [[nodiscard]] std::unique_ptr<TrayIcon> CreateTrayIcon(TrayIconEvents& events,
                                                          const std::string& iconPath,
                                                          const std::string& tooltip) override;
+  void WaitFor(const Event& done) override;
 
  private:
   explicit GtkHost(const std::filesystem::path& programFolder);
