@@ -13,6 +13,7 @@
 #include "app/registry_patterns.h"
 #include "cleaners/custom/custom_definition.h"
 #include "cleaners/custom/path_macros.h"
+#include "demo/demo_ie_traces.h"
 #include "demo/demo_mozilla_traces.h"
 #include "engine/file_set.h"
 #include "platform/machine.h"
@@ -374,6 +375,10 @@ bool BuildDemoMachine(const fs::path& folder, const fs::path& programFolder, std
     PlantCustomTraces(*machine, programFolder);
     if (!PlantMozillaTraces(user)) {
       error = "cannot plant the demo machine's browser profiles";
+      return false;
+    }
+    if (!PlantInternetExplorerTraces(user)) {
+      error = "cannot write the demo machine's Internet Explorer traces";
       return false;
     }
   }
