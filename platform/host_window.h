@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/dom/change.h"
+#include "platform/event.h"
 #include "platform/event_loop.h"
 
 namespace corvane {
@@ -88,6 +89,10 @@ class Host {
   // when no opener could be started. `onFailed`, when given, runs on the loop's thread whenever
   // nothing opened the target: at once when no opener started, later when the opener gave up.
   virtual bool OpenExternal(const std::string& target, std::function<void()> onFailed = {}) = 0;
+  // Handles the loop's events until `done` is set or the loop quits: the user-interface thread
+  // waiting for a worker without freezing the windows. Whoever sets `done` from another thread
+  // then posts a task to Loop(), which wakes the wait.
+  virtual void WaitFor(const Event& done) = 0;
 };
 
 }  // namespace corvane

@@ -14,15 +14,18 @@
 #include "platform/registry_store.h"
 #include "platform/text.h"
 #include "platform/wine_server.h"
+#include "settings/about_dlg.h"
+#include "settings/language_dlg.h"
+#include "settings/language_settings.h"
+#include "settings/update_check.h"
 #include "ui/erase_main_dlg.h"
+#include "ui/message_file.h"
 #include "ui/template_store.h"
 
 namespace corvane {
 
 namespace {
 
-// The language whose texts are shown while no other one is chosen.
-constexpr char kDefaultLanguage[] = "English";
 // The options check boxes carry this "pluginid": the options block handles their clicks.
 constexpr std::string_view kOptionsPluginId = "Kernel";
 
@@ -69,7 +72,9 @@ CMainController::CMainController(CEraseMainDlg& window, const PluginListBuilder&
     : window_(window), windowHandle_(window.Handle()) {
   // Random overwrite patterns of secure deletion come from the C run-time generator.
   std::srand(static_cast<unsigned>(std::time(nullptr)));
-  languageFolder_ = kDefaultLanguage;
+  LanguageSettings& languages = LanguageSettings::Instance();
+  static_cast<void>(languages.RegisterLanguages(InstalledLanguageFolders()));
+  languageFolder_ = languages.StartupFolder();
   plugins_ = buildPlugins(*this);
   static_cast<void>(options_.Load());
 }
@@ -111,6 +116,18 @@ int CMainController::OnClick(dom::Element element) {
   if (cid == "btn_scan") static_cast<void>(SetState(PageState::Scan));
   if (cid == "btn_help") {
     OpenHelp();
+    return 0;
+  }
+  if (cid == "btn_about") {
+    OpenAboutBox();
+    return 0;
+  }
+  if (cid == "btn_hslanguage") {
+    OpenLanguageDialog();
+    return 0;
+  }
+  if (cid == "btn_checkversion") {
+    static_cast<void>(CheckForUpdate(window_.GetHost(), window_.Window(), languageFolder_));
     return 0;
   }
   if (OnStateButton(cid)) return 0;
@@ -201,17 +218,33 @@ void CMainController::OpenHelp() {
       *page, [window] { static_cast<void>(PostMessageW(window, WM_APP_HELP_NOT_OPENED, 0, 0)); }));
 }
 
+void CMainController::OpenAboutBox() {
+  CAboutDlg about(window_.GetHost(), languageFolder_, &window_);
+  static_cast<void>(about.DoModal());
+}
+
+void CMainController::OpenLanguageDialog() {
+  // Plug-ins reload their texts on a switch: not while one of them is at work.
+  if (state_ == PageState::Scan || state_ == PageState::Erase) return;
+  LanguageSettings& languages = LanguageSettings::Instance();
+  CLanguageDlg dialog(window_.GetHost(), languageFolder_, languages, &window_);
+  if (dialog.DoModal() != IDOK) return;
+  SetLanguageFolder(LanguageFolderOf(languages.GetCurrent()));
+}
+
+void CMainController::SetLanguageFolder(const std::string& folder) {
+  languageFolder_ = folder;
+  for (Plugin& plugin : plugins_) plugin.LoadNames(folder);
+  Render();
+}
+
 bool CMainController::MayErase() {
   const Machine* machine = Machine::Current();
   if (machine == nullptr || !IsWineServerRunning(machine->Prefix())) return true;
   HalvikTrace("MayErase: Wine is running on %s, nothing erased\n", machine->Prefix().c_str());
-  static_cast<void>(window_.GetHost().MessageBox(
-      window_.Window(),
-      "Wine is running on " + machine->Prefix().string() +
-          ". While it runs it owns the registry and may hold files open, so nothing is erased "
-          "now.\n\nClose the Wine programs of this prefix, or wait until Wine has ended, then "
-          "click Erase again.",
-      kApplicationTitle, MB_OK | MB_ICONEXCLAMATION));
+  ShowMessageFile(window_.GetHost(), window_.Window(), languageFolder_,
+                  "Wine_running_no_erase.html", MB_OK | MB_ICONEXCLAMATION,
+                  {{"#prefix#", machine->Prefix().string()}});
   return false;
 }
 
@@ -221,16 +254,12 @@ bool CMainController::SaveBeforeClosing() {
   while (registry != nullptr && !registry->Flush()) {
     const Machine* machine = Machine::Current();
     const bool wine = machine != nullptr && IsWineServerRunning(machine->Prefix());
-    const std::string why =
-        wine ? "Wine is running on " + machine->Prefix().string() +
-                   " and owns its registry, so changes made here are not saved yet. Close the "
-                   "Wine programs of this prefix first."
-             : "Changes made here could not be saved: " + registry->LastSaveProblem() + ".";
+    const std::string why = wine ? MessageFileText(languageFolder_, "Save_wine_running.html",
+                                                   {{"#prefix#", machine->Prefix().string()}})
+                                 : MessageFileText(languageFolder_, "Save_failed.html",
+                                                   {{"#problem#", registry->LastSaveProblem()}});
     const int answer = window_.GetHost().MessageBox(
-        window_.Window(),
-        why +
-            "\n\nYes: save them now and close.\nNo: close without them; they are lost.\n"
-            "Cancel: keep the window open; they are saved as soon as they can be.",
+        window_.Window(), why + "\n\n" + MessageFileText(languageFolder_, "Save_choice.html"),
         kApplicationTitle, MB_YESNOCANCEL | MB_ICONEXCLAMATION);
     if (answer == IDNO) {
       HalvikTrace("SaveBeforeClosing: closed without saving: %s\n", why.c_str());
@@ -245,12 +274,8 @@ void CMainController::OnHelpNotOpened() {
   const std::string page =
       ProgramFilePath("html/" + languageFolder_ + "/" + kHelpPageName).value_or(kHelpPageName);
   HalvikTrace("OpenHelp: nothing opened %s\n", page.c_str());
-  static_cast<void>(window_.GetHost().MessageBox(
-      window_.Window(),
-      "The help page could not be opened: no program on this desktop opens web pages.\n\n"
-      "Open it in your browser yourself: " +
-          page,
-      kApplicationTitle, MB_OK | MB_ICONEXCLAMATION));
+  ShowMessageFile(window_.GetHost(), window_.Window(), languageFolder_, "Help_not_opened.html",
+                  MB_OK | MB_ICONEXCLAMATION, {{"#page#", page}});
 }
 
 }  // namespace corvane

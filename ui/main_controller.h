@@ -69,6 +69,9 @@ class CMainController final : public PluginOwner {
   [[nodiscard]] PageState PreviousState() const { return previousState_; }
   // Draws the current state again (the wizard moving on redraws the same state).
   void Render();
+  // Every text from now on comes from html\<folder>: the plug-ins reload their names and the
+  // current page is drawn again.
+  void SetLanguageFolder(const std::string& folder);
 
   // A click on an element that names a plug-in ("pluginid") shows its description in the results
   // area, when the page has one; called for every click before OnClick.
@@ -163,6 +166,9 @@ class CMainController final : public PluginOwner {
   bool OnStateButton(const std::string& cid);
   void OpenDomain(const dom::Element& element);
   void OpenHelp();
+  // The side dialogs of the fixed buttons, modal over the main window.
+  void OpenLanguageDialog();
+  void OpenAboutBox();
 
   // The status mark of a process-table row, for its look (running, done, failed).
   enum class RowMark { Running, Done, Failed };

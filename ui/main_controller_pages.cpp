@@ -209,15 +209,17 @@ void CMainController::RenderStateButtons() {
     case PageState::EraseResults:
       bar = "html/Common/buttons_erase_results.html";
       break;
-    case PageState::Welcome:
     case PageState::Settings:
+      bar = "html/Common/buttons_settings.html";
+      break;
+    case PageState::Welcome:
       break;
   }
   // A state without a bar leaves the area as its layout has it.
   if (bar == nullptr || !Element("ButtonsControlArea")) return;
   std::string html = TemplateStore::Load(bar);
   for (const char* button :
-       {"btn_scan", "btn_cancel", "btn_back", "btn_clean", "btn_abort", "btn_finish"}) {
+       {"btn_scan", "btn_cancel", "btn_back", "btn_next", "btn_clean", "btn_abort", "btn_finish"}) {
     TemplateStore::Replace(html, "#" + std::string(button) + "#",
                            LanguageText(std::string(button) + ".html"));
   }

@@ -115,6 +115,11 @@ int GtkHost::MessageBox(HostWindow* parent, const std::string& text, const std::
   return answered ? AnswerFor(run.response, buttons.onClose) : buttons.onClose;
 }
 
+void GtkHost::WaitFor(const Event& done) {
+  // Each iteration blocks until some source is ready; the worker's posted task is one.
+  while (!done.IsSet() && !loop_.HasQuit()) g_main_context_iteration(nullptr, TRUE);
+}
+
 bool GtkHost::OpenExternal(const std::string& target, std::function<void()> onFailed) {
   // A leading "-" would reach xdg-open as an option.
   if (target.empty() || target.front() == '-') {

@@ -30,6 +30,7 @@ class GtkHost final : public Host {
   int MessageBox(HostWindow* parent, const std::string& text, const std::string& caption,
                  unsigned style) override;
   bool OpenExternal(const std::string& target, std::function<void()> onFailed = {}) override;
+  void WaitFor(const Event& done) override;
 
  private:
   explicit GtkHost(const std::filesystem::path& programFolder);

@@ -94,6 +94,10 @@ bool HeadlessHost::OpenExternal(const std::string& target, std::function<void()>
   return true;
 }
 
+void HeadlessHost::WaitFor(const Event& done) {
+  static_cast<void>(loop_.RunUntil([&done] { return done.IsSet(); }, kModalLimit));
+}
+
 std::optional<HeadlessHost::ModalStep> HeadlessHost::TakeModalStep() {
   if (modalSteps_.empty()) return std::nullopt;
   ModalStep step = std::move(modalSteps_.front());

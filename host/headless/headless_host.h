@@ -48,6 +48,8 @@ class HeadlessWindow final : public HostWindow {
   [[nodiscard]] int PrintCount() const { return printed_; }
   [[nodiscard]] HostWindow* Parent() const { return parent_; }
   [[nodiscard]] bool InModal() const { return inModal_; }
+  // The dialog that owns the window: a modal step reaches its page through it.
+  [[nodiscard]] HostWindowEvents& Events() const { return events_; }
 
   // What a user would do: queued on the loop like a real view's event.
   void Input(const ViewInput& input);
@@ -87,6 +89,7 @@ class HeadlessHost final : public Host {
   int MessageBox(HostWindow* parent, const std::string& text, const std::string& caption,
                  unsigned style) override;
   bool OpenExternal(const std::string& target, std::function<void()> onFailed = {}) override;
+  void WaitFor(const Event& done) override;
 
   // The answer of the next message box; without one a box answers IDOK (IDNO for MB_YESNO).
   void SetNextAnswer(int answer) { answers_.push_back(answer); }
