@@ -8,6 +8,10 @@
 #include <optional>
 
 #include "app/trace_log.h"
+#include "cleaners/browser/browser_cache_cleaner.h"
+#include "cleaners/browser/browser_cookies_cleaner.h"
+#include "cleaners/browser/browser_forms_cleaner.h"
+#include "cleaners/browser/browser_history_cleaner.h"
 #include "cleaners/custom/custom_plugin.h"
 #include "platform/machine.h"
 #include "platform/program_folder.h"
@@ -63,7 +67,12 @@ std::string ValidHostName(std::string_view text) {
 
 PluginList CMainController::BuildProgramPlugins(PluginOwner& owner) {
   // The built-in cleaners take their places in the factories as each one is written.
-  PluginList list = BuildPluginList(owner, PluginFactories{});
+  PluginFactories factories;
+  factories.builtins[0] = [](PluginOwner& o) { return MakePlugin<BrowserHistoryCleaner>(o); };
+  factories.builtins[1] = [](PluginOwner& o) { return MakePlugin<BrowserCookiesCleaner>(o); };
+  factories.builtins[2] = [](PluginOwner& o) { return MakePlugin<BrowserCacheCleaner>(o); };
+  factories.builtins[3] = [](PluginOwner& o) { return MakePlugin<BrowserFormsCleaner>(o); };
+  PluginList list = BuildPluginList(owner, factories);
   AppendCustomPlugins(list, owner);
   return list;
 }
@@ -77,6 +86,19 @@ CMainController::CMainController(CEraseMainDlg& window, const PluginListBuilder&
   languageFolder_ = languages.StartupFolder();
   plugins_ = buildPlugins(*this);
   static_cast<void>(options_.Load());
+  PublishCleaningOptions();
+}
+
+CleaningOptions CMainController::GetCleaningOptions() const {
+  const std::lock_guard lock(cleaningOptionsLock_);
+  return cleaningOptions_;
+}
+
+void CMainController::PublishCleaningOptions() {
+  const StringSection options = options_.GetGlobalOptions();
+  const std::lock_guard lock(cleaningOptionsLock_);
+  cleaningOptions_.overwrite = IsOptionOn(options, kOptionOverwrite);
+  cleaningOptions_.blacklistedOnly = IsOptionOn(options, kOptionBlackListOnly);
 }
 
 CMainController::~CMainController() {
@@ -146,6 +168,7 @@ int CMainController::OnClick(dom::Element element) {
   }
   if (pluginId == kOptionsPluginId) {
     options_.OnOptionClick(StringAttribute(element, "id"), element);
+    PublishCleaningOptions();
     return 0;
   }
   if (plugin != nullptr) static_cast<void>(plugin->OnCheckbox(cid, element));

@@ -6,6 +6,7 @@
 // message arrives on the user-interface thread.
 
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -58,6 +59,7 @@ class CMainController final : public PluginOwner {
   // PluginOwner; safe from any thread.
   [[nodiscard]] HWND MainWindow() const override { return windowHandle_; }
   [[nodiscard]] std::string LanguageFolder() const override { return languageFolder_; }
+  [[nodiscard]] CleaningOptions GetCleaningOptions() const override;
 
   // The page has loaded: the first state.
   void OnDocumentComplete();
@@ -128,6 +130,10 @@ class CMainController final : public PluginOwner {
   [[nodiscard]] OptionsStore& Options() { return options_; }
   // What a cleaner holds of the options for one scan or erase.
   [[nodiscard]] StringSection GetGlobalOptions() const { return options_.GetGlobalOptions(); }
+  // Hands the options store's current values to the cleaners (GetCleaningOptions). Done after
+  // loading, after every click on an option and before every run; a change made to Options()
+  // directly reaches the cleaners at the next run.
+  void PublishCleaningOptions();
 
  private:
   // Areas of the page, each filled from its templates into the element of its id.
@@ -181,6 +187,9 @@ class CMainController final : public PluginOwner {
   PageState state_ = PageState::Welcome;
   PageState previousState_ = PageState::Welcome;
   OptionsStore options_;
+  // What the workers read of the options: they never touch the store, which the page changes.
+  mutable std::mutex cleaningOptionsLock_;
+  CleaningOptions cleaningOptions_;
   PluginId selectedPlugin_;
   PluginId resultsPlugin_;
   std::string languageFolder_;

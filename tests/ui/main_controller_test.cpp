@@ -201,6 +201,10 @@ TEST_F(MainControllerTest, EraseOnlyTheSelectedThenTheReport) {
   stored.SetReadOnly(true);
   Click("cbOptOw", "Kernel");
   EXPECT_EQ(Controller().GetGlobalOptions()["Owerwrite"], "1");
+  // The plug-ins see the click at once, through their owner.
+  const PluginOwner& owner = Controller();
+  EXPECT_TRUE(owner.GetCleaningOptions().overwrite);
+  EXPECT_FALSE(owner.GetCleaningOptions().blacklistedOnly);
 
   Fake(0).release.Reset();
   Click("btn_clean");
