@@ -19,6 +19,7 @@
 #include "platform/text.h"
 #include "platform/wine_server.h"
 #include "settings/about_dlg.h"
+#include "settings/domain_list_dlg.h"
 #include "settings/language_dlg.h"
 #include "settings/language_settings.h"
 #include "settings/update_check.h"
@@ -148,6 +149,10 @@ int CMainController::OnClick(dom::Element element) {
     OpenLanguageDialog();
     return 0;
   }
+  if (cid == "btn_blacklist" || cid == "btn_whitelist") {
+    OpenDomainLists(cid == "btn_blacklist" ? DomainListView::Blacklist : DomainListView::Whitelist);
+    return 0;
+  }
   if (cid == "btn_checkversion") {
     static_cast<void>(CheckForUpdate(window_.GetHost(), window_.Window(), languageFolder_));
     return 0;
@@ -253,6 +258,11 @@ void CMainController::OpenLanguageDialog() {
   CLanguageDlg dialog(window_.GetHost(), languageFolder_, languages, &window_);
   if (dialog.DoModal() != IDOK) return;
   SetLanguageFolder(LanguageFolderOf(languages.GetCurrent()));
+}
+
+void CMainController::OpenDomainLists(DomainListView view) {
+  CDomainListDlg dialog(window_.GetHost(), languageFolder_, view, &window_);
+  static_cast<void>(dialog.DoModal());
 }
 
 void CMainController::SetLanguageFolder(const std::string& folder) {

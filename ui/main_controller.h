@@ -17,6 +17,7 @@
 #include "platform/dom/element.h"
 #include "platform/event.h"
 #include "platform/ole_date.h"
+#include "settings/domain_list_dlg.h"
 #include "settings/options_store.h"
 #include "ui/page_state.h"
 
@@ -174,6 +175,8 @@ class CMainController final : public PluginOwner {
   void OpenHelp();
   // The side dialogs of the fixed buttons, modal over the main window.
   void OpenLanguageDialog();
+  // The domain lists' editor, showing the blacklist or the whitelist first.
+  void OpenDomainLists(DomainListView view);
   void OpenAboutBox();
 
   // The status mark of a process-table row, for its look (running, done, failed).
