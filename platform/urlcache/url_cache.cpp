@@ -140,12 +140,16 @@ bool IsOneComponent(std::string_view name) {
   return true;
 }
 
-// Whether the record names a file inside its container: Windows' rule (a known directory, or
-// none) and one plain name in each part.
-bool HasLocalFile(const UrlCacheFile& file, const UrlCacheRecord& record) {
-  if (record.localName.length == 0 || !IsOneComponent(file.Text(record.localName))) return false;
-  if (record.directory == kUrlCacheNoSubdirectory) return true;
-  return IsOneComponent(file.DirectoryName(record.directory));
+// The folders of the container's files by directory byte (see UrlCacheContainer).
+std::vector<std::string> FileFolders(const std::string& folder, const UrlCacheFile& file) {
+  std::vector<std::string> folders(256);
+  folders[kUrlCacheNoSubdirectory] = folder;
+  for (std::uint32_t index = 0; index < std::min<std::uint32_t>(file.DirectoryCount(), 32);
+       ++index) {
+    const std::string_view name = file.DirectoryName(static_cast<std::uint8_t>(index));
+    if (IsOneComponent(name)) folders[index] = folder + std::string(name) + "\\";
+  }
+  return folders;
 }
 
 }  // namespace
@@ -158,6 +162,9 @@ struct UrlCacheContainer {
   UrlCacheFile file;
   FileStamp stamp;
   bool changed = false;
+  // By a record's directory byte: the machine folder its file lies in (ending in "\"), empty
+  // when that directory does not exist or its name would lead out of the container.
+  std::vector<std::string> fileFolders;
 };
 
 namespace {
@@ -243,8 +250,10 @@ class UrlCacheStore {
       Fail(ERROR_FILE_CORRUPT, index + ": " + problem);
       return nullptr;
     }
+    std::vector<std::string> fileFolders = FileFolders(folder->second, *parsed);
     auto container = std::make_shared<UrlCacheContainer>(
-        UrlCacheContainer{folder->second, index, *host, std::move(*parsed), StampOf(st), false});
+        UrlCacheContainer{folder->second, index, *host, std::move(*parsed), StampOf(st), false,
+                          std::move(fileFolders)});
     containers_[index] = container;
     return container;
   }
@@ -264,14 +273,10 @@ class UrlCacheStore {
       return Fail(ERROR_SHARING_VIOLATION, container->index + ": Wine is running on the prefix");
 
     const UrlCacheRecord& record = container->file.Records()[*found];
-    if (HasLocalFile(container->file, record)) {
-      const std::string_view directory = container->file.DirectoryName(record.directory);
-      std::string path = container->folder;
-      if (!directory.empty()) {
-        path += directory;
-        path += '\\';
-      }
-      path += AnsiText(container->file.Text(record.localName));
+    const std::string& fileFolder = container->fileFolders[record.directory];
+    const std::string_view name = container->file.Text(record.localName);
+    if (!fileFolder.empty() && IsOneComponent(name)) {
+      const std::string path = fileFolder + AnsiText(name);
       if (!DeleteFileW(path)) {
         const DWORD error = GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
@@ -364,10 +369,9 @@ bool CopyEntry(const UrlCacheContainer& container, const UrlCacheRecord& record,
   if (!IsAscii(name)) name = nameConverted = AnsiText(name);
   std::string_view extension = file.Text(record.fileExtension);
   if (!IsAscii(extension)) extension = extensionConverted = AnsiText(extension);
-  const std::string_view directory = file.DirectoryName(record.directory);
-  const bool hasLocal = HasLocalFile(file, record);
-  const std::size_t localSize =
-      container.folder.size() + (directory.empty() ? 0 : directory.size() + 1) + name.size();
+  const std::string& fileFolder = container.fileFolders[record.directory];
+  const bool hasLocal = !fileFolder.empty() && IsOneComponent(name);
+  const std::size_t localSize = fileFolder.size() + name.size();
   const std::string_view header = file.Text(record.headerInfo);
   const bool hasExtension = record.fileExtension.offset != 0;
 
@@ -395,16 +399,13 @@ bool CopyEntry(const UrlCacheContainer& container, const UrlCacheRecord& record,
     textStart = at;
     return text;
   };
-  INTERNET_CACHE_ENTRY_INFOW info;
+  INTERNET_CACHE_ENTRY_INFOW& info = *entry;
+  info = {};
   info.dwStructSize = sizeof(INTERNET_CACHE_ENTRY_INFOW);
   append(url);
   info.lpszSourceUrlName = end(true);
   if (hasLocal) {
-    append(container.folder);
-    if (!directory.empty()) {
-      append(directory);
-      append("\\");
-    }
+    append(fileFolder);
     append(name);
     info.lpszLocalFileName = end(true);
   }
@@ -427,7 +428,6 @@ bool CopyEntry(const UrlCacheContainer& container, const UrlCacheRecord& record,
   info.LastSyncTime = DosDateTimeToFileTime(record.syncDate, record.syncTime);
   info.dwHeaderInfoSize = static_cast<DWORD>(header.size());
   info.dwExemptDelta = record.exemptDelta;
-  *entry = info;
   return true;
 }
 
