@@ -17,7 +17,10 @@ CLanguageDlg::CLanguageDlg(Host& host, std::string languageFolder, LanguageSetti
       languageFolder_(std::move(languageFolder)),
       settings_(settings),
       selection_(settings.GetCurrent()),
-      languages_(settings.GetLanguages()) {}
+      languages_(settings.GetLanguages()) {
+  // No language chosen yet: the one on show (the locale's) is what Apply keeps.
+  if (selection_ == kLanguageNotSet) selection_ = languageFolder_;
+}
 
 void CLanguageDlg::OnInitDialog() {
   Window()->SetTitle(kApplicationTitle);

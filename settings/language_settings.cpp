@@ -60,9 +60,14 @@ LanguageSettings& LanguageSettings::Instance() {
   static std::mutex mutex;
   static std::unique_ptr<LanguageSettings> instance;
   static const RegistryStore* madeFor = nullptr;
+  static std::filesystem::path madeForPrefix;
   std::lock_guard lock(mutex);
-  if (!instance || madeFor != RegistryStore::Current()) {
-    madeFor = RegistryStore::Current();
+  // A store made after another one was destroyed may sit at its address: the prefix tells them
+  // apart.
+  const RegistryStore* store = RegistryStore::Current();
+  if (!instance || madeFor != store || (store != nullptr && madeForPrefix != store->Prefix())) {
+    madeFor = store;
+    madeForPrefix = store != nullptr ? store->Prefix() : std::filesystem::path();
     instance = std::make_unique<LanguageSettings>();
   }
   return *instance;
@@ -108,6 +113,7 @@ std::vector<std::string> LanguageSettings::GetLanguages() {
 }
 
 bool LanguageSettings::SetCurrent(const std::string& name) {
+  if (!listLoaded_) LoadList();
   if (std::find(languages_.begin(), languages_.end(), name) == languages_.end()) return false;
   current_ = name;
   hasCurrent_ = true;
@@ -178,10 +184,6 @@ std::string LocaleLanguage(const std::vector<std::string>& languages) {
     }
   }
   return {};
-}
-
-std::string LanguageFolderOf(const std::string& current) {
-  return current == kLanguageNotSet ? kDefaultLanguage : current;
 }
 
 }  // namespace corvane

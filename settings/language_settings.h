@@ -67,7 +67,4 @@ class LanguageSettings {
 // German) when it is one of `languages`; empty otherwise.
 [[nodiscard]] std::string LocaleLanguage(const std::vector<std::string>& languages);
 
-// GetCurrent with "x_x" read as English: the folder a chosen language means.
-[[nodiscard]] std::string LanguageFolderOf(const std::string& current);
-
 }  // namespace corvane

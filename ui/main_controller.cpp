@@ -257,7 +257,9 @@ void CMainController::OpenLanguageDialog() {
   LanguageSettings& languages = LanguageSettings::Instance();
   CLanguageDlg dialog(window_.GetHost(), languageFolder_, languages, &window_);
   if (dialog.DoModal() != IDOK) return;
-  SetLanguageFolder(LanguageFolderOf(languages.GetCurrent()));
+  // Without a chosen language the pages stay in the one on show (the locale's, or English).
+  const std::string current = languages.GetCurrent();
+  SetLanguageFolder(current == kLanguageNotSet ? languageFolder_ : current);
 }
 
 void CMainController::OpenDomainLists(DomainListView view) {

@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <mutex>
 #include <thread>
@@ -54,7 +55,13 @@ struct Transfer {
   std::string body;
   std::size_t maxBytes = 0;
   bool overCap = false;
+  // Set when the waiting caller gave up (the program is ending): the transfer stops at once.
+  const std::atomic<bool>* abandoned = nullptr;
 };
+
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return static_cast<Transfer*>(user)->abandoned->load() ? 1 : 0;
+}
 
 std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
   auto& transfer = *static_cast<Transfer*>(user);
@@ -67,7 +74,8 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) 
   return bytes;
 }
 
-DownloadAnswer Download(const std::string& url, const DownloadLimits& limits) {
+DownloadAnswer Download(const std::string& url, const DownloadLimits& limits,
+                        const std::atomic<bool>& abandoned) {
   DownloadAnswer answer;
   InitialiseCurlOnce();
   CURL* curl = curl_easy_init();
@@ -77,6 +85,7 @@ DownloadAnswer Download(const std::string& url, const DownloadLimits& limits) {
   }
   Transfer transfer;
   transfer.maxBytes = limits.maxBytes;
+  transfer.abandoned = &abandoned;
   // A redirect may only lead where a first address could: https, or http on loopback when the
   // first address was a loopback one (a test server).
   const bool loopbackHttp = StartsWithNoCase(url, "http://");
@@ -93,6 +102,9 @@ DownloadAnswer Download(const std::string& url, const DownloadLimits& limits) {
   curl_easy_setopt(curl, CURLOPT_USERAGENT, "CorvaneErase");
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
   char errorText[CURL_ERROR_SIZE] = {};
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
 
@@ -141,14 +153,19 @@ DownloadAnswer InternetDownload(const std::string& url, const DownloadLimits& li
   }
   DownloadAnswer answer;
   Event done(EventReset::Manual);
+  std::atomic<bool> abandoned = false;
   std::thread worker([&] {
-    answer = Download(url, limits);
+    answer = Download(url, limits, abandoned);
     done.Set();
     // Wakes the host's wait; the task itself has nothing to do.
     if (host != nullptr) static_cast<void>(host->Loop().Post([] {}));
   });
-  if (host != nullptr) host->WaitFor(done);
-  worker.join();  // the transfer always ends: the time-out bounds it
+  if (host != nullptr) {
+    host->WaitFor(done);
+    // The wait ends early only when the program is ending: nobody wants the answer any more.
+    if (!done.IsSet()) abandoned = true;
+  }
+  worker.join();
   return answer;
 }
 

@@ -41,7 +41,8 @@ struct DownloadAnswer {
 
 // Downloads `url`. Answers at once with an error when the URL is not allowed. With a host, the
 // caller's thread keeps handling the host's events while it waits (windows repaint, the loop's
-// timers run); without one it simply blocks.
+// timers run); without one it simply blocks. When the host's loop quits meanwhile, the transfer
+// is abandoned and the answer is incomplete.
 [[nodiscard]] DownloadAnswer InternetDownload(const std::string& url,
                                               const DownloadLimits& limits = {},
                                               Host* host = nullptr);

@@ -288,5 +288,26 @@ TEST_F(LanguageTest, SwitchingTheMainWindowTurnsEveryPageAndDialogGermanAndBack)
   EXPECT_EQ(StoredString("CurrentLanguage"), "English");
 }
 
+TEST_F(LanguageTest, ApplyingWithoutAChoiceKeepsTheLocalesLanguage) {
+  ::setenv("LANG", "de_AT.UTF-8", 1);
+  // The program's own plug-ins: the shipped custom definitions are translated too.
+  CEraseMainDlg dialog(host_, CommandLine{}, [] { return std::string("manually"); });
+  dialog.CreateModeless();
+  ASSERT_TRUE(host_.Loop().RunUntil([&] { return dialog.Document() != nullptr; }, 60s));
+  EXPECT_EQ(dialog.Controller().LanguageFolder(), "German");
+  EXPECT_EQ(StoredString("CurrentLanguage"), "x_x");
+  host_.AddModalStep([](HeadlessWindow& window) {
+    ClickByCid(dynamic_cast<CLanguageDlg&>(window.Events()), "btn_apply");
+  });
+  ASSERT_TRUE(ClickByCid(dialog, "btn_hslanguage"));
+  host_.Loop().RunPending();
+  EXPECT_EQ(dialog.Controller().LanguageFolder(), "German");
+  EXPECT_EQ(StoredString("CurrentLanguage"), "German");
+  ASSERT_EQ(dialog.Controller().SetState(PageState::Normal), 0);
+  const std::string plugins = dialog.GetElement("PluginsArea").InnerText();
+  EXPECT_NE(plugins.find("Temporäre Dateien des Benutzers"), std::string::npos) << plugins;
+  EXPECT_EQ(plugins.find("Temporary files"), std::string::npos) << plugins;
+}
+
 }  // namespace
 }  // namespace corvane

@@ -122,6 +122,12 @@ TEST(InternetDownloadTest, TheHostKeepsHandlingEventsWhileItWaits) {
   const DownloadAnswer answer = InternetDownload(server.Url("/slow"), {}, &host);
   EXPECT_TRUE(answer.Succeeded()) << answer.error;
   EXPECT_TRUE(handled);
+
+  // The program ending while it waits abandons the transfer instead of waiting out its time-out.
+  server.Answer("/slower", {LocalHttpServer::Ok("late"), 60s});
+  host.Loop().Quit(0);
+  const DownloadAnswer abandoned = InternetDownload(server.Url("/slower"), {}, &host);
+  EXPECT_FALSE(abandoned.complete);
 }
 
 }  // namespace
