@@ -1,5 +1,7 @@
 #include "settings/domain_list.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -112,8 +114,9 @@ bool DomainList::SaveLocked(std::string_view path) {
     if (entry.size() <= kMaxSavedEntryBytes) text += entry;
     text += "\r\n";
   }
-  // Written beside the list and renamed over it, so a failed write never leaves half a list.
-  const std::string temporary = *file + ".new";
+  // Written beside the list and renamed over it, so a failed write never leaves half a list;
+  // the name is the process's own, as two instances of the program may save at once.
+  const std::string temporary = *file + ".new" + std::to_string(::getpid());
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
