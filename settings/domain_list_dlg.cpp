@@ -89,6 +89,8 @@ void CDomainListDlg::Render() {
 }
 
 void CDomainListDlg::OnClickElement(dom::Element element) {
+  // The page keeps handling events while a download runs; it waits for the download to end.
+  if (downloading_) return;
   const std::string cid = CommandId(element);
   if (cid == "btn_close") {
     Close();
@@ -138,7 +140,10 @@ void CDomainListDlg::Download() {
                          MB_OK | MB_ICONERROR);
     return;
   }
-  if (blacklist_.DownloadFrom(url, {}, &GetHost()) == DomainListDownload::Replaced) {
+  downloading_ = true;
+  const DomainListDownload outcome = blacklist_.DownloadFrom(url, {}, &GetHost());
+  downloading_ = false;
+  if (outcome == DomainListDownload::Replaced) {
     blacklistHtml_.clear();
     return;
   }

@@ -51,6 +51,7 @@ class CDomainListDlg final : public CNoScrollHtmlDlg {
   DomainList& blacklist_;
   DomainList& whitelist_;
   std::string blacklistHtml_;  // built once, until a download replaces the list
+  bool downloading_ = false;
 };
 
 }  // namespace corvane

@@ -9,6 +9,7 @@
 #include "host/headless/headless_clicks.h"
 #include "host/headless/headless_host.h"
 #include "platform/program_folder.h"
+#include "tests/support/local_http_server.h"
 #include "tests/support/temp_dir.h"
 
 namespace corvane {
@@ -129,6 +130,25 @@ TEST_F(DomainListDlgTest, AFailedDownloadShowsTheErrorMessage) {
   EXPECT_NE(host_.Messages()[0].text.find("could not be downloaded"), std::string::npos);
   EXPECT_NE(host_.Messages()[0].caption.find("Error"), std::string::npos);
   EXPECT_EQ(blacklist_.Size(), 2u);
+}
+
+TEST_F(DomainListDlgTest, ADownloadedListReplacesTheShownOne) {
+  testing::LocalHttpServer server;
+  server.Answer("/black.txt", {testing::LocalHttpServer::Ok("# list\nfresh.example\n")});
+  WriteHostFile(folder_.Path() / "files" / "web_blacklist_source.txt",
+                server.Url("/black.txt") + "\n");
+  CDomainListDlg dialog(host_, "English", DomainListView::Blacklist, nullptr, blacklist_,
+                        whitelist_);
+  host_.AddModalStep([&](HeadlessWindow&) {
+    EXPECT_NE(Area(dialog).find("track.example"), std::string::npos);
+    Click(dialog, "btn_download", host_);
+    EXPECT_NE(Area(dialog).find("fresh.example"), std::string::npos);
+    EXPECT_EQ(Area(dialog).find("track.example"), std::string::npos);
+    Click(dialog, "btn_close", host_);
+  });
+  EXPECT_EQ(dialog.DoModal(), IDOK);
+  EXPECT_TRUE(host_.Messages().empty());
+  EXPECT_EQ(ReadHostFile(folder_.Path() / "files" / "web_blacklist.txt"), "fresh.example\r\n");
 }
 
 }  // namespace
