@@ -152,16 +152,6 @@ TemplateStore::Replacements CookieRow(const DomainRow& row) {
           {"#name#", HtmlEscape(row.name)}};
 }
 
-// The row template's "#row#" numbers its check box ("cbw1", "cbw2", …) in page order.
-DomainRowFill NumberedCookieRow(std::span<const DomainRow> rows) {
-  return [rows](const DomainRow& row) {
-    auto replacements = CookieRow(row);
-    const auto number = static_cast<std::size_t>(&row - rows.data()) + 1;
-    replacements.insert(replacements.begin(), {"#row#", std::to_string(number)});
-    return replacements;
-  };
-}
-
 }  // namespace
 
 int BrowserCookiesCleaner::ShowDetails(dom::Element element) {
@@ -174,7 +164,7 @@ int BrowserCookiesCleaner::ShowDetails(dom::Element element) {
                  [](const DomainRow& row) { return !IsBlacklisted(row); });
     const auto blacklisted =
         static_cast<std::size_t>(std::count_if(ordered.begin(), ordered.end(), IsBlacklisted));
-    return BuildDomainPage(*this, ordered, DomainPageKind::Details, NumberedCookieRow(ordered),
+    return BuildDomainPage(*this, ordered, DomainPageKind::Details, CookieRow,
                            [blacklisted](const DomainTotals& totals) {
                              return TemplateStore::Replacements{
                                  {"#num#", std::to_string(totals.rows)},
@@ -189,12 +179,11 @@ int BrowserCookiesCleaner::ShowReport(dom::Element element) {
     const auto blacklisted = static_cast<std::size_t>(
         std::count_if(rows_.begin(), rows_.end(),
                       [](const DomainRow& row) { return IsReported(row) && IsBlacklisted(row); }));
-    return BuildDomainPage(*this, rows_, DomainPageKind::Report, NumberedCookieRow(rows_),
-                           [blacklisted](const DomainTotals& totals) {
-                             return TemplateStore::Replacements{
-                                 {"#num#", std::to_string(totals.shownRows)},
-                                 {"#graynum#", std::to_string(blacklisted)}};
-                           });
+    return BuildDomainPage(
+        *this, rows_, DomainPageKind::Report, CookieRow, [blacklisted](const DomainTotals& totals) {
+          return TemplateStore::Replacements{{"#num#", std::to_string(totals.shownRows)},
+                                             {"#graynum#", std::to_string(blacklisted)}};
+        });
   });
 }
 
