@@ -13,6 +13,7 @@
 #include <map>
 
 #include "app/registry_key.h"
+#include "host/headless/headless_clicks.h"
 #include "host/headless/headless_host.h"
 #include "platform/program_folder.h"
 #include "tests/support/fake_plugin.h"
@@ -188,6 +189,24 @@ TEST_F(MainControllerTest, WelcomeScanAndTheResultsWizard) {
   EXPECT_EQ(Controller().ResultsPlugin(), "FakeA");
   Click("btn_back");
   EXPECT_EQ(Controller().State(), PageState::Welcome);
+}
+
+TEST_F(MainControllerTest, TheOptionsOpenTheDomainListsInTheViewClicked) {
+  Open({"FakeA"});
+  ScanToResults();
+  Click("btn_skipall");
+  ASSERT_EQ(Controller().State(), PageState::Settings);
+  std::vector<DomainListView> shown;
+  for (const char* cid : {"btn_whitelist", "btn_blacklist"}) {
+    host_.AddModalStep([&](HeadlessWindow& window) {
+      auto& lists = dynamic_cast<CDomainListDlg&>(window.Events());
+      shown.push_back(lists.View());
+      ClickByCid(lists, "btn_close");
+    });
+    Click(cid);
+  }
+  EXPECT_EQ(shown, (std::vector{DomainListView::Whitelist, DomainListView::Blacklist}));
+  EXPECT_EQ(Controller().State(), PageState::Settings);
 }
 
 TEST_F(MainControllerTest, EraseOnlyTheSelectedThenTheReport) {
