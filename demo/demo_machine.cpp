@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -356,6 +359,32 @@ class CurrentMachineScope {
   RegistryStore* registry_;
 };
 
+// One of the demo's cookie domains on the program's whitelist, so the cookies cleaner shows one
+// spared (the shipped blacklist names a few others). Only a program folder with its "files"
+// folder gets it, and a domain already listed is not added again.
+void WhitelistDemoDomain(const fs::path& programFolder) {
+  constexpr std::string_view kDomain = "shop.example.org";
+  const fs::path list = programFolder / "files" / "web_whitelist.txt";
+  std::error_code ec;
+  if (!fs::is_directory(list.parent_path(), ec)) return;
+  std::string text;
+  {
+    std::ifstream in(list, std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string_view line(text.data() + at, end - at);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (line == kDomain) return;
+    at = end + 1;
+  }
+  if (!text.empty() && !text.ends_with('\n')) text += "\r\n";
+  std::ofstream(list, std::ios::binary | std::ios::trunc) << text << kDomain << "\r\n";
+}
+
 }  // namespace
 
 bool BuildDemoMachine(const fs::path& folder, const fs::path& programFolder, std::string& error) {
@@ -392,6 +421,7 @@ bool BuildDemoMachine(const fs::path& folder, const fs::path& programFolder, std
     error = "cannot save the demo machine's registry: " + registry.LastSaveProblem();
     return false;
   }
+  WhitelistDemoDomain(programFolder);
   return true;
 }
 

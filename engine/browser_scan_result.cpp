@@ -49,10 +49,10 @@ std::vector<DomainRow> BuildDomainRows(const BrowserResults& results, DomainSort
   for (const auto& [code, result] : results) {
     for (const auto& [key, record] : result.domains) {
       rows.push_back({record.name, record.itemCount, record.size, record.hitTotal,
-                      record.lastAccess, code, record.status});
+                      record.lastAccess, code, record.status, record.listState});
     }
   }
-  const auto value = [column](const DomainRow& row) -> std::uint32_t {
+  const auto value = [column](const DomainRow& row) -> std::uint64_t {
     switch (column) {
       case DomainSortColumn::Size:
         return row.size;

@@ -20,6 +20,10 @@ enum class BrowserCode : std::int32_t { InternetExplorer = 1, Mozilla = 2, Typed
 
 enum class DomainStatus : std::int32_t { Found = 0, Selected = 1, Failed = 2, Erased = 3 };
 
+// Where the cookies cleaner found a domain: on neither domain list (gray), on the blacklist, or on
+// the whitelist. Other cleaners leave every domain gray.
+enum class ListState : std::int32_t { Gray = 0, Blacklisted = 1, Whitelisted = 2 };
+
 // One stored trace: a cache entry, cookie, history entry or form value.
 struct DomainEntry {
   std::string url;        // key or URL (a cache entry's source URL)
@@ -29,15 +33,17 @@ struct DomainEntry {
   std::uint64_t lastAccess = 0;  // FILETIME
 };
 
-// The traces of one domain. Counts and sizes are 32-bit, as the pages show them: they wrap.
+// The traces of one domain. Counts are 32-bit, as the pages show them: they wrap. The size is
+// 64-bit: a domain's cache files (the Mozilla caches are one domain) may pass 4 GiB.
 struct DomainRecord {
   DomainStatus status = DomainStatus::Found;
   std::string name;
   std::uint32_t itemCount = 0;
   std::uint32_t hitTotal = 0;
-  std::uint32_t size = 0;
+  std::uint64_t size = 0;
   std::uint64_t lastAccess = 0;      // the latest of the entries'
   std::vector<DomainEntry> entries;  // what an erase removes; emptied once it has been processed
+  ListState listState = ListState::Gray;
 
   // Counts the entry in and keeps it.
   void Add(DomainEntry entry);
@@ -66,11 +72,12 @@ using BrowserResults = std::map<BrowserCode, BrowserScanResult>;
 struct DomainRow {
   std::string name;
   std::uint32_t itemCount = 0;
-  std::uint32_t size = 0;
+  std::uint64_t size = 0;
   std::uint32_t hitTotal = 0;
   std::uint64_t lastAccess = 0;
   BrowserCode browser = BrowserCode::InternetExplorer;
   DomainStatus status = DomainStatus::Found;
+  ListState listState = ListState::Gray;
 };
 
 // The column a cleaner's rows are ordered by, largest first.

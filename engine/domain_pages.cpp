@@ -40,6 +40,8 @@ std::string BuildDomainPage(const Plugin& plugin, std::span<const DomainRow> row
         continue;  // found or selected: not part of what the erase did
       }
     }
+    // "#row#" numbers the row's check box ("cbw1", "cbw2", ...) in page order.
+    TemplateStore::Replace(filled, "#row#", std::to_string(counted.rows));
     TemplateStore::Fill(filled, fillRow(row));
     rowText += filled;
     ++counted.shownRows;

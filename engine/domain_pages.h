@@ -46,7 +46,8 @@ struct DomainTotals {
 using DomainRowFill = std::function<TemplateStore::Replacements(const DomainRow&)>;
 using DomainTotalsFill = std::function<TemplateStore::Replacements(const DomainTotals&)>;
 
-// The page's HTML. A report writes only rows whose status is Failed or Erased, with "#result#"
+// The page's HTML. Each row's "#row#" becomes its number in the list, from 1 (what its check box
+// is named after). A report writes only rows whose status is Failed or Erased, with "#result#"
 // replaced (before the row's own replacements) by the plug-in's "res_Error.html" or
 // "res_Erased.html" text. The page gets "#total#" = the totals text, then "#volumes#" = the rows.
 [[nodiscard]] std::string BuildDomainPage(const Plugin& plugin, std::span<const DomainRow> rows,

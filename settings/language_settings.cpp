@@ -60,9 +60,14 @@ LanguageSettings& LanguageSettings::Instance() {
   static std::mutex mutex;
   static std::unique_ptr<LanguageSettings> instance;
   static const RegistryStore* madeFor = nullptr;
+  static std::filesystem::path madeForPrefix;
   std::lock_guard lock(mutex);
-  if (!instance || madeFor != RegistryStore::Current()) {
-    madeFor = RegistryStore::Current();
+  // A store made after another one was destroyed may sit at its address: the prefix tells them
+  // apart.
+  const RegistryStore* store = RegistryStore::Current();
+  if (!instance || madeFor != store || (store != nullptr && madeForPrefix != store->Prefix())) {
+    madeFor = store;
+    madeForPrefix = store != nullptr ? store->Prefix() : std::filesystem::path();
     instance = std::make_unique<LanguageSettings>();
   }
   return *instance;

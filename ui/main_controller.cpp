@@ -11,6 +11,10 @@
 #include <optional>
 
 #include "app/trace_log.h"
+#include "cleaners/browser/browser_cache_cleaner.h"
+#include "cleaners/browser/browser_cookies_cleaner.h"
+#include "cleaners/browser/browser_forms_cleaner.h"
+#include "cleaners/browser/browser_history_cleaner.h"
 #include "cleaners/custom/custom_plugin.h"
 #include "cleaners/games/win_games_plugin.h"
 #include "cleaners/messaging/message_history_plugin.h"
@@ -23,6 +27,7 @@
 #include "platform/text.h"
 #include "platform/wine_server.h"
 #include "settings/about_dlg.h"
+#include "settings/domain_list_dlg.h"
 #include "settings/language_dlg.h"
 #include "settings/language_settings.h"
 #include "settings/statistics_dlg.h"
@@ -85,6 +90,10 @@ std::string ValidHostName(std::string_view text) {
 PluginList CMainController::BuildProgramPlugins(PluginOwner& owner) {
   // The built-in cleaners take their places in the factories as each one is written.
   PluginFactories factories;
+  factories.builtins[0] = [](PluginOwner& o) { return MakePlugin<BrowserHistoryCleaner>(o); };
+  factories.builtins[1] = [](PluginOwner& o) { return MakePlugin<BrowserCookiesCleaner>(o); };
+  factories.builtins[2] = [](PluginOwner& o) { return MakePlugin<BrowserCacheCleaner>(o); };
+  factories.builtins[3] = [](PluginOwner& o) { return MakePlugin<BrowserFormsCleaner>(o); };
   factories.builtins[4] = [](PluginOwner& o) { return MakePlugin<RecentDocumentsPlugin>(o); };
   factories.builtins[5] = [](PluginOwner& o) { return MakePlugin<MessageHistoryPlugin>(o); };
   factories.builtins[6] = [](PluginOwner& o) { return MakePlugin<RecycleBinPlugin>(o); };
@@ -108,6 +117,19 @@ CMainController::CMainController(CEraseMainDlg& window, const PluginListBuilder&
       statisticsEnabled_ ? LoadStatistics(plugins_, OleDateNow()) : NeverCleanedDate();
   window_.GetHost().Loop().SetTimer(kScheduleTimerId, kScheduleTimerInterval,
                                     [this] { OnScheduleTick(); });
+  PublishCleaningOptions();
+}
+
+CleaningOptions CMainController::GetCleaningOptions() const {
+  const std::lock_guard lock(cleaningOptionsLock_);
+  return cleaningOptions_;
+}
+
+void CMainController::PublishCleaningOptions() {
+  const StringSection options = options_.GetGlobalOptions();
+  const std::lock_guard lock(cleaningOptionsLock_);
+  cleaningOptions_.overwrite = IsOptionOn(options, kOptionOverwrite);
+  cleaningOptions_.blacklistedOnly = IsOptionOn(options, kOptionBlackListOnly);
 }
 
 CMainController::~CMainController() {
@@ -247,6 +269,10 @@ int CMainController::OnClick(dom::Element element) {
     OpenLanguageDialog();
     return 0;
   }
+  if (cid == "btn_blacklist" || cid == "btn_whitelist") {
+    OpenDomainLists(cid == "btn_blacklist" ? DomainListView::Blacklist : DomainListView::Whitelist);
+    return 0;
+  }
   if (cid == "btn_checkversion") {
     static_cast<void>(CheckForUpdate(window_.GetHost(), window_.Window(), languageFolder_));
     return 0;
@@ -267,6 +293,7 @@ int CMainController::OnClick(dom::Element element) {
   }
   if (pluginId == kOptionsPluginId) {
     options_.OnOptionClick(StringAttribute(element, "id"), element);
+    PublishCleaningOptions();
     return 0;
   }
   if (plugin != nullptr) static_cast<void>(plugin->OnCheckbox(cid, element));
@@ -384,6 +411,11 @@ void CMainController::OpenLanguageDialog() {
   // Without a chosen language the pages stay in the one on show (the locale's, or English).
   const std::string current = languages.GetCurrent();
   SetLanguageFolder(current == kLanguageNotSet ? languageFolder_ : current);
+}
+
+void CMainController::OpenDomainLists(DomainListView view) {
+  CDomainListDlg dialog(window_.GetHost(), languageFolder_, view, &window_);
+  static_cast<void>(dialog.DoModal());
 }
 
 void CMainController::SetLanguageFolder(const std::string& folder) {

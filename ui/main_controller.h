@@ -6,6 +6,7 @@
 // message arrives on the user-interface thread.
 
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,7 @@
 #include "platform/dom/element.h"
 #include "platform/event.h"
 #include "platform/ole_date.h"
+#include "settings/domain_list_dlg.h"
 #include "settings/options_store.h"
 #include "settings/schedule_timer.h"
 #include "ui/page_state.h"
@@ -59,6 +61,7 @@ class CMainController final : public PluginOwner {
   // PluginOwner; safe from any thread.
   [[nodiscard]] HWND MainWindow() const override { return windowHandle_; }
   [[nodiscard]] std::string LanguageFolder() const override { return languageFolder_; }
+  [[nodiscard]] CleaningOptions GetCleaningOptions() const override;
 
   // The page has loaded: the first state.
   void OnDocumentComplete();
@@ -143,6 +146,10 @@ class CMainController final : public PluginOwner {
   void OnScheduleTick();
   // What a cleaner holds of the options for one scan or erase.
   [[nodiscard]] StringSection GetGlobalOptions() const { return options_.GetGlobalOptions(); }
+  // Hands the options store's current values to the cleaners (GetCleaningOptions). Done after
+  // loading, after every click on an option and before every run; a change made to Options()
+  // directly reaches the cleaners at the next run.
+  void PublishCleaningOptions();
 
  private:
   // Areas of the page, each filled from its templates into the element of its id.
@@ -188,6 +195,8 @@ class CMainController final : public PluginOwner {
   void OpenHelp();
   // The side dialogs of the fixed buttons, modal over the main window.
   void OpenLanguageDialog();
+  // The domain lists' editor, showing the blacklist or the whitelist first.
+  void OpenDomainLists(DomainListView view);
   void OpenAboutBox();
 
   // The status mark of a process-table row, for its look (running, done, failed).
@@ -202,6 +211,9 @@ class CMainController final : public PluginOwner {
   PageState previousState_ = PageState::Welcome;
   OptionsStore options_;
   ScheduleTimer schedule_;
+  // What the workers read of the options: they never touch the store, which the page changes.
+  mutable std::mutex cleaningOptionsLock_;
+  CleaningOptions cleaningOptions_;
   PluginId selectedPlugin_;
   PluginId resultsPlugin_;
   std::string languageFolder_;

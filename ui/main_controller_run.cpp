@@ -23,6 +23,7 @@ std::string StepText(std::int32_t step) {
 void CMainController::StartScanRun() {
   // The cleaners read the options in memory; the registry gets them at the start of each scan.
   static_cast<void>(options_.Save());
+  PublishCleaningOptions();
   cancelEvent_.Reset();
   somethingToShow_ = true;
   for (Plugin& plugin : plugins_) plugin.SetInRun(true);
@@ -36,6 +37,7 @@ void CMainController::StartEraseRun() {
   somethingToShow_ = FirstEnabledPlugin() != nullptr;
   selectedPlugin_ = kNoPluginSelected;
   PutProcessTable();
+  PublishCleaningOptions();
   cancelEvent_.Reset();
   for (Plugin& plugin : plugins_) plugin.ResetCurrent();
   runDate_ = OleDateNow();

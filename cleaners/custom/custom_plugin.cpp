@@ -93,14 +93,30 @@ void CustomPlugin::RefuseWholeHiveItems() {
   });
 }
 
+std::string CustomPlugin::TranslatedText(std::string_view fileName) const {
+  // A definition holds one language; the program's own definitions are translated in
+  // "Plugins/Custom/<definition file>/" of each language folder.
+  const std::string file(GetId().substr(kCustomPluginPrefix.size()));
+  std::string text = TemplateStore::Load(SharedPluginFolder(LanguageFolder()) + "Custom/" + file +
+                                         "/" + std::string(fileName));
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
 void CustomPlugin::LoadNames(std::string_view languageFolder) {
   Plugin::LoadNames(languageFolder);
-  const std::string name = HtmlEscape(definition_.name);
+  std::string name = TranslatedText("name.html");
+  if (name.empty()) name = HtmlEscape(definition_.name);
   SetNamesHtml(name, name);
 }
 
 int CustomPlugin::ShowDescription(dom::Element element) {
-  element.SetInnerText(description_);
+  const std::string translated = TranslatedText("description.html");
+  if (translated.empty()) {
+    element.SetInnerText(description_);
+  } else {
+    element.SetInnerHtml(translated);
+  }
   return 0;
 }
 

@@ -50,6 +50,9 @@ class CustomPlugin final : public Plugin {
   PluginResult EraseTracks() override;
 
  private:
+  // The translation of a text of the definition from the current language folder; empty when
+  // the folder has none.
+  [[nodiscard]] std::string TranslatedText(std::string_view fileName) const;
   CustomPlugin(PluginOwner& owner, std::string definitionPath, PluginId id,
                CustomDefinition definition);
 

@@ -41,8 +41,12 @@ PluginResult EraseTypedUrls(BrowserScanResult& result) {
   if (RegOpenKeyW(HKEY_CURRENT_USER, kTypedUrlsKey, &key) != ERROR_SUCCESS)
     return PluginResult::Finished;
   for (auto& [domain, record] : result.domains) {
-    const bool deleted = !record.entries.empty() &&
-                         RegDeleteValueW(key, record.entries.front().url) == ERROR_SUCCESS;
+    // An address typed twice stands under two value names: every one must go, or the address
+    // is still in the list and the record failed.
+    bool deleted = !record.entries.empty();
+    for (const DomainEntry& entry : record.entries) {
+      if (RegDeleteValueW(key, entry.url) != ERROR_SUCCESS) deleted = false;
+    }
     record.status = deleted ? DomainStatus::Erased : DomainStatus::Failed;
   }
   RegCloseKey(key);

@@ -13,7 +13,8 @@ inline constexpr char kTypedUrlsKey[] = "SOFTWARE\\Microsoft\\Internet Explorer\
 // URL (browser = the typed-URL list). Failed when the key cannot be opened.
 [[nodiscard]] PluginResult ScanTypedUrls(BrowserScanResult& result);
 
-// Deletes the value of every domain of the result, whatever its status: Erased when it went,
+// Deletes the values of every domain of the result, whatever its status (an address typed twice
+// has two): Erased when every one was deleted,
 // Failed otherwise. Always Finished (a missing key leaves the statuses alone).
 PluginResult EraseTypedUrls(BrowserScanResult& result);
 

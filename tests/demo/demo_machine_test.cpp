@@ -162,5 +162,17 @@ TEST_F(DemoMachineTest, ReplacesAnEarlierDemoButNoOtherFolder) {
   EXPECT_TRUE(fs::exists(Prefix() / kDemoMachineMarker));
 }
 
+TEST_F(DemoMachineTest, WhitelistsOneDemoCookieDomainOnce) {
+  std::string error;
+  ASSERT_TRUE(Build(error)) << error;  // no "files" folder: nothing written
+  EXPECT_FALSE(fs::exists(program_.Path() / "files"));
+
+  WriteHostFile(program_.Path() / "files" / "web_whitelist.txt", "mine.example");
+  ASSERT_TRUE(Build(error)) << error;
+  ASSERT_TRUE(Build(error)) << error;
+  EXPECT_EQ(ReadHostFile(program_.Path() / "files" / "web_whitelist.txt"),
+            "mine.example\r\nshop.example.org\r\n");
+}
+
 }  // namespace
 }  // namespace corvane

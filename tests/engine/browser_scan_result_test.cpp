@@ -44,11 +44,18 @@ TEST(BrowserScanResultTest, RecountTakesTheTotalsFromTheRecordsAsAnEraseLeftThem
   EXPECT_EQ(result.size, 20u);
 }
 
-TEST(BrowserScanResultTest, RecordCountsWrapAt32BitsLikeThePagesShowThem) {
+TEST(BrowserScanResultTest, RecordSizesPass4GiBWithoutWrapping) {
   DomainRecord record;
   record.Add(Entry(0xFFFFFFF0u, 0, 0));
   record.Add(Entry(0x20u, 0, 0));
-  EXPECT_EQ(record.size, 0x10u);
+  EXPECT_EQ(record.size, 0x100000010u);
+  BrowserResults results;
+  record.name = "big";
+  results[BrowserCode::Mozilla].domains["big"] = record;
+  results[BrowserCode::Mozilla].domains["small"].size = 0x20u;
+  const auto rows = BuildDomainRows(results, DomainSortColumn::Size);
+  EXPECT_EQ(rows.front().name, "big");  // sorted by the full size
+  EXPECT_EQ(rows.front().size, 0x100000010u);
 }
 
 TEST(BrowserScanResultTest, RowsComeFromEveryResultSortedLargestFirst) {

@@ -30,8 +30,9 @@ class DomainPagesTest : public ::testing::Test {
                    "<div id=totals>#total#</div><table id=rows><tbody>#volumes#</tbody></table>");
     scratch_.Write(own + "report.html",
                    "<div id=totals>#total#</div><table id=rows><tbody>#volumes#</tbody></table>");
-    scratch_.Write(own + "domaindetails.html",
-                   "<tr><td>#name#</td><td>#num#</td><td>#size#</td><td>#browser#</td></tr>");
+    scratch_.Write(
+        own + "domaindetails.html",
+        "<tr id=r#row#><td>#name#</td><td>#num#</td><td>#size#</td><td>#browser#</td></tr>");
     scratch_.Write(own + "domainreport.html",
                    "<tr><td>#name#</td><td>#num#</td><td>#size#</td><td>#browser#</td>"
                    "<td>#result#</td></tr>");
@@ -158,6 +159,17 @@ TEST_F(DomainPagesTest, DataThatLooksLikeAPlaceholderStaysAsItIs) {
       {"#result##size##browser#", 1, 1, 0, 0, BrowserCode::Mozilla, DomainStatus::Erased}};
   EXPECT_EQ(ShowReport(rows), 0);
   EXPECT_EQ(Table()[0][0], "#result##size##browser#");
+}
+
+TEST_F(DomainPagesTest, RowsAreNumberedInPageOrderForTheirCheckBoxes) {
+  Cache().SetScanState(ScanState::Scanned);
+  const std::vector<DomainRow> rows = {
+      {"#row#", 1, 1, 0, 0, BrowserCode::InternetExplorer, DomainStatus::Found},
+      {"b", 1, 1, 0, 0, BrowserCode::Mozilla, DomainStatus::Found}};
+  EXPECT_EQ(ShowDetails(rows), 0);
+  EXPECT_EQ(page_->GetElementById("r1").InnerText().substr(0, 5), "#row#");  // data stays
+  EXPECT_TRUE(page_->GetElementById("r2"));
+  EXPECT_FALSE(page_->GetElementById("r3"));
 }
 
 TEST_F(DomainPagesTest, TotalsBeyond32BitsAreNotCutShort) {

@@ -72,13 +72,14 @@ TEST_F(CorvaneCliTest, ListsThePluginsInListOrderAsTextAndJson) {
   EXPECT_NE(text.out.find(std::string(kUserTemp) + "  Temporary files of the user\n"),
             std::string::npos)
       << text.out;
-  // The built-in cleaners in their order, then the three shipped definitions.
+  // The built-in cleaners in their places, then the three shipped definitions.
   std::vector<std::string> ids;
   for (const nlohmann::json& plugin : document["plugins"]) ids.push_back(plugin["id"]);
-  ASSERT_GE(ids.size(), 7u);
-  const std::vector<std::string> last(ids.end() - 7, ids.end() - 3);
-  EXPECT_EQ(last,
-            (std::vector<std::string>{"RecentUsed", "MessageHistory", "RecycleBin", "WinGames"}));
+  ASSERT_GE(ids.size(), 8u);
+  EXPECT_EQ(std::vector<std::string>(ids.begin(), ids.begin() + 8),
+            (std::vector<std::string>{"BrowserHistory", "BrowserCookies", "BrowserCache",
+                                      "BrowserForms", "RecentUsed", "MessageHistory", "RecycleBin",
+                                      "WinGames"}));
 }
 
 TEST_F(CorvaneCliTest, ScanCountsWhatTheDetailsPageShowsAndErasesNothing) {
@@ -208,7 +209,7 @@ TEST_F(CorvaneCliTest, RefusesWhatCouldLoseDataWithClearStatuses) {
 
   const ProgramRun unknown = Cli({"erase", "--yes", "--only", "BrowserCache,NoSuchThing"});
   EXPECT_EQ(unknown.status, 2);
-  EXPECT_NE(unknown.err.find("no plug-in has the id \"BrowserCache\""), std::string::npos)
+  EXPECT_NE(unknown.err.find("no plug-in has the id \"NoSuchThing\""), std::string::npos)
       << unknown.err;
 
   const ProgramRun option = Cli({"scan", "--force"});

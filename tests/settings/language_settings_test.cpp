@@ -290,9 +290,8 @@ TEST_F(LanguageTest, SwitchingTheMainWindowTurnsEveryPageAndDialogGermanAndBack)
 
 TEST_F(LanguageTest, ApplyingWithoutAChoiceKeepsTheLocalesLanguage) {
   ::setenv("LANG", "de_AT.UTF-8", 1);
-  CEraseMainDlg dialog(
-      host_, CommandLine{}, [] { return std::string("manually"); },
-      [](PluginOwner&) { return PluginList(); });
+  // The program's own plug-ins: the shipped custom definitions are translated too.
+  CEraseMainDlg dialog(host_, CommandLine{}, [] { return std::string("manually"); });
   dialog.CreateModeless();
   ASSERT_TRUE(host_.Loop().RunUntil([&] { return dialog.Document() != nullptr; }, 60s));
   EXPECT_EQ(dialog.Controller().LanguageFolder(), "German");
@@ -304,6 +303,10 @@ TEST_F(LanguageTest, ApplyingWithoutAChoiceKeepsTheLocalesLanguage) {
   host_.Loop().RunPending();
   EXPECT_EQ(dialog.Controller().LanguageFolder(), "German");
   EXPECT_EQ(StoredString("CurrentLanguage"), "German");
+  ASSERT_EQ(dialog.Controller().SetState(PageState::Normal), 0);
+  const std::string plugins = dialog.GetElement("PluginsArea").InnerText();
+  EXPECT_NE(plugins.find("Temporäre Dateien des Benutzers"), std::string::npos) << plugins;
+  EXPECT_EQ(plugins.find("Temporary files"), std::string::npos) << plugins;
 }
 
 }  // namespace

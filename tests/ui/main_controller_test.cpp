@@ -13,6 +13,7 @@
 #include <map>
 
 #include "app/registry_key.h"
+#include "host/headless/headless_clicks.h"
 #include "host/headless/headless_host.h"
 #include "platform/program_folder.h"
 #include "settings/schedule_timer.h"
@@ -197,6 +198,24 @@ TEST_F(MainControllerTest, WelcomeScanAndTheResultsWizard) {
   EXPECT_EQ(Controller().State(), PageState::Welcome);
 }
 
+TEST_F(MainControllerTest, TheOptionsOpenTheDomainListsInTheViewClicked) {
+  Open({"FakeA"});
+  ScanToResults();
+  Click("btn_skipall");
+  ASSERT_EQ(Controller().State(), PageState::Settings);
+  std::vector<DomainListView> shown;
+  for (const char* cid : {"btn_whitelist", "btn_blacklist"}) {
+    host_.AddModalStep([&](HeadlessWindow& window) {
+      auto& lists = dynamic_cast<CDomainListDlg&>(window.Events());
+      shown.push_back(lists.View());
+      ClickByCid(lists, "btn_close");
+    });
+    Click(cid);
+  }
+  EXPECT_EQ(shown, (std::vector{DomainListView::Whitelist, DomainListView::Blacklist}));
+  EXPECT_EQ(Controller().State(), PageState::Settings);
+}
+
 TEST_F(MainControllerTest, EraseOnlyTheSelectedThenTheReport) {
   Open({"FakeA", "FakeB", "FakeC"}, 2);
   ScanToResults();
@@ -208,6 +227,10 @@ TEST_F(MainControllerTest, EraseOnlyTheSelectedThenTheReport) {
   stored.SetReadOnly(true);
   Click("cbOptOw", "Kernel");
   EXPECT_EQ(Controller().GetGlobalOptions()["Owerwrite"], "1");
+  // The plug-ins see the click at once, through their owner.
+  const PluginOwner& owner = Controller();
+  EXPECT_TRUE(owner.GetCleaningOptions().overwrite);
+  EXPECT_FALSE(owner.GetCleaningOptions().blacklistedOnly);
 
   Fake(0).release.Reset();
   Click("btn_clean");

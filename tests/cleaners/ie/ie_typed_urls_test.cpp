@@ -41,6 +41,27 @@ TEST(IeTypedUrlsTest, TypedAddressesAreFoundAndErased) {
   EXPECT_TRUE(ValueExists("url3"));
 }
 
+TEST(IeTypedUrlsTest, AnAddressTypedTwiceLosesBothValues) {
+  const std::string typedTwice = std::string(kTyped) + "\"url4\"=\"example.org\"\n";
+  {
+    test::TempRegistry registry("", typedTwice);
+    BrowserScanResult result;
+    ASSERT_EQ(ScanTypedUrls(result), PluginResult::Finished);
+    ASSERT_EQ(result.domains.at("example.org").entries.size(), 2u);
+    EXPECT_EQ(EraseTypedUrls(result), PluginResult::Finished);
+    EXPECT_EQ(result.domains.at("example.org").status, DomainStatus::Erased);
+    EXPECT_FALSE(ValueExists("url3"));
+    EXPECT_FALSE(ValueExists("url4"));
+  }
+  // One of two values that cannot be deleted leaves the address listed: the record failed.
+  test::TempRegistry registry("", typedTwice);
+  BrowserScanResult second;
+  ASSERT_EQ(ScanTypedUrls(second), PluginResult::Finished);
+  second.domains.at("example.org").entries.back().url = "no such value";
+  EXPECT_EQ(EraseTypedUrls(second), PluginResult::Finished);
+  EXPECT_EQ(second.domains.at("example.org").status, DomainStatus::Failed);
+}
+
 TEST(IeTypedUrlsTest, AMissingKeyFailsTheScanAndLeavesTheEraseAlone) {
   test::TempRegistry registry;
   BrowserScanResult result;

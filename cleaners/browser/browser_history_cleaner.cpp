@@ -1,0 +1,197 @@
+#include "cleaners/browser/browser_history_cleaner.h"
+
+#include <ctime>
+
+#include "cleaners/browser/browser_cleaner_parts.h"
+#include "cleaners/ie/ie_typed_urls.h"
+#include "cleaners/ie/ie_url_cache.h"
+#include "cleaners/mozilla/netscape_history.h"
+#include "engine/cleaner_texts.h"
+#include "engine/domain_pages.h"
+#include "engine/file_set.h"
+#include "platform/shell_folders.h"
+#include "ui/html_escape.h"
+
+namespace corvane {
+
+namespace {
+
+// 100-ns ticks from 1601-01-01 to 1970-01-01.
+constexpr std::uint64_t kUnixEpochTicks = 116444736000000000ULL;
+constexpr std::uint64_t kTicksPerSecond = 10000000ULL;
+
+// The local time of a FILETIME; false when the calendar cannot show it.
+bool LocalTime(std::uint64_t fileTime, std::tm& local) {
+  if (fileTime < kUnixEpochTicks) return false;
+  const auto seconds = static_cast<std::time_t>((fileTime - kUnixEpochTicks) / kTicksPerSecond);
+  return localtime_r(&seconds, &local) != nullptr;
+}
+
+std::string Format(const std::tm& local, const char* format) {
+  char text[128];
+  const std::size_t length = std::strftime(text, sizeof text, format, &local);
+  return std::string(text, length);
+}
+
+// The page names of a result's key: the typed-URL list is named apart.
+std::string DetailsBrowser(BrowserCode code) {
+  return code == BrowserCode::TypedUrls ? "IE URLs" : std::string(BrowserName(code));
+}
+
+std::string ReportBrowser(BrowserCode code) {
+  return code == BrowserCode::TypedUrls ? "Address Bar History" : std::string(BrowserName(code));
+}
+
+std::string Hits(const DomainRow& row) {
+  return row.hitTotal == 0 ? "NA" : std::to_string(row.hitTotal);
+}
+
+}  // namespace
+
+std::string HistoryDetailsDate(std::uint64_t fileTime) {
+  if (fileTime == 0) return "NA";
+  std::tm local{};
+  if (!LocalTime(fileTime, local)) return "Invalid DateTime";
+  return Format(local, "%x %X");
+}
+
+std::string HistoryReportDate(std::uint64_t fileTime) {
+  if (fileTime == 0) return "NA";
+  std::tm local{};
+  if (!LocalTime(fileTime, local)) return "NA";
+  return Format(local, "%d-%b-%y %H:%M");
+}
+
+BrowserHistoryCleaner::BrowserHistoryCleaner(PluginOwner& owner)
+    : Plugin("BrowserHistory", "Browsing History", owner) {
+  LoadTracksLeft();
+}
+
+PluginResult BrowserHistoryCleaner::ScanTracks() {
+  ProgressReporter progress = MakeBrowserReporter(Owner(), *this, kScanningPage, CancelEvent());
+  rows_.clear();
+  results_.clear();
+
+  BrowserScanResult ie;
+  ie.browser = BrowserCode::InternetExplorer;
+  if (progress.IsCancelled()) return PluginResult::Cancelled;
+  if (const PluginResult answer = EnumerateUrlCache(UrlCacheMode::History, ie, &progress);
+      answer != PluginResult::Finished) {
+    return answer;
+  }
+  if (progress.IsCancelled()) return PluginResult::Cancelled;
+
+  // Without the typed-URL key nothing was typed (most prefixes never ran Internet Explorer):
+  // the scan goes on to the Mozilla history.
+  BrowserScanResult typed;
+  typed.browser = BrowserCode::TypedUrls;
+  if (ScanTypedUrls(typed) != PluginResult::Finished) typed.domains.clear();
+  typed.browser = BrowserCode::TypedUrls;
+  if (progress.IsCancelled()) return PluginResult::Cancelled;
+
+  BrowserScanResult mozilla;
+  mozilla.browser = BrowserCode::Mozilla;
+  const int scanned = GetNetscapeHistory(mozilla, progress);
+  if (progress.IsCancelled()) return PluginResult::Cancelled;
+  if (scanned != 1) return PluginResult::Failed;
+
+  static_cast<void>(PublishTracksLeft(
+      {{"items", ie.domains.size() + typed.domains.size() + mozilla.domains.size()}}));
+  results_[BrowserCode::InternetExplorer] = std::move(ie);
+  results_[BrowserCode::Mozilla] = std::move(mozilla);
+  results_[BrowserCode::TypedUrls] = std::move(typed);
+  rows_ = BuildDomainRows(results_, DomainSortColumn::HitTotal);
+  return PluginResult::Finished;
+}
+
+PluginResult BrowserHistoryCleaner::EraseInternetExplorer(BrowserScanResult& result,
+                                                          ProgressReporter& progress,
+                                                          std::uint64_t& remaining) {
+  for (auto& [key, record] : result.domains) record.status = DomainStatus::Selected;
+  const PluginResult answer = UpdateIECache(result, false, &progress, &Tally());
+  if (answer != PluginResult::Finished) return answer;
+  remaining = RemainingDomains(result);
+  // The daily and weekly history files that no entry names any more.
+  if (const auto folder = SHGetSpecialFolderPathW(CSIDL_HISTORY, FolderCreation::MustExist)) {
+    static_cast<void>(EraseFileSetTree(*folder, {}, "*", Overwrite::On, WipePattern::WipeOnes,
+                                       progress.AsCancelCheck(), &Tally()));
+  }
+  return PluginResult::Finished;
+}
+
+std::uint64_t BrowserHistoryCleaner::EraseMozilla(BrowserScanResult& result) {
+  std::uint64_t bytes = 0;
+  const bool erased = DeleteNetscapeHistory(bytes) == 1;
+  TallyRecord done{0, bytes};
+  for (auto& [key, record] : result.domains) {
+    record.status = erased ? DomainStatus::Erased : DomainStatus::Failed;
+    done.items += record.itemCount;
+  }
+  if (!erased) return result.domains.size();
+  Tally().AddDone(done);
+  return 0;
+}
+
+PluginResult BrowserHistoryCleaner::EraseTracks() {
+  rows_.clear();
+  BrowserScanResult& ie = results_[BrowserCode::InternetExplorer];
+  BrowserScanResult& mozilla = results_[BrowserCode::Mozilla];
+  BrowserScanResult& typed = results_[BrowserCode::TypedUrls];
+  ie.browser = BrowserCode::InternetExplorer;
+  mozilla.browser = BrowserCode::Mozilla;
+  typed.browser = BrowserCode::TypedUrls;
+  ProgressReporter progress = MakeBrowserReporter(Owner(), *this, kClearingPage, CancelEvent());
+  MutableTracksLeft().clear();
+
+  std::uint64_t remaining = 0;
+  if (const PluginResult answer = EraseInternetExplorer(ie, progress, remaining);
+      answer != PluginResult::Finished) {
+    return answer;
+  }
+  static_cast<void>(EraseTypedUrls(typed));
+  remaining += RemainingDomains(typed);
+  remaining += EraseMozilla(mozilla);
+  static_cast<void>(PublishTracksLeft({{"items", remaining}}));
+  rows_ = BuildDomainRows(results_, DomainSortColumn::HitTotal);
+  return PluginResult::Finished;
+}
+
+int BrowserHistoryCleaner::ShowDetails(dom::Element element) {
+  return ShowDomainPage(*this, element, [this] {
+    return BuildDomainPage(
+        *this, rows_, DomainPageKind::Details,
+        [](const DomainRow& row) {
+          return TemplateStore::Replacements{{"#hitr#", Hits(row)},
+                                             {"#browser#", DetailsBrowser(row.browser)},
+                                             {"#date#", HistoryDetailsDate(row.lastAccess)},
+                                             {"#name#", HtmlEscape(row.name)}};
+        },
+        [](const DomainTotals& totals) {
+          return TemplateStore::Replacements{
+              {"#num#", std::to_string(totals.rows)},
+              {"#icon#", totals.anyRow ? LoadNoIcon() : LoadOkIcon()}};
+        });
+  });
+}
+
+int BrowserHistoryCleaner::ShowReport(dom::Element element) {
+  return ShowDomainPage(*this, element, [this] {
+    return BuildDomainPage(
+        *this, rows_, DomainPageKind::Report,
+        [](const DomainRow& row) {
+          return TemplateStore::Replacements{{"#hitr#", Hits(row)},
+                                             {"#browser#", ReportBrowser(row.browser)},
+                                             {"#date#", HistoryReportDate(row.lastAccess)},
+                                             {"#name#", HtmlEscape(row.name)}};
+        },
+        [](const DomainTotals& totals) {
+          return TemplateStore::Replacements{{"#num#", std::to_string(totals.shownRows)}};
+        });
+  });
+}
+
+int BrowserHistoryCleaner::OnCheckbox(std::string_view elementId, dom::Element element) {
+  return OnDomainCheckbox(*this, elementId, element);
+}
+
+}  // namespace corvane

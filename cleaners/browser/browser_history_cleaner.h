@@ -1,0 +1,47 @@
+#pragma once
+// "Browsing History": the pages Internet Explorer visited (its URL cache's "visited:" entries),
+// the addresses typed into its address bar, and the URLs of the Mozilla family's "history.dat",
+// by domain with hit counts and last visits.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/browser_scan_result.h"
+#include "engine/plugin.h"
+#include "engine/progress_reporter.h"
+
+namespace corvane {
+
+// A FILETIME as the details page writes it (local time, the locale's date and time), "NA" for
+// zero and "Invalid DateTime" for a time the calendar cannot show.
+[[nodiscard]] std::string HistoryDetailsDate(std::uint64_t fileTime);
+// As the report writes it: "%d-%b-%y %H:%M" of local time, "NA" for zero.
+[[nodiscard]] std::string HistoryReportDate(std::uint64_t fileTime);
+
+class BrowserHistoryCleaner final : public Plugin {
+ public:
+  explicit BrowserHistoryCleaner(PluginOwner& owner);
+
+  int ShowDetails(dom::Element element) override;
+  int ShowReport(dom::Element element) override;
+  int OnCheckbox(std::string_view elementId, dom::Element element) override;
+
+  [[nodiscard]] const std::vector<DomainRow>& Rows() const { return rows_; }
+  [[nodiscard]] const BrowserResults& Results() const { return results_; }
+
+ protected:
+  [[nodiscard]] PluginResult ScanTracks() override;
+  [[nodiscard]] PluginResult EraseTracks() override;
+
+ private:
+  [[nodiscard]] PluginResult EraseInternetExplorer(BrowserScanResult& result,
+                                                   ProgressReporter& progress,
+                                                   std::uint64_t& remaining);
+  [[nodiscard]] std::uint64_t EraseMozilla(BrowserScanResult& result);
+
+  BrowserResults results_;
+  std::vector<DomainRow> rows_;
+};
+
+}  // namespace corvane

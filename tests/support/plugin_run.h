@@ -1,0 +1,30 @@
+#pragma once
+// Runs a plug-in's scan or erase on its worker thread and waits for it, as a run would.
+
+#include <string>
+
+#include "engine/plugin.h"
+#include "platform/dom/document.h"
+#include "platform/event.h"
+
+namespace corvane::test {
+
+inline void RunScan(Plugin& plugin, Event& cancel) {
+  plugin.StartScan(&cancel);
+  plugin.WaitForWorker();
+}
+
+inline void RunErase(Plugin& plugin, Event& cancel) {
+  plugin.StartErase(&cancel);
+  plugin.WaitForWorker();
+}
+
+// The details (or report) page the plug-in puts into an element; empty when it shows none.
+inline std::string PageHtml(Plugin& plugin, bool report = false) {
+  auto page = dom::Document::Parse("<div id=area></div>");
+  dom::Element area = page->GetElementById("area");
+  const int shown = report ? plugin.ShowReport(area) : plugin.ShowDetails(area);
+  return shown == 0 ? area.InnerHtml() : std::string();
+}
+
+}  // namespace corvane::test
