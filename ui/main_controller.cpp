@@ -122,11 +122,6 @@ void CMainController::RunRebootCheck() {
   static_cast<void>(OfferReboot());
 }
 
-int CMainController::ShowMessageFile(std::string_view name, unsigned style) {
-  const std::string text = LanguageText("Messages/" + std::string(name));
-  return window_.GetHost().MessageBox(window_.Window(), text, kApplicationTitle, style);
-}
-
 bool CMainController::OfferReboot() {
   if (!rebootNeeded_) return false;
   rebootNeeded_ = false;  // asked once per need, whatever the answer
@@ -152,21 +147,14 @@ bool CMainController::OfferReboot() {
       // Ending Wine's programs would lose their unsaved work: the user closes them, and the
       // question comes again at the next stop.
       rebootNeeded_ = true;
-      static_cast<void>(host.MessageBox(
-          window_.Window(),
-          "Wine programs are running on " + machine->Prefix().string() +
-              ". Close them first; Wine is restarted when none runs, so their unsaved work is "
-              "not lost.",
-          kApplicationTitle, MB_OK | MB_ICONEXCLAMATION));
+      ShowMessageFile(host, window_.Window(), languageFolder_, "Reboot_wine_running.html",
+                      MB_OK | MB_ICONEXCLAMATION, {{"#prefix#", machine->Prefix().string()}});
       return false;
     case WineRestartResult::WineMissing:
     case WineRestartResult::Failed:
       HalvikTrace("OfferReboot: the restart of Wine failed\n");
-      static_cast<void>(host.MessageBox(
-          window_.Window(),
-          "Erase was unable to reboot Windows. Please shutdown Erase, and manually reboot. Thank "
-          "you.",
-          kApplicationTitle, MB_OK | MB_ICONERROR));
+      ShowMessageFile(host, window_.Window(), languageFolder_, "Reboot_failed.html",
+                      MB_OK | MB_ICONERROR);
       return false;
   }
   return false;

@@ -99,9 +99,6 @@ class CMainController final : public PluginOwner {
   // Asks once per need whether to restart Wine on the prefix now (wineboot finishes the pending
   // deletions) and does it on Yes. True only when the restart happened.
   bool OfferReboot();
-  // A message box captioned with the program's title whose text is the file
-  // "html\<language>\Messages\<name>" (empty when missing); answers the button pressed.
-  int ShowMessageFile(std::string_view name, unsigned style);
 
   // Runs.
   void StartScanRun();

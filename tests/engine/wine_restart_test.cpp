@@ -67,7 +67,7 @@ TEST(WineRestartTest, TheRestartFinishesTheDeletionsLeftForIt) {
     RegistryStore registry(prefix);
     RegistryStore::SetCurrent(&registry);
     WriteHostFile(prefix / "drive_c" / "left.tmp", "x");
-    ScheduleDeleteAtRestart("C:\\left.tmp");
+    EXPECT_TRUE(ScheduleDeleteAtRestart("C:\\left.tmp"));
     EXPECT_TRUE(registry.Flush());
     RegistryStore::SetCurrent(nullptr);
   }
