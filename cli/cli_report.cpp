@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/format_size.h"
+#include "engine/plugin.h"
 #include "settings/statistics_store.h"
 
 namespace corvane {
@@ -126,17 +127,51 @@ std::string StatisticsJson(const CliOutcome& outcome) {
   return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
+std::string OptionsText(const CliOutcome& outcome) {
+  std::string text;
+  for (const auto& [name, on] : outcome.options) {
+    text += name + std::string(18 - std::min<std::size_t>(name.size(), 17), ' ') +
+            (on ? "on" : "off") + "\n";
+  }
+  return text;
+}
+
+// What the scan found in all, by the counters' own names: bytes where they say so, items else.
+CounterPair FoundTotal(const CliPluginReport& plugin) {
+  CounterPair total;
+  for (const auto& [name, value] : plugin.found) {
+    if (IsByteCounter(name)) {
+      total.bytes += value;
+    } else {
+      total.items += static_cast<std::uint32_t>(value);
+    }
+  }
+  return total;
+}
+
 }  // namespace
 
 std::string FormatCliText(CliCommand command, const CliOutcome& outcome) {
   if (command == CliCommand::Stats) return StatisticsText(outcome);
+  if (command == CliCommand::Options) return OptionsText(outcome);
   std::string text;
   CounterPair erased;
+  CounterPair found;
+  std::size_t erasing = 0;
   std::uint32_t leftForRestart = 0;
   for (const CliPluginReport& plugin : outcome.plugins) {
     text += TextOfPlugin(command, plugin);
     erased.Add(plugin.erased.items, plugin.erased.bytes);
+    found.Add(FoundTotal(plugin));
+    if (plugin.erase != CliPluginResult::NotRun) ++erasing;
     leftForRestart += plugin.leftForRestart;
+  }
+  if (command == CliCommand::Scan) {
+    text += "total: found " + FormatCount(found.items) + " items (" + FormatSize(found.bytes) +
+            ") in " + std::to_string(outcome.plugins.size()) + " cleaners\n";
+  } else if (command == CliCommand::Erase) {
+    text += "total: erased " + FormatCount(erased.items) + " items (" + FormatSize(erased.bytes) +
+            ") with " + std::to_string(erasing) + " cleaners\n";
   }
   if (outcome.cancelled) {
     text += command == CliCommand::Erase
@@ -158,6 +193,14 @@ std::string FormatCliText(CliCommand command, const CliOutcome& outcome) {
 
 std::string FormatCliJson(CliCommand command, const CliOutcome& outcome) {
   if (command == CliCommand::Stats) return StatisticsJson(outcome);
+  if (command == CliCommand::Options) {
+    nlohmann::ordered_json options = nlohmann::ordered_json::object();
+    for (const auto& [name, on] : outcome.options) options[name] = on;
+    nlohmann::ordered_json document = {{"machine", outcome.machine.string()}, {"options", options}};
+    if (outcome.status != kCliOk) document["error"] = outcome.error;
+    document["status"] = outcome.status;
+    return document.dump(2) + "\n";
+  }
   nlohmann::ordered_json plugins = nlohmann::ordered_json::array();
   for (const CliPluginReport& plugin : outcome.plugins) {
     nlohmann::ordered_json entry = {

@@ -54,6 +54,7 @@ struct CliOutcome {
   bool wineRestarted = false;            // --restart-wine: Wine ran and finished them
   bool statisticsEnabled = true;         // stats: whether runs are counted
   std::string lastCleanup;               // stats: "%Y-%m-%d %H:%M:%S", empty when never
+  std::vector<std::pair<std::string, bool>> options;  // options: every option and its state
 };
 
 // Told of progress while a scan or erase runs: the plug-in's name and a line of text.
@@ -63,8 +64,5 @@ using CliProgress = std::function<void(const std::string& plugin, const std::str
 [[nodiscard]] CliOutcome RunCliCommand(const CliArguments& arguments,
                                        const std::filesystem::path& programFolder,
                                        const CliProgress& progress);
-
-// True when the number of bytes should be shown as a size.
-[[nodiscard]] bool IsByteCounter(const std::string& name);
 
 }  // namespace corvane

@@ -16,6 +16,7 @@
 #include "cleaners/messaging/message_history_plugin.h"
 #include "cleaners/recent/recent_documents_plugin.h"
 #include "cleaners/recycle/recycle_bin_plugin.h"
+#include "engine/format_size.h"
 #include "engine/wine_restart.h"
 #include "platform/machine.h"
 #include "platform/program_folder.h"
@@ -245,6 +246,10 @@ int CMainController::OnClick(dom::Element element) {
   if (EqualsNoCase(cid, "check") && plugin != nullptr) {
     plugin->SetEnabled(!plugin->IsEnabled());
     RenderPluginsArea();
+    if (state_ == PageState::Settings) {
+      RenderStateButtons();
+      RenderHint();
+    }
   }
   if (EqualsNoCase(cid, "name") && plugin != nullptr &&
       (plugin->IsEnabled() || state_ == PageState::ScanResults || plugin->IsInRun())) {
@@ -273,7 +278,10 @@ bool CMainController::OnStateButton(const std::string& cid) {
       return true;
     case PageState::Settings:
       if (cid == "btn_clean") {
-        if (MayErase()) static_cast<void>(SetState(PageState::Erase));
+        // The button is disabled then; a click that still arrives erases nothing.
+        if (FirstEnabledPlugin() != nullptr && MayErase() && ConfirmErase()) {
+          static_cast<void>(SetState(PageState::Erase));
+        }
       } else if (cid == "btn_back") {
         static_cast<void>(SetState(PageState::ScanResults));
       } else {
@@ -388,6 +396,25 @@ bool CMainController::MayErase() {
                   "Wine_running_no_erase.html", MB_OK | MB_ICONEXCLAMATION,
                   {{"#prefix#", machine->Prefix().string()}});
   return false;
+}
+
+bool CMainController::ConfirmErase() {
+  if (!options_.AsksBeforeErase()) return true;
+  CounterPair totals;
+  std::size_t cleaners = 0;
+  for (const Plugin& plugin : plugins_) {
+    if (!plugin.IsEnabled()) continue;
+    ++cleaners;
+    totals.Add(plugin.FoundTotals());
+  }
+  const std::string separator = LanguageText("thousands_separator.txt");
+  const int answer = ShowMessageFile(window_.GetHost(), window_.Window(), languageFolder_,
+                                     "Erase_confirm.html", MB_YESNO | MB_ICONQUESTION,
+                                     {{"#items#", FormatCount(totals.items, separator)},
+                                      {"#size#", FormatSize(totals.bytes)},
+                                      {"#cleaners#", FormatCount(cleaners, separator)}});
+  HalvikTrace("ConfirmErase: %s\n", answer == IDYES ? "confirmed" : "declined");
+  return answer == IDYES;
 }
 
 bool CMainController::SaveBeforeClosing() {

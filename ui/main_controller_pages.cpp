@@ -224,6 +224,10 @@ void CMainController::RenderStateButtons() {
     TemplateStore::Replace(html, "#" + std::string(button) + "#",
                            LanguageText(std::string(button) + ".html"));
   }
+  if (state_ == PageState::Settings && FirstEnabledPlugin() == nullptr) {
+    TemplateStore::Replace(html, R"(cid="btn_clean")",
+                           R"(cid="btn_clean" disabled aria-describedby="NothingTicked")");
+  }
   SetHtml("ButtonsControlArea", html);
 }
 
@@ -294,7 +298,12 @@ void CMainController::RenderHint() {
       break;
   }
   if (hint == nullptr) return;
-  SetHtml("hint", LanguageText(hint));
+  if (state_ == PageState::EraseResults && eraseStopped_) hint = "hint_erase_stopped.html";
+  std::string text = LanguageText(hint);
+  if (state_ == PageState::Settings && FirstEnabledPlugin() == nullptr) {
+    text += LanguageText("hint_nothing_ticked.html");
+  }
+  SetHtml("hint", text);
   if (state_ == PageState::ScanResults) {
     SetHtml("hint_sybtitle", LanguageText("hint_scan_results_subtitle.html"));
   } else if (state_ == PageState::EraseResults) {
@@ -317,7 +326,9 @@ void CMainController::RenderRestartPending() {
 
 bool CMainController::WizardShows(const Plugin& plugin) const {
   if (!plugin.HasItems()) return false;
-  return state_ == PageState::Scan || state_ == PageState::ScanResults || plugin.IsEnabled();
+  if (state_ == PageState::Scan || state_ == PageState::ScanResults) return true;
+  // The report shows the cleaners the erase reached (all selected ones unless it was stopped).
+  return plugin.IsEnabled() && (!eraseStopped_ || erasedInRun_.contains(plugin.GetId()));
 }
 
 PluginId CMainController::FirstWizardPlugin() const {

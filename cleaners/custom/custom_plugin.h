@@ -38,6 +38,9 @@ class CustomPlugin final : public Plugin {
 
   [[nodiscard]] const std::string& DefinitionPath() const { return definitionPath_; }
   [[nodiscard]] const CustomDefinition& Definition() const { return definition_; }
+  [[nodiscard]] CounterPair FoundTotals() const override {
+    return {filesFound_ + registryFound_, bytesFound_};
+  }
   [[nodiscard]] std::uint32_t FilesFound() const { return filesFound_; }
   [[nodiscard]] std::uint64_t BytesFound() const { return bytesFound_; }
   [[nodiscard]] std::uint32_t RegistryFound() const { return registryFound_; }

@@ -160,6 +160,22 @@ TEST_F(CorvaneCliTest, SettingsWrittenAtExitReachTheHive) {
   EXPECT_NE(key.find("\"Owerwrite\"=\"\""), std::string::npos) << key;
 }
 
+TEST_F(CorvaneCliTest, OptionsAreReadAndSetWhereTheDesktopKeepsThem) {
+  ProgramRun run = Cli({"options"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Owerwrite         off\nDeleteBlListOnly  off\nNoEraseQuestion   off\n");
+  run = Cli({"options", "set", "owerwrite", "on"});  // names in any letter case, as the registry
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Owerwrite         on\n"), std::string::npos) << run.out;
+  const std::string system = ReadHostFile(machine_.HivePath(TempMachine::Hive::System));
+  EXPECT_NE(system.find("\"Owerwrite\"=\"1\""), std::string::npos);
+  run = Cli({"options", "set", "Overwrite", "on"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("no option is named \"Overwrite\""), std::string::npos) << run.err;
+  const nlohmann::json json = nlohmann::json::parse(Cli({"options", "--json"}).out);
+  EXPECT_EQ(json["options"]["Owerwrite"], true);
+}
+
 TEST_F(CorvaneCliTest, CtrlCStopsAnEraseAtOnceAndTheReportSaysWhatWentBeforeTheStop) {
   // Enough files that the erase is still going when the interrupt comes.
   constexpr int kFiles = 6000;
