@@ -1,6 +1,7 @@
 // The page states of the main window: which layout each state shows and how its areas are filled,
 // and the results wizard's moves from plug-in to plug-in.
 
+#include "engine/format_size.h"
 #include "engine/wine_restart.h"
 #include "platform/machine.h"
 #include "ui/erase_main_dlg.h"
@@ -135,12 +136,22 @@ void CMainController::RenderPluginsArea() {
       TemplateStore::Load(state_ == PageState::Settings ? "html/Common/pluginsgroup_nc_item.html"
                                                         : "html/Common/pluginsgroup_item.html");
   std::vector<TemplateStore::Replacements> rows;
+  const std::string separator = LanguageText("thousands_separator.txt");
   for (const Plugin& plugin : plugins_) {
     TemplateStore::Replacements fill = {
         {"#pluginid#", HtmlEscape(plugin.GetId())},
         {"#pluginname#", plugin.GetNameHtml()},
         {"#pluginenabled#", plugin.IsEnabled() ? "checked" : ""},
     };
+    // The Settings page: what each cleaner's erase would remove, "—" when nothing.
+    if (state_ == PageState::Settings) {
+      const CounterPair found = plugin.FoundTotals();
+      fill.emplace_back("#found#", found.items == 0 && found.bytes == 0
+                                       ? std::string("—")
+                                       : FormatCount(found.items, separator) +
+                                             (found.bytes != 0 ? " · " + FormatSize(found.bytes)
+                                                               : std::string()));
+    }
     if (state_ == PageState::EraseResults && !plugin.IsEnabled()) {
       fill.emplace_back("#selected#", "disabled");
     }
@@ -302,6 +313,16 @@ void CMainController::RenderHint() {
   std::string text = LanguageText(hint);
   if (state_ == PageState::Settings && FirstEnabledPlugin() == nullptr) {
     text += LanguageText("hint_nothing_ticked.html");
+  } else if (state_ == PageState::Settings) {
+    CounterPair totals;
+    for (const Plugin& plugin : plugins_) {
+      if (plugin.IsEnabled()) totals.Add(plugin.FoundTotals());
+    }
+    const std::string separator = LanguageText("thousands_separator.txt");
+    std::string total = LanguageText("hint_settings_total.html");
+    TemplateStore::Fill(total, {{"#items#", FormatCount(totals.items, separator)},
+                                {"#size#", FormatSize(totals.bytes)}});
+    text += total;
   }
   SetHtml("hint", text);
   if (state_ == PageState::ScanResults) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cleaners/custom/custom_definition.h"
+#include "engine/found_items.h"
 #include "engine/plugin.h"
 #include "engine/plugin_list.h"
 
@@ -47,6 +48,9 @@ class CustomPlugin final : public Plugin {
   [[nodiscard]] std::uint32_t FilesErased() const { return filesErased_; }
   [[nodiscard]] std::uint64_t BytesErased() const { return bytesErased_; }
   [[nodiscard]] std::uint32_t RegistryErased() const { return registryErased_; }
+  // The files and the single registry values the last scan found, for the details page.
+  [[nodiscard]] const FoundItems& FoundFiles() const { return foundFiles_; }
+  [[nodiscard]] const FoundItems& FoundValues() const { return foundValues_; }
 
  protected:
   PluginResult ScanTracks() override;
@@ -72,6 +76,8 @@ class CustomPlugin final : public Plugin {
   std::uint32_t filesFound_ = 0;
   std::uint64_t bytesFound_ = 0;
   std::uint32_t registryFound_ = 0;
+  FoundItems foundFiles_;
+  FoundItems foundValues_;
   std::uint32_t filesErased_ = 0;
   std::uint64_t bytesErased_ = 0;
   std::uint32_t registryErased_ = 0;

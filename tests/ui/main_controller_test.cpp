@@ -654,6 +654,13 @@ TEST_F(MainControllerTest, EraseAsksOnceWithTheTotalsAndTheOptionTurnsTheQuestio
   ScanToResults();
   Click("btn_skipall");
   Click("check", "FakeC");
+  // The page tells per cleaner and in all what the erase will remove.
+  const std::string size = FormatSize(1200 * 10 + 1199 * 1200 / 2);
+  EXPECT_NE(Text("PluginsArea").find("1,200 · " + size), std::string::npos) << Text("PluginsArea");
+  EXPECT_NE(Text("hint").find("will erase 2,400 items (" +
+                              FormatSize(2 * (1200 * 10 + 1199 * 1200 / 2)) + ")"),
+            std::string::npos)
+      << Text("hint");
   // No: nothing erased, the page stays.
   Click("btn_clean");
   ASSERT_EQ(host_.Messages().size(), 1U);
