@@ -27,6 +27,10 @@ std::string FormatSize(std::uint64_t bytes) {
   return text;
 }
 
+std::string FormatSizeOrDash(std::uint64_t bytes) {
+  return bytes == 0 ? "—" : FormatSize(bytes);
+}
+
 std::string FormatCount(std::uint64_t count, std::string_view separator) {
   const std::string digits = std::to_string(count);
   std::string text;

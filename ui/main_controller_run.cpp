@@ -185,7 +185,7 @@ void CMainController::ShowProgress(const ProgressRecord& record) {
   TemplateStore::Fill(line, {{"#index#", std::to_string(runIndex_)},
                              {"#count#", std::to_string(runCount_)},
                              {"#items#", FormatCount(runDone_.items, separator)},
-                             {"#size#", FormatSize(runDone_.bytes)}});
+                             {"#size#", FormatSizeOrDash(runDone_.bytes)}});
   std::string html = TemplateStore::Load("html/Common/scanning_results_area.html");
   TemplateStore::Fill(
       html, {
