@@ -1,5 +1,7 @@
 #include "cli/cli_report.h"
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "engine/format_size.h"
@@ -127,6 +129,29 @@ std::string StatisticsJson(const CliOutcome& outcome) {
   return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
+// A page's tables as data: rows as objects keyed by the column headers where the table has them.
+nlohmann::ordered_json TablesJson(const std::vector<HtmlTable>& tables) {
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  for (const HtmlTable& table : tables) {
+    // Objects need one name per column; a table repeating a header keeps its rows as lists.
+    std::vector<std::string> names = table.header;
+    std::sort(names.begin(), names.end());
+    const bool keyed = std::adjacent_find(names.begin(), names.end()) == names.end();
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    for (const auto& row : table.rows) {
+      if (!keyed || table.header.size() != row.size()) {
+        rows.push_back(row);
+        continue;
+      }
+      nlohmann::ordered_json fields = nlohmann::ordered_json::object();
+      for (std::size_t i = 0; i < row.size(); ++i) fields[table.header[i]] = row[i];
+      rows.push_back(std::move(fields));
+    }
+    list.push_back({{"columns", table.header}, {"rows", std::move(rows)}});
+  }
+  return list;
+}
+
 std::string OptionsText(const CliOutcome& outcome) {
   std::string text;
   for (const auto& [name, on] : outcome.options) {
@@ -213,6 +238,7 @@ std::string FormatCliJson(CliCommand command, const CliOutcome& outcome) {
       }
       entry["scan"] = {{"result", ResultName(plugin.scan)}, {"found", found}};
       if (!plugin.details.empty()) entry["details"] = plugin.details;
+      if (!plugin.detailTables.empty()) entry["details_tables"] = TablesJson(plugin.detailTables);
     }
     if (command == CliCommand::Erase) {
       entry["erase"] = {{"result", ResultName(plugin.erase)},

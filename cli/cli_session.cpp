@@ -335,7 +335,11 @@ CliPluginReport CliSession::Report(Plugin& plugin) const {
   }
   if (arguments_.details) {
     dom::Element page = dialog_->Document()->CreateElement("div");
-    if (plugin.ShowDetails(page) != kPageNotShown) report.details = HtmlToText(page.InnerHtml());
+    if (plugin.ShowDetails(page) != kPageNotShown) {
+      const std::string html = page.InnerHtml();
+      report.details = HtmlToText(html);
+      report.detailTables = HtmlTables(html);
+    }
   }
   report.erased = plugin.CopyCounters().current;
   report.failed = plugin.FailedCounts();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/cli_arguments.h"
+#include "cli/html_text.h"
 #include "engine/plugin_counters.h"
 #include "engine/plugin_id.h"
 
@@ -36,7 +37,8 @@ struct CliPluginReport {
   // "files", "bytes", "registry" for custom plug-ins). Names ending in "size" or "bytes" are
   // byte counts.
   std::vector<std::pair<std::string, std::uint64_t>> found;
-  std::string details;  // the details page as text, with --details
+  std::string details;                  // the details page as text, with --details
+  std::vector<HtmlTable> detailTables;  // its tables, for --json
   CounterPair erased;
   CounterPair failed;
   bool inErase = false;              // it was one of the run's cleaners, whether it got its turn

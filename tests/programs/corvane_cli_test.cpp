@@ -92,8 +92,14 @@ TEST_F(CorvaneCliTest, ScanCountsWhatTheDetailsPageShowsAndErasesNothing) {
   EXPECT_EQ(plugin["scan"]["found"]["bytes"], 4000);
   EXPECT_EQ(plugin["scan"]["found"]["bytes_text"], "3.91 KB");
   // The same figures as the page the desktop shows.
-  EXPECT_NE(plugin["details"].get<std::string>().find("Files  |  2  |  3.91 KB"), std::string::npos)
+  EXPECT_NE(plugin["details"].get<std::string>().find("Files                2  3.91 KB\n"),
+            std::string::npos)
       << plugin["details"];
+  // And as data: the summary table's rows by its column names.
+  const nlohmann::json summary = plugin["details_tables"][0];
+  EXPECT_EQ(summary["columns"], (nlohmann::json{"Kind", "Items", "Size"}));
+  EXPECT_EQ(summary["rows"][0],
+            (nlohmann::json{{"Kind", "Files"}, {"Items", "2"}, {"Size", "3.91 KB"}}));
   // A definition without registry values says so rather than showing an empty list.
   EXPECT_NE(plugin["details"].get<std::string>().find("Registry values it looks for\nNone\n"),
             std::string::npos)
