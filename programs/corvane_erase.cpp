@@ -139,15 +139,27 @@ int main(int argc, char** argv) {
     }
   }
 
-  // A second launch only hands over to the running instance, whatever machine it names.
-  const corvane::CommandLine commandLine =
-      corvane::CommandLine::FromArgv(static_cast<int>(appArguments.size()), appArguments.data());
-  if (!reportOnly && corvane::HandOverIfRunning(commandLine)) return 1;
-
   // The program works from its own folder (data, trace log); a relative prefix was meant from
   // where we were started.
   std::error_code ignored;
   prefix = std::filesystem::absolute(prefix, ignored);
+
+  // A second launch only hands over to the running instance; one naming another prefix is told
+  // that the window it sees works on the other one.
+  const corvane::CommandLine commandLine =
+      corvane::CommandLine::FromArgv(static_cast<int>(appArguments.size()), appArguments.data());
+  if (!reportOnly && corvane::HandOverIfRunning(commandLine)) {
+    const std::string running = corvane::RunningInstancePrefix();
+    if (!commandLine.IsEmergencyClose() && !running.empty() &&
+        std::filesystem::path(running).lexically_normal() != prefix.lexically_normal()) {
+      const std::string message = "CorvaneErase is already running on " + running +
+                                  "; its window was brought to the front. Close it to clean " +
+                                  prefix.string() + ".\n";
+      std::fputs(message.c_str(), stderr);
+      if (desktop) ShowStartError("Another_prefix_running.html", prefix.string(), running);
+    }
+    return 1;
+  }
   if (const std::string folder = corvane::ProgramFolder(); !folder.empty()) {
     if (::chdir(folder.c_str()) != 0) std::perror("CorvaneErase: program folder");
   }
