@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <thread>
@@ -49,6 +50,8 @@ TEST(CorvaneEraseGuiTest, ShowsItsWindowAndHandsASecondLaunchOver) {
   ScopedRuntimeFolder runtime;
   TempDir output;
   const std::vector<std::string> onMachine = {"--machine", machine.Prefix().string()};
+  // The window's remembered size goes here, never into the user's own configuration.
+  ::setenv("XDG_CONFIG_HOME", (output.Path() / "config").c_str(), 1);
 
   RunningProgram first(output.Path(), "first", onMachine);
   ASSERT_TRUE(first.Started());
