@@ -3,9 +3,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "app/registry_key.h"
+#include "platform/machine.h"
 #include "platform/named_lock.h"
 #include "platform/program_folder.h"
 #include "platform/registry_store.h"
@@ -60,7 +63,20 @@ void HandOver(const CommandLine& commandLine, UINT handshake) {
   running->Raise();
 }
 
+// Beside the lock file: the prefix of the instance holding it, for a second launch to compare.
+std::string PrefixNotePath(const NamedLock& lock) {
+  const std::string path = lock.Path();
+  return path.empty() ? path : path + ".prefix";
+}
+
 }  // namespace
+
+std::string RunningInstancePrefix() {
+  NamedLock instanceLock;
+  if (!instanceLock.Open(kSingleInstanceMutexName) || instanceLock.TryLock()) return {};
+  std::ifstream note(PrefixNotePath(instanceLock));
+  return {std::istreambuf_iterator<char>(note), {}};
+}
 
 bool HandOverIfRunning(const CommandLine& commandLine) {
   NamedLock instanceLock;
@@ -77,6 +93,10 @@ int CEraseApp::Run() {
   if (instanceLock.Open(kSingleInstanceMutexName) && !instanceLock.TryLock()) {
     HandOver(commandLine_, handshake);
     return 1;
+  }
+
+  if (const Machine* machine = Machine::Current(); machine != nullptr) {
+    std::ofstream(PrefixNotePath(instanceLock), std::ios::trunc) << machine->Prefix().string();
   }
 
   // Every relative path of the program (html, files, CustomPlugins, the trace log) rests on this.

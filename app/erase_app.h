@@ -55,6 +55,10 @@ inline constexpr char kScheduleBootUp[] = "bootup";
 // hand-over needs neither a machine nor a display, so it comes before both are looked for.
 [[nodiscard]] bool HandOverIfRunning(const CommandLine& commandLine);
 
+// The prefix the running instance works on, as it wrote it beside the single-instance lock;
+// empty when no instance runs or it did not say.
+[[nodiscard]] std::string RunningInstancePrefix();
+
 class CEraseApp {
  public:
   using MainWindowFactory = std::function<std::unique_ptr<CEraseMainWindow>()>;

@@ -9,6 +9,7 @@ std::optional<CliCommand> CommandNamed(std::string_view name) {
   if (name == "scan") return CliCommand::Scan;
   if (name == "erase") return CliCommand::Erase;
   if (name == "stats") return CliCommand::Stats;
+  if (name == "options") return CliCommand::Options;
   if (name == "help") return CliCommand::Help;
   return std::nullopt;
 }
@@ -35,6 +36,7 @@ CliParseResult Fail(std::string error) {
 CliParseResult ParseCliArguments(const std::vector<std::string_view>& arguments) {
   CliArguments parsed;
   bool haveCommand = false;
+  std::vector<std::string_view> operands;  // what follows "options"
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string_view argument = arguments[i];
     // Options that take a value accept it as the next argument or after "=".
@@ -70,6 +72,8 @@ CliParseResult ParseCliArguments(const std::vector<std::string_view>& arguments)
       parsed.machine = std::filesystem::path(*folder);
     } else if (argument.starts_with("-")) {
       return Fail("unknown option \"" + std::string(argument) + "\"");
+    } else if (haveCommand && parsed.command == CliCommand::Options) {
+      operands.push_back(argument);
     } else if (haveCommand) {
       return Fail("unexpected argument \"" + std::string(argument) + "\"");
     } else if (std::optional<CliCommand> command = CommandNamed(argument)) {
@@ -80,10 +84,19 @@ CliParseResult ParseCliArguments(const std::vector<std::string_view>& arguments)
     }
   }
   if (!haveCommand) return Fail("no command given");
+  if (parsed.command == CliCommand::Options && !operands.empty()) {
+    if (operands.size() != 3 || operands[0] != "set")
+      return Fail("options takes nothing, or: set NAME on|off");
+    if (operands[2] != "on" && operands[2] != "off")
+      return Fail("options set: the state is on or off, not \"" + std::string(operands[2]) + "\"");
+    parsed.optionName = operands[1];
+    parsed.optionValue = operands[2] == "on";
+  }
   if (parsed.details && parsed.command != CliCommand::Scan) return Fail("--details goes with scan");
   if (parsed.yes && parsed.command != CliCommand::Erase) return Fail("--yes goes with erase");
   if (!parsed.only.empty() &&
-      (parsed.command == CliCommand::List || parsed.command == CliCommand::Stats))
+      (parsed.command == CliCommand::List || parsed.command == CliCommand::Stats ||
+       parsed.command == CliCommand::Options))
     return Fail("--only goes with scan and erase");
   if (parsed.restartWine && parsed.command != CliCommand::Erase)
     return Fail("--restart-wine goes with erase");
@@ -100,6 +113,9 @@ std::string CliUsage() {
          "  scan [--details]     scan and tell what each plug-in found\n"
          "  erase --yes          scan, then erase with the selected plug-ins\n"
          "  stats                what each plug-in has erased: in all runs, today, last run\n"
+         "  options              the options of the erase settings page, on or off\n"
+         "  options set NAME on|off\n"
+         "                       change one (stored where the desktop program keeps it)\n"
          "\n"
          "Options:\n"
          "  --only ID,...        scan or erase with these plug-ins only\n"

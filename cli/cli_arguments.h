@@ -10,7 +10,7 @@
 
 namespace corvane {
 
-enum class CliCommand { List, Scan, Erase, Stats, Help };
+enum class CliCommand { List, Scan, Erase, Stats, Options, Help };
 
 struct CliArguments {
   CliCommand command = CliCommand::Help;
@@ -21,6 +21,9 @@ struct CliArguments {
   bool allowForeignOwner = false;  // root may work on a prefix another user owns
   bool restartWine = false;        // erase: restart Wine afterwards to finish what waits for it
   std::optional<std::filesystem::path> machine;
+  // options: the option to set and its new state ("options set NAME on|off"); empty: list them.
+  std::string optionName;
+  std::optional<bool> optionValue;
 };
 
 struct CliParseResult {

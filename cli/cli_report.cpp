@@ -1,8 +1,11 @@
 #include "cli/cli_report.h"
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "engine/format_size.h"
+#include "engine/plugin.h"
 #include "settings/statistics_store.h"
 
 namespace corvane {
@@ -126,17 +129,74 @@ std::string StatisticsJson(const CliOutcome& outcome) {
   return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
+// A page's tables as data: rows as objects keyed by the column headers where the table has them.
+nlohmann::ordered_json TablesJson(const std::vector<HtmlTable>& tables) {
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  for (const HtmlTable& table : tables) {
+    // Objects need one name per column; a table repeating a header keeps its rows as lists.
+    std::vector<std::string> names = table.header;
+    std::sort(names.begin(), names.end());
+    const bool keyed = std::adjacent_find(names.begin(), names.end()) == names.end();
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    for (const auto& row : table.rows) {
+      if (!keyed || table.header.size() != row.size()) {
+        rows.push_back(row);
+        continue;
+      }
+      nlohmann::ordered_json fields = nlohmann::ordered_json::object();
+      for (std::size_t i = 0; i < row.size(); ++i) fields[table.header[i]] = row[i];
+      rows.push_back(std::move(fields));
+    }
+    list.push_back({{"columns", table.header}, {"rows", std::move(rows)}});
+  }
+  return list;
+}
+
+std::string OptionsText(const CliOutcome& outcome) {
+  std::string text;
+  for (const auto& [name, on] : outcome.options) {
+    text += name + std::string(18 - std::min<std::size_t>(name.size(), 17), ' ') +
+            (on ? "on" : "off") + "\n";
+  }
+  return text;
+}
+
+// What the scan found in all, by the counters' own names: bytes where they say so, items else.
+CounterPair FoundTotal(const CliPluginReport& plugin) {
+  CounterPair total;
+  for (const auto& [name, value] : plugin.found) {
+    if (IsByteCounter(name)) {
+      total.bytes += value;
+    } else {
+      total.items += static_cast<std::uint32_t>(value);
+    }
+  }
+  return total;
+}
+
 }  // namespace
 
 std::string FormatCliText(CliCommand command, const CliOutcome& outcome) {
   if (command == CliCommand::Stats) return StatisticsText(outcome);
+  if (command == CliCommand::Options) return OptionsText(outcome);
   std::string text;
   CounterPair erased;
+  CounterPair found;
+  std::size_t erasing = 0;
   std::uint32_t leftForRestart = 0;
   for (const CliPluginReport& plugin : outcome.plugins) {
     text += TextOfPlugin(command, plugin);
     erased.Add(plugin.erased.items, plugin.erased.bytes);
+    found.Add(FoundTotal(plugin));
+    if (plugin.erase != CliPluginResult::NotRun) ++erasing;
     leftForRestart += plugin.leftForRestart;
+  }
+  if (command == CliCommand::Scan) {
+    text += "total: found " + FormatCount(found.items) + " items (" + FormatSize(found.bytes) +
+            ") in " + std::to_string(outcome.plugins.size()) + " cleaners\n";
+  } else if (command == CliCommand::Erase) {
+    text += "total: erased " + FormatCount(erased.items) + " items (" + FormatSize(erased.bytes) +
+            ") with " + std::to_string(erasing) + " cleaners\n";
   }
   if (outcome.cancelled) {
     text += command == CliCommand::Erase
@@ -158,6 +218,14 @@ std::string FormatCliText(CliCommand command, const CliOutcome& outcome) {
 
 std::string FormatCliJson(CliCommand command, const CliOutcome& outcome) {
   if (command == CliCommand::Stats) return StatisticsJson(outcome);
+  if (command == CliCommand::Options) {
+    nlohmann::ordered_json options = nlohmann::ordered_json::object();
+    for (const auto& [name, on] : outcome.options) options[name] = on;
+    nlohmann::ordered_json document = {{"machine", outcome.machine.string()}, {"options", options}};
+    if (outcome.status != kCliOk) document["error"] = outcome.error;
+    document["status"] = outcome.status;
+    return document.dump(2) + "\n";
+  }
   nlohmann::ordered_json plugins = nlohmann::ordered_json::array();
   for (const CliPluginReport& plugin : outcome.plugins) {
     nlohmann::ordered_json entry = {
@@ -170,6 +238,7 @@ std::string FormatCliJson(CliCommand command, const CliOutcome& outcome) {
       }
       entry["scan"] = {{"result", ResultName(plugin.scan)}, {"found", found}};
       if (!plugin.details.empty()) entry["details"] = plugin.details;
+      if (!plugin.detailTables.empty()) entry["details_tables"] = TablesJson(plugin.detailTables);
     }
     if (command == CliCommand::Erase) {
       entry["erase"] = {{"result", ResultName(plugin.erase)},

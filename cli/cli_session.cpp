@@ -24,7 +24,9 @@
 #include "platform/machine.h"
 #include "platform/named_lock.h"
 #include "platform/registry_store.h"
+#include "platform/text.h"
 #include "platform/wine_server.h"
+#include "settings/options_store.h"
 #include "settings/statistics_store.h"
 #include "ui/erase_main_dlg.h"
 
@@ -175,6 +177,8 @@ class CliSession {
   [[nodiscard]] CliPluginReport Report(Plugin& plugin) const;
   // The window and its controller save settings when they go (the options, every plug-in's
   // selection), so they go while the registry is still current, before its last flush.
+  // "options": lists the options, after setting the one named.
+  void Options(CliOutcome& outcome);
   void CloseWindow();
   // --restart-wine: Wine's restart finishes the deletions left for it.
   void RestartWineNow(CliOutcome& outcome);
@@ -305,7 +309,13 @@ bool CliSession::Erase() {
   for (const Plugin& plugin : controller.Plugins()) {
     if (plugin.IsEnabled()) erasing_.insert(plugin.GetId());
   }
-  const bool ran = RunUntilDone("btn_clean", PageState::Erase, PageState::EraseResults);
+  // With none selected the window's button is disabled: there is nothing to run.
+  bool ran = true;
+  if (!erasing_.empty()) {
+    // --yes is the answer to the question the window asks before erasing.
+    if (controller.Options().AsksBeforeErase()) host_->SetNextAnswer(IDYES);
+    ran = RunUntilDone("btn_clean", PageState::Erase, PageState::EraseResults);
+  }
   if (!ran) erasing_.clear();
   for (const auto& [plugin, enabled] : selection) plugin->SetEnabled(enabled);
   return ran;
@@ -325,7 +335,11 @@ CliPluginReport CliSession::Report(Plugin& plugin) const {
   }
   if (arguments_.details) {
     dom::Element page = dialog_->Document()->CreateElement("div");
-    if (plugin.ShowDetails(page) != kPageNotShown) report.details = HtmlToText(page.InnerHtml());
+    if (plugin.ShowDetails(page) != kPageNotShown) {
+      const std::string html = page.InnerHtml();
+      report.details = HtmlToText(html);
+      report.detailTables = HtmlTables(html);
+    }
   }
   report.erased = plugin.CopyCounters().current;
   report.failed = plugin.FailedCounts();
@@ -354,6 +368,31 @@ void CliSession::RestartWineNow(CliOutcome& outcome) {
   outcome.status = kCliPluginFailed;
 }
 
+void CliSession::Options(CliOutcome& outcome) {
+  OptionsStore& options = dialog_->Controller().Options();
+  if (arguments_.optionValue) {
+    const auto known = std::find_if(
+        std::begin(kOptionNames), std::end(kOptionNames),
+        [&](std::string_view name) { return EqualsNoCase(name, arguments_.optionName); });
+    if (known == std::end(kOptionNames)) {
+      outcome.status = kCliUsage;
+      outcome.error =
+          "no option is named \"" + arguments_.optionName + "\" (corvane-cli options shows them)";
+      return;
+    }
+    options.Section("")[std::string(*known)] = *arguments_.optionValue ? "1" : "";
+    if (!options.Save()) {
+      outcome.status = kCliPluginFailed;
+      outcome.error = "the option was not stored in the registry";
+      return;
+    }
+  }
+  const StringSection current = options.GetGlobalOptions();
+  for (std::string_view name : kOptionNames) {
+    outcome.options.emplace_back(name, IsOptionOn(current, name));
+  }
+}
+
 void CliSession::CloseWindow() {
   if (dialog_) dialog_->Controller().SetRunObserver(nullptr);
   recorder_.reset();
@@ -375,6 +414,15 @@ CliOutcome CliSession::Run() {
   });
   std::map<PluginId, CliPluginResult> scanned;
   std::map<PluginId, CliPluginResult> erased;
+  if (arguments_.command == CliCommand::Options) {
+    Options(outcome);
+    CloseWindow();
+    if (outcome.status == kCliOk && !registry_->Flush()) {
+      outcome.status = kCliPluginFailed;
+      outcome.error = "the registry was not saved: " + registry_->LastSaveProblem();
+    }
+    return outcome;
+  }
   if (arguments_.command == CliCommand::Stats) {
     // The figures the statistics page shows, stored ones even while counting is off.
     CMainController& controller = dialog_->Controller();
@@ -434,10 +482,6 @@ CliOutcome CliSession::Run() {
 }
 
 }  // namespace
-
-bool IsByteCounter(const std::string& name) {
-  return name.ends_with("size") || name.ends_with("bytes");
-}
 
 CliOutcome RunCliCommand(const CliArguments& arguments, const fs::path& programFolder,
                          const CliProgress& progress) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/cli_arguments.h"
+#include "cli/html_text.h"
 #include "engine/plugin_counters.h"
 #include "engine/plugin_id.h"
 
@@ -36,7 +37,8 @@ struct CliPluginReport {
   // "files", "bytes", "registry" for custom plug-ins). Names ending in "size" or "bytes" are
   // byte counts.
   std::vector<std::pair<std::string, std::uint64_t>> found;
-  std::string details;  // the details page as text, with --details
+  std::string details;                  // the details page as text, with --details
+  std::vector<HtmlTable> detailTables;  // its tables, for --json
   CounterPair erased;
   CounterPair failed;
   bool inErase = false;              // it was one of the run's cleaners, whether it got its turn
@@ -54,6 +56,7 @@ struct CliOutcome {
   bool wineRestarted = false;            // --restart-wine: Wine ran and finished them
   bool statisticsEnabled = true;         // stats: whether runs are counted
   std::string lastCleanup;               // stats: "%Y-%m-%d %H:%M:%S", empty when never
+  std::vector<std::pair<std::string, bool>> options;  // options: every option and its state
 };
 
 // Told of progress while a scan or erase runs: the plug-in's name and a line of text.
@@ -63,8 +66,5 @@ using CliProgress = std::function<void(const std::string& plugin, const std::str
 [[nodiscard]] CliOutcome RunCliCommand(const CliArguments& arguments,
                                        const std::filesystem::path& programFolder,
                                        const CliProgress& progress);
-
-// True when the number of bytes should be shown as a size.
-[[nodiscard]] bool IsByteCounter(const std::string& name);
 
 }  // namespace corvane

@@ -1,5 +1,6 @@
 #include "cli/html_text.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -40,6 +41,15 @@ class TextBuilder {
     }
   }
   void LineBreak() { pending_ = Break::Line; }
+  // Lines laid out already (a table's), each on a line of its own.
+  void Lines(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+      if (!out_.empty()) out_ += '\n';
+      out_ += line;
+    }
+    pending_ = Break::Line;
+    space_ = false;
+  }
   void CellBreak() {
     if (pending_ == Break::None) pending_ = Break::Cell;
   }
@@ -68,7 +78,107 @@ class TextBuilder {
   bool space_ = false;
 };
 
+// The text of a cell with its whitespace collapsed, as a line of its own.
+std::string CellText(const dom::Node& cell) {
+  std::string text;
+  bool space = false;
+  for (char c : dom::TextContent(cell)) {
+    if (c == ' ' || c == '\n' || c == '\t' || c == '\r' || c == '\f') {
+      space = !text.empty();
+      continue;
+    }
+    if (space) text += ' ';
+    space = false;
+    text += c;
+  }
+  return text;
+}
+
+bool IsNumericCell(const dom::Node& cell) {
+  const std::string* classes = cell.FindAttribute("class");
+  if (classes == nullptr) return false;
+  std::size_t start = 0;
+  while (start < classes->size()) {
+    const std::size_t end = std::min(classes->find(' ', start), classes->size());
+    if (std::string_view(*classes).substr(start, end - start) == "num") return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// Characters as a terminal shows them: UTF-8 continuation bytes take no column.
+std::size_t Columns(std::string_view text) {
+  std::size_t columns = 0;
+  for (char c : text) columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+  return columns;
+}
+
 }  // namespace
+
+std::vector<HtmlTable> HtmlTables(const dom::Node& root) {
+  std::vector<HtmlTable> tables;
+  dom::WalkTree(root, [&](const dom::Node& node) {
+    if (!node.Is("table")) return dom::Walk::kContinue;
+    HtmlTable table;
+    // The rows of this table, not of one nested in a cell (that is text of its cell).
+    dom::WalkTree(node, [&](const dom::Node& inner) {
+      if (&inner != &node && inner.Is("table")) return dom::Walk::kSkipChildren;
+      if (!inner.Is("tr")) return dom::Walk::kContinue;
+      std::vector<std::string> row;
+      bool allHeaders = true;
+      for (const auto& child : inner.children) {
+        if (!IsOneOf(*child, {"td", "th"})) continue;
+        allHeaders = allHeaders && child->Is("th");
+        const std::size_t column = row.size();
+        if (table.numeric.size() <= column) table.numeric.resize(column + 1, false);
+        if (IsNumericCell(*child)) table.numeric[column] = true;
+        row.push_back(CellText(*child));
+      }
+      if (row.empty()) return dom::Walk::kSkipChildren;
+      if (allHeaders && table.header.empty() && table.rows.empty()) {
+        table.header = std::move(row);
+      } else {
+        table.rows.push_back(std::move(row));
+      }
+      return dom::Walk::kSkipChildren;
+    });
+    tables.push_back(std::move(table));
+    return dom::Walk::kContinue;
+  });
+  return tables;
+}
+
+std::vector<HtmlTable> HtmlTables(std::string_view html) {
+  const dom::ParsedDocument document = dom::ParseHtmlDocument(html);
+  return document.root ? HtmlTables(*document.root) : std::vector<HtmlTable>();
+}
+
+std::vector<std::string> AlignedLines(const HtmlTable& table) {
+  std::vector<const std::vector<std::string>*> rows;
+  if (!table.header.empty()) rows.push_back(&table.header);
+  for (const auto& row : table.rows) rows.push_back(&row);
+  std::vector<std::size_t> widths;
+  for (const auto* row : rows) {
+    if (widths.size() < row->size()) widths.resize(row->size(), 0);
+    for (std::size_t i = 0; i < row->size(); ++i) {
+      widths[i] = std::max(widths[i], Columns((*row)[i]));
+    }
+  }
+  std::vector<std::string> lines;
+  for (const auto* row : rows) {
+    std::string line;
+    for (std::size_t i = 0; i < row->size(); ++i) {
+      const std::string& cell = (*row)[i];
+      const std::string padding(widths[i] - Columns(cell), ' ');
+      const bool right = i < table.numeric.size() && table.numeric[i];
+      if (i != 0) line += "  ";
+      line += right ? padding + cell : cell + (i + 1 < row->size() ? padding : std::string());
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    if (!line.empty()) lines.push_back(std::move(line));
+  }
+  return lines;
+}
 
 std::string HtmlToText(std::string_view html) {
   const dom::ParsedDocument document = dom::ParseHtmlDocument(html);
@@ -96,6 +206,12 @@ std::string HtmlToText(std::string_view html) {
     }
     if (node.Is("br")) {
       text.LineBreak();
+      continue;
+    }
+    if (node.Is("table")) {
+      // A table is laid out whole: columns as wide as their widest cell, figures to the right.
+      const std::vector<HtmlTable> tables = HtmlTables(node);
+      if (!tables.empty()) text.Lines(AlignedLines(tables.front()));
       continue;
     }
     if (IsBlock(node)) text.LineBreak();

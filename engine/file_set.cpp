@@ -162,19 +162,27 @@ bool EraseListedFiles(const std::vector<ListedFile>& files, Overwrite overwrite,
       [&](std::size_t i) { return std::string_view(files[i].path); }, cancel, tally);
 }
 
+// One listed file for a details page.
+void AddFound(FoundItems* found, const WalkFolder& folder, const Entry& entry) {
+  if (found == nullptr) return;
+  found->Add({JoinPath(folder.path, entry.name), entry.Size(),
+              static_cast<std::int64_t>(entry.status.st_mtim.tv_sec)});
+}
+
 bool CollectTree(const WalkFolder& folder, const SetFilter& filter, std::uint32_t& items,
-                 std::uint64_t& bytes, const CancelCheck& cancel) {
+                 std::uint64_t& bytes, const CancelCheck& cancel, FoundItems* found) {
   std::vector<Entry> entries;
   bool complete = ReadFolder(folder, entries);
   filter.ForEachFile(entries, false, [&](const Entry& entry) {
     ++items;
     bytes += entry.Size();
+    AddFound(found, folder, entry);
   });
   if (Cancelled(cancel)) return complete;
   for (const Entry& entry : entries) {
     if (!entry.IsFolder() || entry.name.front() == '.') continue;
     const std::optional<WalkFolder> child = OpenChild(folder, entry.name, &complete);
-    if (child && !CollectTree(*child, filter, items, bytes, cancel)) complete = false;
+    if (child && !CollectTree(*child, filter, items, bytes, cancel, found)) complete = false;
     // Asked after every folder, so a cancelled scan of a wide tree ends at once.
     if (Cancelled(cancel)) return false;
   }
@@ -279,7 +287,8 @@ void DropByFileName(std::vector<std::string>& paths, const std::vector<std::stri
 }
 
 bool CollectFileSet(std::string_view folders, const std::vector<std::string>& exclusions,
-                    std::string_view masks, std::uint32_t& items, std::uint64_t& bytes) {
+                    std::string_view masks, std::uint32_t& items, std::uint64_t& bytes,
+                    FoundItems* found) {
   const SetFilter filter(SplitFileList(masks), exclusions);
   bool complete = true;
   for (std::string_view path : SplitFileList(folders)) {
@@ -290,6 +299,7 @@ bool CollectFileSet(std::string_view folders, const std::vector<std::string>& ex
     filter.ForEachFile(entries, false, [&](const Entry& entry) {
       ++items;
       bytes += entry.Size();
+      AddFound(found, *folder, entry);
     });
   }
   return complete;
@@ -297,13 +307,13 @@ bool CollectFileSet(std::string_view folders, const std::vector<std::string>& ex
 
 bool CollectFileSetTree(std::string_view folders, const std::vector<std::string>& exclusions,
                         std::string_view masks, std::uint32_t& items, std::uint64_t& bytes,
-                        const CancelCheck& cancel) {
+                        const CancelCheck& cancel, FoundItems* found) {
   const SetFilter filter(SplitFileList(masks), exclusions);
   bool complete = true;
   for (std::string_view path : SplitFileList(folders)) {
     const std::optional<WalkFolder> folder = OpenWalkFolder(path, &complete);
     if (!folder) continue;
-    if (!CollectTree(*folder, filter, items, bytes, cancel)) complete = false;
+    if (!CollectTree(*folder, filter, items, bytes, cancel, found)) complete = false;
     if (Cancelled(cancel)) return false;
   }
   return complete;

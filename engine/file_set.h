@@ -18,6 +18,7 @@
 
 #include "engine/deletion_tally.h"
 #include "engine/erase_file.h"
+#include "engine/found_items.h"
 #include "engine/waip_file.h"
 
 namespace corvane {
@@ -55,17 +56,19 @@ void DropByFileName(std::vector<std::string>& paths, const std::vector<std::stri
 
 // Counts the set's files in the folders themselves: one item and its size (as the listing read
 // it; a link's own, none) per listed file, a file matched by two masks once per mask. Adds to the
-// caller's counters; false when a folder of the set could not be read.
+// caller's counters, and each file to `found` when given; false when a folder of the set could
+// not be read.
 [[nodiscard]] bool CollectFileSet(std::string_view folders,
                                   const std::vector<std::string>& exclusions,
                                   std::string_view masks, std::uint32_t& items,
-                                  std::uint64_t& bytes);
+                                  std::uint64_t& bytes, FoundItems* found = nullptr);
 // As CollectFileSet through each folder's whole tree, the exclusions applying in every folder.
 // Stops early, answering false, once `cancel` says so.
 [[nodiscard]] bool CollectFileSetTree(std::string_view folders,
                                       const std::vector<std::string>& exclusions,
                                       std::string_view masks, std::uint32_t& items,
-                                      std::uint64_t& bytes, const CancelCheck& cancel);
+                                      std::uint64_t& bytes, const CancelCheck& cancel,
+                                      FoundItems* found = nullptr);
 
 // Erases the set's files in the folders themselves, as EraseFileList (a file that two masks match
 // is erased once). False when some file was not deleted, or when the run was cancelled (then,

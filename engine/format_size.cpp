@@ -27,4 +27,18 @@ std::string FormatSize(std::uint64_t bytes) {
   return text;
 }
 
+std::string FormatSizeOrDash(std::uint64_t bytes) {
+  return bytes == 0 ? "—" : FormatSize(bytes);
+}
+
+std::string FormatCount(std::uint64_t count, std::string_view separator) {
+  const std::string digits = std::to_string(count);
+  std::string text;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i != 0 && (digits.size() - i) % 3 == 0) text += separator;
+    text += digits[i];
+  }
+  return text;
+}
+
 }  // namespace corvane

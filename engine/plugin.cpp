@@ -175,6 +175,22 @@ void Plugin::StartWorker(Event* cancelEvent, void (Plugin::*body)()) {
   }
 }
 
+bool IsByteCounter(const std::string& name) {
+  return name.ends_with("size") || name.ends_with("bytes");
+}
+
+CounterPair Plugin::FoundTotals() const {
+  CounterPair totals;
+  for (const auto& [name, value] : tracksLeft_) {
+    if (IsByteCounter(name)) {
+      totals.bytes += value;
+    } else {
+      totals.items += static_cast<std::uint32_t>(value);
+    }
+  }
+  return totals;
+}
+
 void Plugin::RunScanWorker() {
   scanState_ = ScanState::NotScanned;
   tracksLeft_.clear();

@@ -40,6 +40,9 @@ inline constexpr std::string_view kTracksLeftKey = "Software\\Corvane\\Erase\\Tr
 // The default of the enabled flag for built-in cleaners: selected.
 inline constexpr std::uint32_t kEnabledByDefault = 1;
 
+// Whether a tracks-left figure of that name counts bytes rather than items.
+[[nodiscard]] bool IsByteCounter(const std::string& name);
+
 class Plugin {
  public:
   using TracksLeftMap = std::map<std::string, std::uint64_t>;
@@ -69,6 +72,9 @@ class Plugin {
   virtual void LoadNames(std::string_view languageFolder);
   // False when the plug-in has nothing to show, so the results wizard skips its page.
   [[nodiscard]] virtual bool HasItems() const;
+  // What the last scan found, as the erase will count it: items and bytes. The base sums the
+  // tracks-left figures (those named "...size" or "...bytes" are bytes, the others items).
+  [[nodiscard]] virtual CounterPair FoundTotals() const;
   // The file behind the clicked row of a page list whose row ids are `rowPrefix` followed by
   // `number` ("RecDocId-3", "msn70-1"), for the window to open; null when the plug-in has no such
   // list or row. The path is as the machine names it (a machine path or a host path).

@@ -68,6 +68,9 @@ class HostWindow {
   virtual void SetIcon(const std::string& imagePath) = 0;
   // Client size in pixels, then centred over the parent (or the screen).
   virtual void SetSizeAndCenter(int width, int height) = 0;
+  // Lets the user resize the window, never below the size SetSizeAndCenter gave; the size the
+  // user leaves it at comes back for the next window of this name. Windows stay fixed otherwise.
+  virtual void AllowResize(const std::string& sizeName) = 0;
   // Runs a nested loop until EndModal; answers EndModal's result. The parent stays disabled.
   virtual int RunModal() = 0;
   virtual void EndModal(int result) = 0;

@@ -19,7 +19,9 @@
 #include "platform/program_folder.h"
 #include "platform/registry_store.h"
 #include "platform/session_end.h"
+#include "settings/language_settings.h"
 #include "ui/erase_main_dlg.h"
+#include "ui/message_file.h"
 
 namespace {
 
@@ -44,6 +46,37 @@ const char* DriveTypeName(corvane::DriveType type) {
 
 constexpr int kExitBadMachine = 2;
 constexpr int kExitRefused = 3;
+
+constexpr char kUsage[] =
+    "Usage: CorvaneErase [options] [switch]\n"
+    "Finds and erases the traces everyday use leaves in a Wine prefix.\n"
+    "\n"
+    "Options:\n"
+    "  --machine DIR           the prefix to clean (default: $WINEPREFIX, else ~/.wine)\n"
+    "  --report                print the prefix's user, profile folder and drives, then exit\n"
+    "  --allow-foreign-owner   as root, clean a prefix another user owns\n"
+    "  --desktop               also show start-up errors in a message box (the menu entry\n"
+    "                          passes it: nobody reads its terminal)\n"
+    "  --help                  print this text and exit\n"
+    "\n"
+    "Switches (one instance runs per user; a second launch hands its switch over):\n"
+    "  /remindme               a scheduled start: hidden or not at all, as the schedule says\n"
+    "  /emergencyclose         end the running instance\n"
+    "\n"
+    "corvane-cli runs the same cleaners from scripts and terminals (corvane-cli --help).\n";
+
+// A start from the desktop menu has no terminal to read: the reason it ends goes to a message
+// box too, in the language of the user's locale (the prefix's choice is not readable then).
+void ShowStartError(std::string_view messageFile, const std::string& prefix,
+                    const std::string& problem) {
+  const std::unique_ptr<corvane::GtkHost> host = corvane::GtkHost::Create(corvane::ProgramFolder());
+  if (!host) return;
+  std::string language = corvane::LocaleLanguage(corvane::InstalledLanguageFolders());
+  if (language.empty()) language = "English";
+  static_cast<void>(corvane::ShowMessageFile(*host, nullptr, language, messageFile,
+                                             corvane::MB_OK | corvane::MB_ICONERROR,
+                                             {{"#prefix#", prefix}, {"#problem#", problem}}));
+}
 
 void Report(const corvane::Machine& machine) {
   std::printf("Machine: %s\n", machine.Prefix().c_str());
@@ -84,6 +117,7 @@ int RunDesktop(const corvane::Machine& machine, const corvane::CommandLine& comm
 int main(int argc, char** argv) {
   std::filesystem::path prefix = corvane::Machine::DefaultPrefix();
   bool reportOnly = false;
+  bool desktop = false;
   corvane::ForeignOwner foreignOwner = corvane::ForeignOwner::Refuse;
   // The application sees its own command line without the options that pick the machine.
   std::vector<const char*> appArguments = {argv[0]};
@@ -91,6 +125,11 @@ int main(int argc, char** argv) {
     const std::string_view argument = argv[i];
     if (argument == "--machine" && i + 1 < argc) {
       prefix = argv[++i];
+    } else if (argument == "--help" || argument == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (argument == "--desktop") {
+      desktop = true;
     } else if (argument == "--report") {
       reportOnly = true;
     } else if (argument == "--allow-foreign-owner") {
@@ -100,15 +139,27 @@ int main(int argc, char** argv) {
     }
   }
 
-  // A second launch only hands over to the running instance, whatever machine it names.
-  const corvane::CommandLine commandLine =
-      corvane::CommandLine::FromArgv(static_cast<int>(appArguments.size()), appArguments.data());
-  if (!reportOnly && corvane::HandOverIfRunning(commandLine)) return 1;
-
   // The program works from its own folder (data, trace log); a relative prefix was meant from
   // where we were started.
   std::error_code ignored;
   prefix = std::filesystem::absolute(prefix, ignored);
+
+  // A second launch only hands over to the running instance; one naming another prefix is told
+  // that the window it sees works on the other one.
+  const corvane::CommandLine commandLine =
+      corvane::CommandLine::FromArgv(static_cast<int>(appArguments.size()), appArguments.data());
+  if (!reportOnly && corvane::HandOverIfRunning(commandLine)) {
+    const std::string running = corvane::RunningInstancePrefix();
+    if (!commandLine.IsEmergencyClose() && !running.empty() &&
+        std::filesystem::path(running).lexically_normal() != prefix.lexically_normal()) {
+      const std::string message = "CorvaneErase is already running on " + running +
+                                  "; its window was brought to the front. Close it to clean " +
+                                  prefix.string() + ".\n";
+      std::fputs(message.c_str(), stderr);
+      if (desktop) ShowStartError("Another_prefix_running.html", prefix.string(), running);
+    }
+    return 1;
+  }
   if (const std::string folder = corvane::ProgramFolder(); !folder.empty()) {
     if (::chdir(folder.c_str()) != 0) std::perror("CorvaneErase: program folder");
   }
@@ -120,6 +171,7 @@ int main(int argc, char** argv) {
     std::fputs(message.c_str(), stderr);
     std::fputs("Point WINEPREFIX or --machine at a Wine prefix.\n", stderr);
     corvane::HalvikTrace(message);
+    if (desktop) ShowStartError("Machine_not_opened.html", prefix.string(), error);
     return kExitBadMachine;
   }
   if (const std::string problem = machine->OwnerProblem(foreignOwner); !problem.empty()) {

@@ -18,6 +18,7 @@ constexpr DWORD kValueDataBytes = 512;
 
 constexpr std::string_view kOverwritePlaceholder = "#cheOw#";
 constexpr std::string_view kBlackListOnlyPlaceholder = "#cheBl#";
+constexpr std::string_view kAskBeforeErasePlaceholder = "#cheAsk#";
 
 std::string CheckedMark(const std::string& value) {
   return value.empty() ? "" : "checked ";
@@ -46,14 +47,24 @@ bool OptionsStore::RenderOptionsBlock(dom::Document& document, dom::Element targ
                          CheckedMark(options[std::string(kOptionOverwrite)]));
   TemplateStore::Replace(html, kBlackListOnlyPlaceholder,
                          CheckedMark(options[std::string(kOptionBlackListOnly)]));
+  TemplateStore::Replace(html, kAskBeforeErasePlaceholder,
+                         options[std::string(kOptionNoEraseQuestion)].empty() ? "checked " : "");
   dom::Element block = document.CreateElement("div");
   block.SetInnerHtml(html);
   return target.AppendChild(block);
 }
 
+bool OptionsStore::AsksBeforeErase() const {
+  return !IsOptionOn(GetGlobalOptions(), kOptionNoEraseQuestion);
+}
+
 void OptionsStore::OnOptionClick(std::string_view id, const dom::Element& element) {
   std::string_view option;
-  if (id == kOverwriteCheckBoxId) {
+  bool inverted = false;  // the box shows the question, the option stores its absence
+  if (id == kAskBeforeEraseCheckBoxId) {
+    option = kOptionNoEraseQuestion;
+    inverted = true;
+  } else if (id == kOverwriteCheckBoxId) {
     option = kOptionOverwrite;
   } else if (id == kBlackListOnlyCheckBoxId) {
     option = kOptionBlackListOnly;
@@ -63,7 +74,7 @@ void OptionsStore::OnOptionClick(std::string_view id, const dom::Element& elemen
   const dom::AttributeValue checked = element.GetAttribute("checked");
   const bool* state = std::get_if<bool>(&checked);
   if (state == nullptr) return;
-  Section("")[std::string(option)] = *state ? "1" : "";
+  Section("")[std::string(option)] = *state != inverted ? "1" : "";
 }
 
 bool OptionsStore::WriteSection(const StringSection& section, HKEY key) {

@@ -23,8 +23,14 @@ inline constexpr char kOptionsKeyPath[] = "Software\\Corvane\\Erase\\Options";
 inline constexpr std::string_view kOptionOverwrite = "Owerwrite";
 // Of the cookies, only those of black-listed domains are deleted.
 inline constexpr std::string_view kOptionBlackListOnly = "DeleteBlListOnly";
+// "Erase selected" goes ahead without asking first (the question is on by default).
+inline constexpr std::string_view kOptionNoEraseQuestion = "NoEraseQuestion";
+// Every option, in the order the Settings page shows them.
+inline constexpr std::string_view kOptionNames[] = {kOptionOverwrite, kOptionBlackListOnly,
+                                                    kOptionNoEraseQuestion};
 inline constexpr std::string_view kOverwriteCheckBoxId = "cbOptOw";
 inline constexpr std::string_view kBlackListOnlyCheckBoxId = "cbOptBl";
+inline constexpr std::string_view kAskBeforeEraseCheckBoxId = "cbOptAsk";
 
 // Whether the option is on in a copy taken with GetGlobalOptions.
 [[nodiscard]] bool IsOptionOn(const StringSection& options, std::string_view name);
@@ -41,6 +47,9 @@ class OptionsStore final : public RegistrySectionStore<StringSection> {
   // marked "checked". False when the target element is missing.
   bool RenderOptionsBlock(dom::Document& document, dom::Element target,
                           std::string_view languageFolder);
+
+  // Whether "Erase selected" asks for confirmation first.
+  [[nodiscard]] bool AsksBeforeErase() const;
 
   // A click on the element with id `id`: the options' check boxes set their option from their
   // "checked" state; any other element, or one without a checked state, changes nothing.

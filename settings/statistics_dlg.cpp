@@ -89,6 +89,7 @@ void CStatisticsDlg::OnDocumentComplete() {
       {"CloseBtn", "btn_close.html"},
       {"ClearBtn", "btn_stat_clear.htm"},
       {"PrintBtn", "btn_stat_print.htm"},
+      {"StatTitle", "stat_title.html"},
   };
   for (const auto& [id, file] : kButtons) {
     if (GetElement(id)) SetElementHtml(id, LanguageText(file));

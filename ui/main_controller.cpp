@@ -20,6 +20,7 @@
 #include "cleaners/messaging/message_history_plugin.h"
 #include "cleaners/recent/recent_documents_plugin.h"
 #include "cleaners/recycle/recycle_bin_plugin.h"
+#include "engine/format_size.h"
 #include "engine/wine_restart.h"
 #include "platform/machine.h"
 #include "platform/program_folder.h"
@@ -144,11 +145,6 @@ void CMainController::RunRebootCheck() {
   static_cast<void>(OfferReboot());
 }
 
-int CMainController::ShowMessageFile(std::string_view name, unsigned style) {
-  const std::string text = LanguageText("Messages/" + std::string(name));
-  return window_.GetHost().MessageBox(window_.Window(), text, kApplicationTitle, style);
-}
-
 bool CMainController::OfferReboot() {
   if (!rebootNeeded_) return false;
   rebootNeeded_ = false;  // asked once per need, whatever the answer
@@ -174,21 +170,14 @@ bool CMainController::OfferReboot() {
       // Ending Wine's programs would lose their unsaved work: the user closes them, and the
       // question comes again at the next stop.
       rebootNeeded_ = true;
-      static_cast<void>(host.MessageBox(
-          window_.Window(),
-          "Wine programs are running on " + machine->Prefix().string() +
-              ". Close them first; Wine is restarted when none runs, so their unsaved work is "
-              "not lost.",
-          kApplicationTitle, MB_OK | MB_ICONEXCLAMATION));
+      ShowMessageFile(host, window_.Window(), languageFolder_, "Reboot_wine_running.html",
+                      MB_OK | MB_ICONEXCLAMATION, {{"#prefix#", machine->Prefix().string()}});
       return false;
     case WineRestartResult::WineMissing:
     case WineRestartResult::Failed:
       HalvikTrace("OfferReboot: the restart of Wine failed\n");
-      static_cast<void>(host.MessageBox(
-          window_.Window(),
-          "Erase was unable to reboot Windows. Please shutdown Erase, and manually reboot. Thank "
-          "you.",
-          kApplicationTitle, MB_OK | MB_ICONERROR));
+      ShowMessageFile(host, window_.Window(), languageFolder_, "Reboot_failed.html",
+                      MB_OK | MB_ICONERROR);
       return false;
   }
   return false;
@@ -283,6 +272,10 @@ int CMainController::OnClick(dom::Element element) {
   if (EqualsNoCase(cid, "check") && plugin != nullptr) {
     plugin->SetEnabled(!plugin->IsEnabled());
     RenderPluginsArea();
+    if (state_ == PageState::Settings) {
+      RenderStateButtons();
+      RenderHint();
+    }
   }
   if (EqualsNoCase(cid, "name") && plugin != nullptr &&
       (plugin->IsEnabled() || state_ == PageState::ScanResults || plugin->IsInRun())) {
@@ -312,7 +305,10 @@ bool CMainController::OnStateButton(const std::string& cid) {
       return true;
     case PageState::Settings:
       if (cid == "btn_clean") {
-        if (MayErase()) static_cast<void>(SetState(PageState::Erase));
+        // The button is disabled then; a click that still arrives erases nothing.
+        if (FirstEnabledPlugin() != nullptr && MayErase() && ConfirmErase()) {
+          static_cast<void>(SetState(PageState::Erase));
+        }
       } else if (cid == "btn_back") {
         static_cast<void>(SetState(PageState::ScanResults));
       } else {
@@ -432,6 +428,25 @@ bool CMainController::MayErase() {
                   "Wine_running_no_erase.html", MB_OK | MB_ICONEXCLAMATION,
                   {{"#prefix#", machine->Prefix().string()}});
   return false;
+}
+
+bool CMainController::ConfirmErase() {
+  if (!options_.AsksBeforeErase()) return true;
+  CounterPair totals;
+  std::size_t cleaners = 0;
+  for (const Plugin& plugin : plugins_) {
+    if (!plugin.IsEnabled()) continue;
+    ++cleaners;
+    totals.Add(plugin.FoundTotals());
+  }
+  const std::string separator = LanguageText("thousands_separator.txt");
+  const int answer = ShowMessageFile(window_.GetHost(), window_.Window(), languageFolder_,
+                                     "Erase_confirm.html", MB_YESNO | MB_ICONQUESTION,
+                                     {{"#items#", FormatCount(totals.items, separator)},
+                                      {"#size#", FormatSize(totals.bytes)},
+                                      {"#cleaners#", FormatCount(cleaners, separator)}});
+  HalvikTrace("ConfirmErase: %s\n", answer == IDYES ? "confirmed" : "declined");
+  return answer == IDYES;
 }
 
 bool CMainController::SaveBeforeClosing() {

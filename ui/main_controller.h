@@ -5,8 +5,10 @@
 // one plug-in at a time on its worker thread, the next started when the previous one's completion
 // message arrives on the user-interface thread.
 
+#include <chrono>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -102,9 +104,9 @@ class CMainController final : public PluginOwner {
   // Asks once per need whether to restart Wine on the prefix now (wineboot finishes the pending
   // deletions) and does it on Yes. True only when the restart happened.
   bool OfferReboot();
-  // A message box captioned with the program's title whose text is the file
-  // "html\<language>\Messages\<name>" (empty when missing); answers the button pressed.
-  int ShowMessageFile(std::string_view name, unsigned style);
+  // Asks whether to erase what the selected cleaners found (their totals in the question), unless
+  // the option turned the question off. True when the erase may start.
+  bool ConfirmErase();
 
   // Runs.
   void StartScanRun();
@@ -114,6 +116,9 @@ class CMainController final : public PluginOwner {
   int StartNext(const PluginId& previous);
   void OnPluginScanned(const PluginId& id, LPARAM result);
   void OnPluginErased(const PluginId& id, LPARAM result);
+  // Progress of the plug-in at work, under the run's own line ("cleaner k of n", what is done so
+  // far, a fraction). Drawn at most ten times a second, but always for a new plug-in or its last
+  // step.
   void ShowProgress(const ProgressRecord& record);
   // The process-table row of the plug-in: its full name and `text` (a language text), both HTML.
   void SetRowStatus(const PluginId& id, std::string_view text);
@@ -132,6 +137,7 @@ class CMainController final : public PluginOwner {
   [[nodiscard]] const PluginId& SelectedPlugin() const { return selectedPlugin_; }
   [[nodiscard]] const PluginId& ResultsPlugin() const { return resultsPlugin_; }
   [[nodiscard]] bool SomethingToShow() const { return somethingToShow_; }
+  [[nodiscard]] bool EraseStopped() const { return eraseStopped_; }
   [[nodiscard]] bool RebootNeeded() const { return rebootNeeded_; }
   [[nodiscard]] const OleDate& RunDate() const { return runDate_; }
   [[nodiscard]] const OleDate& LastCleanupDate() const { return lastCleanupDate_; }
@@ -221,6 +227,18 @@ class CMainController final : public PluginOwner {
   Event cancelEvent_{EventReset::Manual, false};
   PluginList plugins_;
   bool somethingToShow_ = false;
+  // The cleaners the last erase started, and whether Stop ended it: a stopped erase reports only
+  // what it reached.
+  std::set<PluginId> erasedInRun_;
+  bool eraseStopped_ = false;
+  // Where the run is: the cleaner at work (counted from 1) of how many, what the finished ones
+  // counted, and for an erase what the scan found in all (the whole of the fraction shown).
+  std::size_t runIndex_ = 0;
+  std::size_t runCount_ = 0;
+  CounterPair runDone_;
+  CounterPair runTotal_;
+  std::chrono::steady_clock::time_point lastProgress_;
+  PluginId progressPlugin_;
   bool rebootNeeded_ = false;
   bool statisticsEnabled_ = true;
   OleDate runDate_;

@@ -1,6 +1,7 @@
 // The page states of the main window: which layout each state shows and how its areas are filled,
 // and the results wizard's moves from plug-in to plug-in.
 
+#include "engine/format_size.h"
 #include "engine/wine_restart.h"
 #include "platform/machine.h"
 #include "ui/erase_main_dlg.h"
@@ -135,12 +136,22 @@ void CMainController::RenderPluginsArea() {
       TemplateStore::Load(state_ == PageState::Settings ? "html/Common/pluginsgroup_nc_item.html"
                                                         : "html/Common/pluginsgroup_item.html");
   std::vector<TemplateStore::Replacements> rows;
+  const std::string separator = LanguageText("thousands_separator.txt");
   for (const Plugin& plugin : plugins_) {
     TemplateStore::Replacements fill = {
         {"#pluginid#", HtmlEscape(plugin.GetId())},
         {"#pluginname#", plugin.GetNameHtml()},
         {"#pluginenabled#", plugin.IsEnabled() ? "checked" : ""},
     };
+    // The Settings page: what each cleaner's erase would remove, "—" when nothing.
+    if (state_ == PageState::Settings) {
+      const CounterPair found = plugin.FoundTotals();
+      fill.emplace_back("#found#", found.items == 0 && found.bytes == 0
+                                       ? std::string("—")
+                                       : FormatCount(found.items, separator) +
+                                             (found.bytes != 0 ? " · " + FormatSize(found.bytes)
+                                                               : std::string()));
+    }
     if (state_ == PageState::EraseResults && !plugin.IsEnabled()) {
       fill.emplace_back("#selected#", "disabled");
     }
@@ -224,6 +235,10 @@ void CMainController::RenderStateButtons() {
     TemplateStore::Replace(html, "#" + std::string(button) + "#",
                            LanguageText(std::string(button) + ".html"));
   }
+  if (state_ == PageState::Settings && FirstEnabledPlugin() == nullptr) {
+    TemplateStore::Replace(html, R"(cid="btn_clean")",
+                           R"(cid="btn_clean" disabled aria-describedby="NothingTicked")");
+  }
   SetHtml("ButtonsControlArea", html);
 }
 
@@ -294,7 +309,22 @@ void CMainController::RenderHint() {
       break;
   }
   if (hint == nullptr) return;
-  SetHtml("hint", LanguageText(hint));
+  if (state_ == PageState::EraseResults && eraseStopped_) hint = "hint_erase_stopped.html";
+  std::string text = LanguageText(hint);
+  if (state_ == PageState::Settings && FirstEnabledPlugin() == nullptr) {
+    text += LanguageText("hint_nothing_ticked.html");
+  } else if (state_ == PageState::Settings) {
+    CounterPair totals;
+    for (const Plugin& plugin : plugins_) {
+      if (plugin.IsEnabled()) totals.Add(plugin.FoundTotals());
+    }
+    const std::string separator = LanguageText("thousands_separator.txt");
+    std::string total = LanguageText("hint_settings_total.html");
+    TemplateStore::Fill(total, {{"#items#", FormatCount(totals.items, separator)},
+                                {"#size#", FormatSize(totals.bytes)}});
+    text += total;
+  }
+  SetHtml("hint", text);
   if (state_ == PageState::ScanResults) {
     SetHtml("hint_sybtitle", LanguageText("hint_scan_results_subtitle.html"));
   } else if (state_ == PageState::EraseResults) {
@@ -317,7 +347,9 @@ void CMainController::RenderRestartPending() {
 
 bool CMainController::WizardShows(const Plugin& plugin) const {
   if (!plugin.HasItems()) return false;
-  return state_ == PageState::Scan || state_ == PageState::ScanResults || plugin.IsEnabled();
+  if (state_ == PageState::Scan || state_ == PageState::ScanResults) return true;
+  // The report shows the cleaners the erase reached (all selected ones unless it was stopped).
+  return plugin.IsEnabled() && (!eraseStopped_ || erasedInRun_.contains(plugin.GetId()));
 }
 
 PluginId CMainController::FirstWizardPlugin() const {

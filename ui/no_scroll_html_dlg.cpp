@@ -84,6 +84,11 @@ void CNoScrollHtmlDlg::SizeFromBody() {
   if (!body) return;
   window_->SetSizeAndCenter(Dimension(body.GetAttribute("width")),
                             Dimension(body.GetAttribute("height")));
+  // A page that lays itself out for any size says so; its size is remembered by its name.
+  const dom::AttributeValue resizable = body.GetAttribute("resizable");
+  if (const auto* name = std::get_if<std::string>(&resizable); name != nullptr && !name->empty()) {
+    window_->AllowResize(*name);
+  }
 }
 
 void CNoScrollHtmlDlg::OnViewInput(const ViewInput& input) {

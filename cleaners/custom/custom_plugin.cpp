@@ -126,6 +126,7 @@ PluginResult CustomPlugin::ScanTracks() {
   const CancelCheck cancel = reporter.AsCancelCheck();
   filesFound_ = 0;
   bytesFound_ = 0;
+  foundFiles_.Clear();
   std::string dots;
   for (CustomFileItem& item : definition_.files) {
     reporter.Report(dots += '.');  // one more dot per item: the row shows the work going on
@@ -140,15 +141,16 @@ PluginResult CustomPlugin::ScanTracks() {
         const auto size = GetFileSize64(item.expandedPath);
         ok = size.has_value();
         if (ok) bytesFound_ += *size;
+        foundFiles_.Add({item.expandedPath, size.value_or(0), -1});
         break;
       }
       case kCustomItemFolderFiles:
         ok = CollectFileSet(item.expandedPath, item.exclusions, item.masks, filesFound_,
-                            bytesFound_);
+                            bytesFound_, &foundFiles_);
         break;
       case kCustomItemFolderTree:
         ok = CollectFileSetTree(item.expandedPath, item.exclusions, item.masks, filesFound_,
-                                bytesFound_, cancel);
+                                bytesFound_, cancel, &foundFiles_);
         break;
       default:
         continue;
@@ -161,6 +163,7 @@ PluginResult CustomPlugin::ScanTracks() {
 
 void CustomPlugin::ScanRegistry(const CancelCheck& cancel) {
   registryFound_ = 0;
+  foundValues_.Clear();
   for (CustomRegistryItem& item : definition_.registry) {
     item.status = 0;
     const auto root = PredefinedRoot(item.root);
@@ -168,7 +171,10 @@ void CustomPlugin::ScanRegistry(const CancelCheck& cancel) {
     bool ok = true;
     switch (item.kind) {
       case kCustomItemOneFile:
-        if (ValueExists(*root, item.keyPath, item.valueName)) ++registryFound_;
+        if (ValueExists(*root, item.keyPath, item.valueName)) {
+          ++registryFound_;
+          foundValues_.Add({RegistryItemName(item), 0, -1});
+        }
         break;
       case kCustomItemFolderFiles:
         ok = CountMatchingValues(*root, item.keyPath, item.pattern, registryFound_);
@@ -352,12 +358,15 @@ int CustomPlugin::ShowDetails(dom::Element element) {
       registryRows += Row(rowTemplate, nullptr, RegistryItemName(item));
   }
   const bool hasItems = !definition_.files.empty() || !definition_.registry.empty();
-  TemplateStore::Fill(page, {{"#rnum#", std::to_string(registryFound_)},
-                             {"#fnum#", std::to_string(filesFound_)},
-                             {"#fsize#", FormatSize(bytesFound_)},
-                             {"#icon#", hasItems ? LoadOkIcon() : LoadNoIcon()},
-                             {"#ritems#", RowsOrNone(registryRows)},
-                             {"#fitems#", RowsOrNone(fileRows)}});
+  TemplateStore::Fill(page,
+                      {{"#rnum#", std::to_string(registryFound_)},
+                       {"#fnum#", std::to_string(filesFound_)},
+                       {"#fsize#", FormatSize(bytesFound_)},
+                       {"#icon#", hasItems ? LoadOkIcon() : LoadNoIcon()},
+                       {"#ritems#", RowsOrNone(registryRows)},
+                       {"#fitems#", RowsOrNone(fileRows)},
+                       {"#foundfiles#", FoundItemsHtml(foundFiles_, LanguageFolder(), true)},
+                       {"#foundvalues#", FoundItemsHtml(foundValues_, LanguageFolder(), false)}});
   element.SetInnerHtml(page);
   return 0;
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cleaners/custom/custom_definition.h"
+#include "engine/found_items.h"
 #include "engine/plugin.h"
 #include "engine/plugin_list.h"
 
@@ -38,12 +39,18 @@ class CustomPlugin final : public Plugin {
 
   [[nodiscard]] const std::string& DefinitionPath() const { return definitionPath_; }
   [[nodiscard]] const CustomDefinition& Definition() const { return definition_; }
+  [[nodiscard]] CounterPair FoundTotals() const override {
+    return {filesFound_ + registryFound_, bytesFound_};
+  }
   [[nodiscard]] std::uint32_t FilesFound() const { return filesFound_; }
   [[nodiscard]] std::uint64_t BytesFound() const { return bytesFound_; }
   [[nodiscard]] std::uint32_t RegistryFound() const { return registryFound_; }
   [[nodiscard]] std::uint32_t FilesErased() const { return filesErased_; }
   [[nodiscard]] std::uint64_t BytesErased() const { return bytesErased_; }
   [[nodiscard]] std::uint32_t RegistryErased() const { return registryErased_; }
+  // The files and the single registry values the last scan found, for the details page.
+  [[nodiscard]] const FoundItems& FoundFiles() const { return foundFiles_; }
+  [[nodiscard]] const FoundItems& FoundValues() const { return foundValues_; }
 
  protected:
   PluginResult ScanTracks() override;
@@ -72,6 +79,8 @@ class CustomPlugin final : public Plugin {
   std::uint32_t filesFound_ = 0;
   std::uint64_t bytesFound_ = 0;
   std::uint32_t registryFound_ = 0;
+  FoundItems foundFiles_;
+  FoundItems foundValues_;
   std::uint32_t filesErased_ = 0;
   std::uint64_t bytesErased_ = 0;
   std::uint32_t registryErased_ = 0;

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "host/gtk/view_bridge.h"
 
@@ -16,6 +19,20 @@ constexpr int kInitialWidth = 320;
 constexpr int kInitialHeight = 200;
 
 constexpr const char* kBlankPage = "about:blank";
+
+// Where a resizable window's size is kept: the user's configuration folder, as desktops keep
+// window sizes (the prefix is no place for the look of this machine's screen).
+std::filesystem::path SizeFile(const std::string& sizeName) {
+  std::filesystem::path folder;
+  if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && *config == '/') {
+    folder = config;
+  } else if (const char* home = std::getenv("HOME"); home != nullptr && *home == '/') {
+    folder = std::filesystem::path(home) / ".config";
+  } else {
+    return {};
+  }
+  return folder / "corvane-erase" / (sizeName + ".size");
+}
 
 WebKitSettings* NewViewSettings() {
   return webkit_settings_new_with_settings(
@@ -119,6 +136,7 @@ GtkHostWindow::GtkHostWindow(GtkEventLoop& loop, const PageUrlPolicy& policy,
 }
 
 GtkHostWindow::~GtkHostWindow() {
+  RememberSize();
   if (modal_ != nullptr) g_main_loop_quit(modal_);
   g_signal_handlers_disconnect_by_data(window_, this);
   g_signal_handlers_disconnect_by_data(view_, this);
@@ -180,6 +198,7 @@ void GtkHostWindow::Show() {
 }
 
 void GtkHostWindow::Hide() {
+  RememberSize();
   gtk_widget_hide(window_);
 }
 
@@ -213,10 +232,38 @@ void GtkHostWindow::SetIcon(const std::string& imagePath) {
   g_object_unref(icon);
 }
 
+void GtkHostWindow::AllowResize(const std::string& sizeName) {
+  if (sizeName.empty() || sizeName.find('/') != std::string::npos) return;
+  sizeName_ = sizeName;
+  // The page's own size, set as the view's request, is the smallest the window gets.
+  gtk_window_set_resizable(GTK_WINDOW(window_), TRUE);
+  const std::filesystem::path file = SizeFile(sizeName_);
+  if (file.empty()) return;
+  int width = 0;
+  int height = 0;
+  std::ifstream in(file);
+  if (!(in >> width >> height) || width <= 0 || height <= 0 || width > 20000 || height > 20000) {
+    return;
+  }
+  gtk_window_resize(GTK_WINDOW(window_), width, height);
+}
+
+void GtkHostWindow::RememberSize() const {
+  if (sizeName_.empty() || !gtk_widget_get_visible(window_)) return;
+  const std::filesystem::path file = SizeFile(sizeName_);
+  if (file.empty()) return;
+  int width = 0;
+  int height = 0;
+  gtk_window_get_size(GTK_WINDOW(window_), &width, &height);
+  std::error_code error;
+  std::filesystem::create_directories(file.parent_path(), error);
+  std::ofstream(file, std::ios::trunc) << width << ' ' << height << '\n';
+}
+
 void GtkHostWindow::SetSizeAndCenter(int width, int height) {
   width = std::max(width, 1);
   height = std::max(height, 1);
-  // The window cannot be resized by the user, so it takes exactly the view's requested size.
+  // A fixed window takes exactly the view's requested size; a resizable one never less.
   gtk_widget_set_size_request(GTK_WIDGET(view_), width, height);
   gtk_window_resize(GTK_WINDOW(window_), width, height);
 

@@ -33,6 +33,7 @@ class GtkHostWindow final : public HostWindow {
   void SetTitle(const std::string& title) override;
   void SetIcon(const std::string& imagePath) override;
   void SetSizeAndCenter(int width, int height) override;
+  void AllowResize(const std::string& sizeName) override;
   // The nested loop does not show the window: a dialog shows itself once its page has sized it,
   // and a print dialog never does. Answers -1 when the whole program quits meanwhile.
   int RunModal() override;
@@ -54,6 +55,8 @@ class GtkHostWindow final : public HostWindow {
                               gpointer self);
 
   void Cancel();
+  // Writes the size of a resizable window for its next opening.
+  void RememberSize() const;
   void Evaluate(const std::string& script);
   // The nearest window of the chain that the user can see, for dialogs opened over this one.
   [[nodiscard]] GtkWindow* VisibleAncestor() const;
@@ -72,6 +75,7 @@ class GtkHostWindow final : public HostWindow {
   int modalResult_ = -1;
   bool endedBeforeRun_ = false;
   WebKitPrintOperation* printJob_ = nullptr;  // a job handed to the printing system, running
+  std::string sizeName_;                      // set once the user may resize the window
 };
 
 }  // namespace corvane

@@ -32,12 +32,14 @@ class HeadlessWindow final : public HostWindow {
   void SetTitle(const std::string& title) override { title_ = title; }
   void SetIcon(const std::string& imagePath) override { icon_ = imagePath; }
   void SetSizeAndCenter(int width, int height) override;
+  void AllowResize(const std::string& sizeName) override { resizeName_ = sizeName; }
   int RunModal() override;
   void EndModal(int result) override;
   bool Print() override;
 
   // What a view would show.
   [[nodiscard]] const std::string& Url() const { return url_; }
+  [[nodiscard]] const std::string& ResizeName() const { return resizeName_; }
   [[nodiscard]] const std::string& Html() const { return html_; }
   [[nodiscard]] const std::vector<dom::Change>& Changes() const { return changes_; }
   [[nodiscard]] const std::string& Title() const { return title_; }
@@ -66,6 +68,7 @@ class HeadlessWindow final : public HostWindow {
   std::string icon_;
   bool visible_ = false;
   int width_ = 0;
+  std::string resizeName_;  // set when the user may resize the window
   int height_ = 0;
   int raised_ = 0;
   int printed_ = 0;

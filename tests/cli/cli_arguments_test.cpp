@@ -36,6 +36,13 @@ TEST(CliArgumentsTest, CommandsWithTheirOptionsInAnyOrder) {
   EXPECT_FALSE(Parse({"scan", "--restart-wine"}).arguments);  // only an erase leaves files
   EXPECT_FALSE(Parse({"stats", "--only", "CuPl_A.pld"}).arguments);
 
+  const CliParseResult set = Parse({"options", "set", "Owerwrite", "on", "--json"});
+  ASSERT_TRUE(set.arguments) << set.error;
+  EXPECT_EQ(set.arguments->command, CliCommand::Options);
+  EXPECT_EQ(set.arguments->optionName, "Owerwrite");
+  EXPECT_EQ(set.arguments->optionValue, true);
+  EXPECT_FALSE(Parse({"options"}).arguments->optionValue);
+
   // Erase without --yes parses: refusing it is the run's business, with its own message.
   EXPECT_TRUE(Parse({"erase"}).arguments);
   EXPECT_EQ(Parse({"list", "--help"}).arguments->command, CliCommand::Help);
@@ -59,6 +66,12 @@ TEST(CliArgumentsTest, MistakesAreNamedNotIgnored) {
   EXPECT_EQ(error({"erase", "--details"}), "--details goes with scan");
   EXPECT_EQ(error({"scan", "--yes"}), "--yes goes with erase");
   EXPECT_EQ(error({"list", "--only", "A"}), "--only goes with scan and erase");
+  EXPECT_EQ(error({"options", "set", "Owerwrite"}), "options takes nothing, or: set NAME on|off");
+  EXPECT_EQ(error({"options", "get", "Owerwrite", "on"}),
+            "options takes nothing, or: set NAME on|off");
+  EXPECT_EQ(error({"options", "set", "Owerwrite", "yes"}),
+            "options set: the state is on or off, not \"yes\"");
+  EXPECT_EQ(error({"options", "--only", "A"}), "--only goes with scan and erase");
   // An option name that merely begins like a known one is not that option.
   EXPECT_EQ(error({"scan", "--onlyA"}),
             "--only needs a list of plug-in ids, such as --only CuPl_Temp.pld");

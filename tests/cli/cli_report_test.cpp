@@ -34,9 +34,25 @@ TEST(CliReportTest, TextSaysPerPluginWhatWasFoundErasedAndLeft) {
             "  erase: failed, erased 2 items (2.93 KB), could not erase 1 items (0.98 KB)\n"
             "WinGames  Games\n"
             "  scan: failed, nothing found\n"
-            "  erase: not run (not selected)\n");
+            "  erase: not run (not selected)\n"
+            "total: erased 2 items (2.93 KB) with 1 cleaners\n");
+  EXPECT_NE(FormatCliText(CliCommand::Scan, Outcome())
+                .find("total: found 3 items (3.91 KB) in 2 "
+                      "cleaners\n"),
+            std::string::npos);
   EXPECT_EQ(FormatCliText(CliCommand::List, Outcome()),
             "CuPl_Temp.pld  Temporary files  [selected]\nWinGames  Games\n");
+}
+
+TEST(CliReportTest, OptionsReadAsAnAlignedListAndAsJson) {
+  CliOutcome outcome;
+  outcome.options = {{"Owerwrite", true}, {"DeleteBlListOnly", false}};
+  EXPECT_EQ(FormatCliText(CliCommand::Options, outcome),
+            "Owerwrite         on\n"
+            "DeleteBlListOnly  off\n");
+  const nlohmann::json json = nlohmann::json::parse(FormatCliJson(CliCommand::Options, outcome));
+  EXPECT_EQ(json["options"]["Owerwrite"], true);
+  EXPECT_EQ(json["options"]["DeleteBlListOnly"], false);
 }
 
 TEST(CliReportTest, ACancelledRunSaysWhatWentBeforeTheStopAndFilesLeftSayHowToFinish) {

@@ -33,5 +33,15 @@ TEST(FormatSizeTest, TheValueIsSinglePrecision) {
   EXPECT_EQ(FormatSize(16777217), "16.00 MB");
 }
 
+TEST(FormatSizeTest, CountsGroupThreeDigitsAndAnEmptySizeReadsAsADash) {
+  EXPECT_EQ(FormatCount(0), "0");
+  EXPECT_EQ(FormatCount(999), "999");
+  EXPECT_EQ(FormatCount(1000), "1,000");
+  EXPECT_EQ(FormatCount(1234567, "."), "1.234.567");
+  EXPECT_EQ(FormatCount(18446744073709551615u), "18,446,744,073,709,551,615");
+  EXPECT_EQ(FormatSizeOrDash(0), "—");
+  EXPECT_EQ(FormatSizeOrDash(100), "100.00 B");
+}
+
 }  // namespace
 }  // namespace corvane

@@ -93,8 +93,14 @@ TEST_F(CorvaneCliTest, ScanCountsWhatTheDetailsPageShowsAndErasesNothing) {
   EXPECT_EQ(plugin["scan"]["found"]["bytes"], 4000);
   EXPECT_EQ(plugin["scan"]["found"]["bytes_text"], "3.91 KB");
   // The same figures as the page the desktop shows.
-  EXPECT_NE(plugin["details"].get<std::string>().find("Files  |  2  |  3.91 KB"), std::string::npos)
+  EXPECT_NE(plugin["details"].get<std::string>().find("Files                2  3.91 KB\n"),
+            std::string::npos)
       << plugin["details"];
+  // And as data: the summary table's rows by its column names.
+  const nlohmann::json summary = plugin["details_tables"][0];
+  EXPECT_EQ(summary["columns"], (nlohmann::json{"Kind", "Items", "Size"}));
+  EXPECT_EQ(summary["rows"][0],
+            (nlohmann::json{{"Kind", "Files"}, {"Items", "2"}, {"Size", "3.91 KB"}}));
   // A definition without registry values says so rather than showing an empty list.
   EXPECT_NE(plugin["details"].get<std::string>().find("Registry values it looks for\nNone\n"),
             std::string::npos)
@@ -159,6 +165,22 @@ TEST_F(CorvaneCliTest, SettingsWrittenAtExitReachTheHive) {
   const std::string key = system.substr(options, system.find("\n[", options + 1) - options);
   EXPECT_NE(key.find("\"DeleteBlListOnly\"=\"\""), std::string::npos) << key;
   EXPECT_NE(key.find("\"Owerwrite\"=\"\""), std::string::npos) << key;
+}
+
+TEST_F(CorvaneCliTest, OptionsAreReadAndSetWhereTheDesktopKeepsThem) {
+  ProgramRun run = Cli({"options"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "Owerwrite         off\nDeleteBlListOnly  off\nNoEraseQuestion   off\n");
+  run = Cli({"options", "set", "owerwrite", "on"});  // names in any letter case, as the registry
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Owerwrite         on\n"), std::string::npos) << run.out;
+  const std::string system = ReadHostFile(machine_.HivePath(TempMachine::Hive::System));
+  EXPECT_NE(system.find("\"Owerwrite\"=\"1\""), std::string::npos);
+  run = Cli({"options", "set", "Overwrite", "on"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("no option is named \"Overwrite\""), std::string::npos) << run.err;
+  const nlohmann::json json = nlohmann::json::parse(Cli({"options", "--json"}).out);
+  EXPECT_EQ(json["options"]["Owerwrite"], true);
 }
 
 TEST_F(CorvaneCliTest, CtrlCStopsAnEraseAtOnceAndTheReportSaysWhatWentBeforeTheStop) {

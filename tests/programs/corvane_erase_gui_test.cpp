@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <thread>
@@ -49,6 +50,8 @@ TEST(CorvaneEraseGuiTest, ShowsItsWindowAndHandsASecondLaunchOver) {
   ScopedRuntimeFolder runtime;
   TempDir output;
   const std::vector<std::string> onMachine = {"--machine", machine.Prefix().string()};
+  // The window's remembered size goes here, never into the user's own configuration.
+  ::setenv("XDG_CONFIG_HOME", (output.Path() / "config").c_str(), 1);
 
   RunningProgram first(output.Path(), "first", onMachine);
   ASSERT_TRUE(first.Started());
@@ -66,6 +69,16 @@ TEST(CorvaneEraseGuiTest, ShowsItsWindowAndHandsASecondLaunchOver) {
   ASSERT_TRUE(handedOver.has_value());
   EXPECT_EQ(handedOver->status, 1);
   EXPECT_TRUE(first.Running());
+  EXPECT_EQ(handedOver->err, "");  // the same prefix: nothing to say
+  // A launch naming another prefix learns which one the window it sees works on.
+  RunningProgram other(output.Path(), "other",
+                       {"--machine", (output.Path() / "other-prefix").string()});
+  const auto toldOther = other.Wait(1min);
+  ASSERT_TRUE(toldOther.has_value());
+  EXPECT_EQ(toldOther->status, 1);
+  EXPECT_NE(toldOther->err.find("already running on " + machine.Prefix().string()),
+            std::string::npos)
+      << toldOther->err;
 
   // Closing needs no machine of its own: the running instance has one.
   RunningProgram third(output.Path(), "third",

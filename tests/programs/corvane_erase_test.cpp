@@ -19,6 +19,18 @@ TEST(CorvaneEraseTest, AMissingPrefixExitsWithStatus2AndCreatesNothing) {
   EXPECT_FALSE(fs::exists(prefix));
 }
 
+TEST(CorvaneEraseTest, HelpPrintsTheOptionsAndSwitchesAndTouchesNoPrefix) {
+  TempDir dir;
+  const fs::path prefix = dir.Path() / "no-prefix";
+  const ProgramRun run = RunProgram(dir.Path(), {"--machine", prefix.string(), "--help"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  for (const char* word : {"--machine DIR", "--report", "--allow-foreign-owner", "--desktop",
+                           "/remindme", "/emergencyclose"}) {
+    EXPECT_NE(run.out.find(word), std::string::npos) << word << "\n" << run.out;
+  }
+  EXPECT_FALSE(fs::exists(prefix));
+}
+
 TEST(CorvaneEraseTest, TellsWhatItFoundOnTheMachine) {
   TempMachine temp;
   TempDir dir;

@@ -268,7 +268,15 @@ TEST_F(OptionsStoreTest, ClicksChangeTheOptionsAtOnceAndTheRegistryAtTheNextSave
   StringSection options = store.GetGlobalOptions();
   EXPECT_EQ(options[std::string(kOptionBlackListOnly)], "1");
   EXPECT_EQ(options[std::string(kOptionOverwrite)], "");
-  EXPECT_EQ(options.size(), 2u);                      // the other check box is none of ours
+  EXPECT_EQ(options.size(), 3u);  // the other check box is none of ours
+  EXPECT_TRUE(store.AsksBeforeErase());
+  // The question's box shows the question, so the option stores its absence.
+  EXPECT_NE(dialog.GetElement(std::string(kAskBeforeEraseCheckBoxId)).OuterHtml().find("checked"),
+            std::string::npos);
+  ASSERT_TRUE(ClickById(dialog, kAskBeforeEraseCheckBoxId));
+  host.Loop().RunPending();
+  EXPECT_EQ(store.GetGlobalOptions()[std::string(kOptionNoEraseQuestion)], "1");
+  EXPECT_FALSE(store.AsksBeforeErase());
   EXPECT_TRUE(IsOptionOn(before, kOptionOverwrite));  // a copy already taken keeps its values
 
   EXPECT_FALSE(Stored(kOptionBlackListOnly));
@@ -276,6 +284,7 @@ TEST_F(OptionsStoreTest, ClicksChangeTheOptionsAtOnceAndTheRegistryAtTheNextSave
   ASSERT_TRUE(store.Save());
   EXPECT_EQ(Stored(kOptionBlackListOnly)->text, "1");
   EXPECT_EQ(Stored(kOptionOverwrite)->text, "");
+  EXPECT_EQ(Stored(kOptionNoEraseQuestion)->text, "1");
 
   ASSERT_TRUE(ClickById(dialog, kBlackListOnlyCheckBoxId));
   host.Loop().RunPending();

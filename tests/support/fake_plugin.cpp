@@ -67,6 +67,9 @@ PluginResult FakePlugin::ScanTracks() {
   std::lock_guard lock(mutex_);
   found_ = std::move(found);
   MutableTracksLeft()["items"] = found_.size();
+  std::uint64_t bytes = 0;
+  for (const auto& entry : found_) bytes += entry.second;
+  MutableTracksLeft()["size"] = bytes;
   return failScan ? PluginResult::Failed : PluginResult::Finished;
 }
 

@@ -35,6 +35,8 @@ class MainWindowGuiTest : public ::testing::Test {
     SetProgramFolder(CORVANE_PROGRAM_DIR);
     previousDirectory_ = fs::current_path();
     fs::current_path(work_.Path());  // the trace log goes here, never into a source folder
+    // The main window's remembered size lives here, never in the user's own configuration.
+    ::setenv("XDG_CONFIG_HOME", (work_.Path() / "config").c_str(), 1);
     host_ = GtkHost::Create(CORVANE_PROGRAM_DIR);
     if (!host_) GTEST_SKIP() << "GTK cannot open the display";
     shots_ = fs::path(CORVANE_PROGRAM_DIR).parent_path() / "tests" / "screenshots";
@@ -45,6 +47,7 @@ class MainWindowGuiTest : public ::testing::Test {
     host_.reset();
     if (!previousDirectory_.empty()) fs::current_path(previousDirectory_);
     SetProgramFolder("");
+    ::unsetenv("XDG_CONFIG_HOME");
   }
 
   void Open() {
@@ -107,7 +110,7 @@ class MainWindowGuiTest : public ::testing::Test {
   }
 
   // The view as it is drawn now, written to screenshots/<name>.png.
-  void Shot(const std::string& name) {
+  void Shot(const std::string& name, int width = 900, int height = 640) {
     dialog_->FlushChanges();
     // A round trip through the view: the changes sent before it have been applied.
     EXPECT_EQ(Eval("document.readyState"), "complete");
@@ -126,8 +129,8 @@ class MainWindowGuiTest : public ::testing::Test {
         &result);
     ASSERT_TRUE(RunUntil([&] { return result.done; }));
     ASSERT_NE(result.surface, nullptr) << name;
-    EXPECT_EQ(cairo_image_surface_get_width(result.surface), 900) << name;
-    EXPECT_EQ(cairo_image_surface_get_height(result.surface), 640) << name;
+    EXPECT_EQ(cairo_image_surface_get_width(result.surface), width) << name;
+    EXPECT_EQ(cairo_image_surface_get_height(result.surface), height) << name;
     const std::string file = (shots_ / (name + ".png")).string();
     EXPECT_EQ(cairo_surface_write_to_png(result.surface, file.c_str()), CAIRO_STATUS_SUCCESS);
     cairo_surface_destroy(result.surface);
@@ -147,6 +150,38 @@ class MainWindowGuiTest : public ::testing::Test {
   std::unique_ptr<CEraseMainDlg> dialog_;
   fs::path shots_;
 };
+
+TEST_F(MainWindowGuiTest, TheWindowResizesNoSmallerThanItsPageAndRemembersItsSize) {
+  Open();
+  GtkWindow* window = Window().Window();
+  EXPECT_TRUE(gtk_window_get_resizable(window));
+  const auto pageWidth = [&] { return Eval("String(window.innerWidth)"); };
+  const auto pageHeight = [&] { return Eval("String(window.innerHeight)"); };
+  ASSERT_TRUE(RunUntil([&] { return pageWidth() == "900"; }));
+  // Bigger: the page fills the window.
+  gtk_window_resize(window, 1400, 1000);
+  ASSERT_TRUE(RunUntil([&] { return pageWidth() == "1400" && pageHeight() == "1000"; }))
+      << pageWidth() << "x" << pageHeight();
+  EXPECT_EQ(Eval("String(document.getElementById('DlgBody').scrollHeight <= 1000)"), "true");
+  Shot("1-welcome-1400x1000", 1400, 1000);
+  // Smaller than the page was made for: the window stops at that size.
+  gtk_window_resize(window, 500, 300);
+  ASSERT_TRUE(RunUntil([&] {
+    int width = 0;
+    int height = 0;
+    gtk_window_get_size(window, &width, &height);
+    return width == 900 && height == 640;
+  }));
+  gtk_window_resize(window, 1200, 800);
+  ASSERT_TRUE(RunUntil([&] { return pageWidth() == "1200"; }));
+  dialog_.reset();
+  EXPECT_EQ(ReadHostFile(work_.Path() / "config" / "corvane-erase" / "main.size"), "1200 800\n");
+  // The next window opens at the size it was left at.
+  fakes_.clear();
+  Open();
+  ASSERT_TRUE(RunUntil([&] { return pageWidth() == "1200" && pageHeight() == "800"; }))
+      << pageWidth() << "x" << pageHeight();
+}
 
 TEST_F(MainWindowGuiTest, ClickingThroughAScanAndAnErase) {
   Open();
@@ -174,6 +209,8 @@ TEST_F(MainWindowGuiTest, ClickingThroughAScanAndAnErase) {
   Shot("5-settings");
 
   fakes_[0]->release.Reset();  // waits after its first file
+  // The question is a modal box of the desktop; its flow is tested headless.
+  dialog_->Controller().Options().Section("")[std::string(kOptionNoEraseQuestion)] = "1";
   Click("btn_clean");
   ASSERT_TRUE(WaitForState(PageState::Erase));
   ASSERT_TRUE(RunUntil([&] { return fakes_[0]->held.IsSet(); }));

@@ -13,6 +13,7 @@
 #include <map>
 
 #include "app/registry_key.h"
+#include "engine/format_size.h"
 #include "host/headless/headless_clicks.h"
 #include "host/headless/headless_host.h"
 #include "platform/program_folder.h"
@@ -87,6 +88,8 @@ class MainControllerTest : public ::testing::Test {
       dialog_->CreateModeless();
     }
     ASSERT_TRUE(Wait([&] { return dialog_->Document() != nullptr; }));
+    // The erase question has tests of its own; the others erase at the first click.
+    Controller().Options().Section("")[std::string(kOptionNoEraseQuestion)] = "1";
   }
 
   bool Wait(const std::function<bool()>& done) { return host_.Loop().RunUntil(done, kPatience); }
@@ -584,7 +587,7 @@ TEST_F(MainControllerTest, TheChoosingPageOffersScanAndLanguage) {
   EXPECT_EQ(Controller().PreviousState(), PageState::Normal);
 }
 
-TEST_F(MainControllerTest, AbortDuringAnEraseRecordsTheCleanupAndRunsTheCancelHandling) {
+TEST_F(MainControllerTest, StopDuringAnEraseShowsTheReportOfWhatWasErasedUntilThen) {
   Open({"FakeA", "FakeB"}, 3);
   ScanToResults();
   Click("btn_skipall");
@@ -593,9 +596,16 @@ TEST_F(MainControllerTest, AbortDuringAnEraseRecordsTheCleanupAndRunsTheCancelHa
   ASSERT_TRUE(Fake(0).held.Wait(kPatience));
   EXPECT_FALSE(IsCalendarDate(Controller().LastCleanupDate()));  // never cleaned up
   Click("btn_abort");
-  ASSERT_TRUE(WaitForState(PageState::Welcome));
+  ASSERT_TRUE(WaitForState(PageState::EraseResults));
+  EXPECT_TRUE(Controller().EraseStopped());
+  EXPECT_TRUE(dialog_->Window()->IsVisible());
+  EXPECT_NE(Html("hint").find("Stopped"), std::string::npos);
+  // Only the cleaner the erase reached has a report page; the next leads out of the report.
+  EXPECT_EQ(Controller().ResultsPlugin(), "FakeA");
+  EXPECT_NE(Html("DetailsArea").find("FakeReport"), std::string::npos);
+  Click("btn_settings");
+  EXPECT_EQ(Controller().State(), PageState::Welcome);
   EXPECT_TRUE(Controller().LastCleanupDate().valid);
-  EXPECT_FALSE(dialog_->Window()->IsVisible());  // the schedule keeps the program resident
   EXPECT_EQ(Fake(1).erases, 0);
   EXPECT_EQ(FilesLeft("FakeA"), 2);
   // What the cancelled erase removed still counts.
@@ -603,7 +613,28 @@ TEST_F(MainControllerTest, AbortDuringAnEraseRecordsTheCleanupAndRunsTheCancelHa
   EXPECT_EQ(Fake(0).CopyCounters().erasedToday.items, 1U);
 }
 
-TEST_F(MainControllerTest, AbortQuitsWhenTheScheduleIsManual) {
+TEST_F(MainControllerTest, EraseProgressNamesTheCleanerAndMovesByWhatTheScanFound) {
+  Open({"FakeA", "FakeB", "FakeC"}, 4);
+  ScanToResults();
+  Click("btn_skipall");
+  Click("check", "FakeB");
+  Fake(0).release.Reset();
+  Click("btn_clean");
+  ASSERT_TRUE(Fake(0).held.Wait(kPatience));
+  // Half of the first cleaner's 4 of 8 items: a quarter of the erase.
+  Controller().ShowProgress({"FakeA", "Erasing", 2, 4});
+  EXPECT_NE(Text("ResultsArea").find("Cleaner 1 of 2"), std::string::npos);
+  EXPECT_NE(Html("ResultsArea").find("--step: 25;"), std::string::npos);
+  // Steps in quick succession are drawn at most every tenth of a second; the last one always.
+  Controller().ShowProgress({"FakeA", "Erasing", 3, 4});
+  EXPECT_NE(Html("ResultsArea").find("--step: 25;"), std::string::npos);
+  Controller().ShowProgress({"FakeA", "Erasing", 4, 4});
+  EXPECT_NE(Html("ResultsArea").find("--step: 50;"), std::string::npos);
+  Fake(0).release.Set();
+  ASSERT_TRUE(WaitForState(PageState::EraseResults));
+}
+
+TEST_F(MainControllerTest, AfterAStopClosingTheWindowQuitsWhenTheScheduleIsManual) {
   schedule_ = "manually";
   Open({"FakeA"}, 3);
   ScanToResults();
@@ -612,22 +643,73 @@ TEST_F(MainControllerTest, AbortQuitsWhenTheScheduleIsManual) {
   Click("btn_clean");
   ASSERT_TRUE(Fake(0).held.Wait(kPatience));
   Click("btn_abort");
+  ASSERT_TRUE(WaitForState(PageState::EraseResults));
+  EXPECT_FALSE(host_.Loop().HasQuit());  // the user reads the report first
+  dialog_->RunCancelHandling();
   EXPECT_TRUE(Wait([&] { return host_.Loop().HasQuit(); }));
 }
 
-TEST_F(MainControllerTest, AnEraseWithNothingSelectedSaysSo) {
+TEST_F(MainControllerTest, WithNothingTickedEraseIsDisabledWithAHintAndErasesNothing) {
   Open({"FakeA", "FakeB"});
   ScanToResults();
   Click("btn_skipall");
+  const auto eraseDisabled = [&] {
+    const auto buttons = dialog_->Document()->ElementsWithAttribute("cid", "btn_clean");
+    return !buttons.empty() && buttons.front().OuterHtml().find("disabled") != std::string::npos;
+  };
+  EXPECT_FALSE(eraseDisabled());
   Click("check", "FakeA");
   Click("check", "FakeB");
-  Click("btn_clean");
-  ASSERT_EQ(Controller().State(), PageState::EraseResults);
-  EXPECT_FALSE(Controller().SomethingToShow());
-  EXPECT_NE(Html("DetailsArea").find("No cleaner was selected"), std::string::npos);
-  EXPECT_EQ(Text("TitleText"), "");
+  EXPECT_TRUE(eraseDisabled());
+  EXPECT_NE(Html("hint").find("NothingTicked"), std::string::npos);
+  Click("btn_clean");  // a click that still arrives
+  EXPECT_EQ(Controller().State(), PageState::Settings);
   EXPECT_EQ(Fake(0).erases + Fake(1).erases, 0);
   EXPECT_EQ(FilesLeft("FakeA"), 2);
+  Click("check", "FakeB");
+  EXPECT_FALSE(eraseDisabled());
+  EXPECT_EQ(Html("hint").find("NothingTicked"), std::string::npos);
+}
+
+TEST_F(MainControllerTest, EraseAsksOnceWithTheTotalsAndTheOptionTurnsTheQuestionOff) {
+  Open({"FakeA", "FakeB", "FakeC"}, 1200);
+  Controller().Options().Section("")[std::string(kOptionNoEraseQuestion)] = "";
+  ScanToResults();
+  Click("btn_skipall");
+  Click("check", "FakeC");
+  // The page tells per cleaner and in all what the erase will remove.
+  const std::string size = FormatSize(1200 * 10 + 1199 * 1200 / 2);
+  EXPECT_NE(Text("PluginsArea").find("1,200 · " + size), std::string::npos) << Text("PluginsArea");
+  EXPECT_NE(Text("hint").find("will erase 2,400 items (" +
+                              FormatSize(2 * (1200 * 10 + 1199 * 1200 / 2)) + ")"),
+            std::string::npos)
+      << Text("hint");
+  // No: nothing erased, the page stays.
+  Click("btn_clean");
+  ASSERT_EQ(host_.Messages().size(), 1U);
+  EXPECT_EQ(host_.Messages()[0].style, MB_YESNO | MB_ICONQUESTION);
+  EXPECT_EQ(host_.Messages()[0].text, "Erase 2,400 items, " +
+                                          FormatSize(2 * (1200 * 10 + 1199 * 1200 / 2)) +
+                                          " from 2 cleaners? This cannot be undone.");
+  EXPECT_EQ(Controller().State(), PageState::Settings);
+  EXPECT_EQ(FilesLeft("FakeA"), 1200);
+  // Yes: the erase runs.
+  host_.SetNextAnswer(IDYES);
+  EraseFromSettings();
+  EXPECT_EQ(Controller().State(), PageState::EraseResults);
+  EXPECT_EQ(FilesLeft("FakeA"), 0);
+  EXPECT_EQ(FilesLeft("FakeC"), 1200);
+  // The Settings page's box turns the question off, and it stays off after a restart.
+  Click("btn_back");
+  ASSERT_EQ(Controller().State(), PageState::Settings);
+  Click("cbOptAsk", "Kernel");
+  EXPECT_FALSE(Controller().Options().AsksBeforeErase());
+  ASSERT_TRUE(Controller().Options().Save());
+  OptionsStore stored;
+  ASSERT_TRUE(stored.Load());
+  EXPECT_FALSE(stored.AsksBeforeErase());
+  EraseFromSettings();
+  EXPECT_EQ(host_.Messages().size(), 2U);  // no third question
 }
 
 TEST_F(MainControllerTest, TodaysCountStartsAgainOnANewDayAndAddsUpOnTheSameDay) {

@@ -333,6 +333,35 @@ TEST_F(CustomPluginTest, TheReportWaitsForAnEraseAndTheDetailsForAScan) {
   EXPECT_EQ(before.Text(), "untouched");
 }
 
+TEST_F(CustomPluginTest, TheDetailsListTheFoundFilesAndValuesCollapsedAndCapped) {
+  for (int i = 0; i < 1000; ++i) {
+    machine_.WriteFile("C:\\many\\sub\\f" + std::to_string(i) + ".tmp", "12345");
+  }
+  CustomPlugin& plugin =
+      LoadPlugin("M.pld",
+                 "name = m\n[tree]\npath = C:\\many\nmasks = *.tmp\n"
+                 "[registry-value]\nroot = HKCU\nkey = Software\\Test\nvalue = One\n");
+  ASSERT_EQ(Scan(plugin), PluginResult::Finished);
+  EXPECT_EQ(plugin.FoundFiles().Count(), 1000u);
+  EXPECT_EQ(plugin.FoundFiles().Shown().size(), FoundItems::kShownRows);
+  EXPECT_EQ(plugin.FoundTotals(), (CounterPair{1001, 5000}));
+  const Page page = Render([&](dom::Element e) { return plugin.ShowDetails(e); });
+  const auto lists = page.document->ElementsWithAttribute("class", "found-items");
+  ASSERT_EQ(lists.size(), 2u);
+  // Collapsed until the summary is clicked.
+  EXPECT_EQ(lists[0].OuterHtml().find("<details class=\"found-items\" open"), std::string::npos);
+  EXPECT_NE(page.Text().find("Show the 1,000 files it found"), std::string::npos);
+  EXPECT_EQ(page.document->ElementsWithAttribute("class", "item-path").size(),
+            FoundItems::kShownRows + 1);
+  EXPECT_NE(page.Text().find("and 700 more"), std::string::npos);
+  EXPECT_NE(page.Text().find("C:\\many\\sub\\f"), std::string::npos);
+  EXPECT_NE(page.Text().find("HKEY_CURRENT_USER\\Software\\Test\\One"), std::string::npos);
+  // A new scan starts a new list.
+  fs::remove_all(machine_.Host("C:\\many"));
+  ASSERT_EQ(Scan(plugin), PluginResult::Finished);
+  EXPECT_EQ(plugin.FoundFiles().Count(), 0u);
+}
+
 TEST_F(CustomPluginTest, ADefinitionWithoutItemsShowsTheNoIconAndZeros) {
   CustomPlugin& empty = LoadPlugin("Empty.pld", "name = empty\n");
   ASSERT_EQ(Scan(empty), PluginResult::Finished);
