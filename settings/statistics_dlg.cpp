@@ -53,6 +53,7 @@ std::string CStatisticsDlg::RenderContent() const {
                                                           : ShownCleanupDate(lastCleanup_);
   TemplateStore::Fill(content, {{"#lastcleantime#", lastText}});
 
+  const std::string separator = LanguageText("thousands_separator.txt");
   std::string rows;
   StatisticsTotals totals;
   for (std::size_t i = 0; i < names_.size() && i < counters_.size(); ++i) {
@@ -61,22 +62,22 @@ std::string CStatisticsDlg::RenderContent() const {
     TemplateStore::Fill(row, {
                                  {"#name#", names_[i]},
                                  {"#asize#", FormatSize(c.erasedTotal.bytes)},
-                                 {"#anum#", std::to_string(c.erasedTotal.items)},
+                                 {"#anum#", FormatCount(c.erasedTotal.items, separator)},
                                  {"#dsize#", FormatSize(c.erasedToday.bytes)},
-                                 {"#dnum#", std::to_string(c.erasedToday.items)},
+                                 {"#dnum#", FormatCount(c.erasedToday.items, separator)},
                                  {"#clsize#", FormatSize(c.current.bytes)},
-                                 {"#clnum#", std::to_string(c.current.items)},
+                                 {"#clnum#", FormatCount(c.current.items, separator)},
                              });
     rows += row;
     totals.Add(c);
   }
   TemplateStore::Fill(total, {
                                  {"#asize#", FormatSize(totals.allBytes)},
-                                 {"#anum#", std::to_string(totals.allItems)},
+                                 {"#anum#", FormatCount(totals.allItems, separator)},
                                  {"#dsize#", FormatSize(totals.todayBytes)},
-                                 {"#dnum#", std::to_string(totals.todayItems)},
+                                 {"#dnum#", FormatCount(totals.todayItems, separator)},
                                  {"#clsize#", FormatSize(totals.lastBytes)},
-                                 {"#clnum#", std::to_string(totals.lastItems)},
+                                 {"#clnum#", FormatCount(totals.lastItems, separator)},
                              });
   TemplateStore::Fill(content, {{"#rows#", rows}});
   TemplateStore::Fill(content, {{"#total#", total}});
