@@ -61,22 +61,22 @@ std::string CStatisticsDlg::RenderContent() const {
     std::string row = itemTemplate;
     TemplateStore::Fill(row, {
                                  {"#name#", names_[i]},
-                                 {"#asize#", FormatSize(c.erasedTotal.bytes)},
+                                 {"#asize#", FormatSizeOrDash(c.erasedTotal.bytes)},
                                  {"#anum#", FormatCount(c.erasedTotal.items, separator)},
-                                 {"#dsize#", FormatSize(c.erasedToday.bytes)},
+                                 {"#dsize#", FormatSizeOrDash(c.erasedToday.bytes)},
                                  {"#dnum#", FormatCount(c.erasedToday.items, separator)},
-                                 {"#clsize#", FormatSize(c.current.bytes)},
+                                 {"#clsize#", FormatSizeOrDash(c.current.bytes)},
                                  {"#clnum#", FormatCount(c.current.items, separator)},
                              });
     rows += row;
     totals.Add(c);
   }
   TemplateStore::Fill(total, {
-                                 {"#asize#", FormatSize(totals.allBytes)},
+                                 {"#asize#", FormatSizeOrDash(totals.allBytes)},
                                  {"#anum#", FormatCount(totals.allItems, separator)},
-                                 {"#dsize#", FormatSize(totals.todayBytes)},
+                                 {"#dsize#", FormatSizeOrDash(totals.todayBytes)},
                                  {"#dnum#", FormatCount(totals.todayItems, separator)},
-                                 {"#clsize#", FormatSize(totals.lastBytes)},
+                                 {"#clsize#", FormatSizeOrDash(totals.lastBytes)},
                                  {"#clnum#", FormatCount(totals.lastItems, separator)},
                              });
   TemplateStore::Fill(content, {{"#rows#", rows}});
