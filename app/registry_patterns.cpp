@@ -50,7 +50,7 @@ bool MatchWildcard(std::string_view name, std::string_view pattern) {
 }
 
 bool CountMatchingValues(HKEY root, std::string_view keyPath, std::string_view pattern,
-                         std::uint32_t& counter) {
+                         std::uint32_t& counter, const MatchingValueSink& found) {
   HKEY key = 0;
   if (RegOpenKeyW(root, keyPath, &key) != ERROR_SUCCESS) return false;
   std::string name;
@@ -59,15 +59,18 @@ bool CountMatchingValues(HKEY root, std::string_view keyPath, std::string_view p
     if (RegEnumValueW(key, index, &name, &nameChars, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
       break;
     }
-    if (MatchWildcard(name, pattern)) ++counter;
+    if (!MatchWildcard(name, pattern)) continue;
+    ++counter;
+    if (found) found(keyPath, name);
   }
   RegCloseKey(key);
   return true;
 }
 
 bool CountMatchingValuesInTree(HKEY root, std::string_view keyPath, std::string_view pattern,
-                               std::uint32_t& counter, const CancelCheck& cancel) {
-  bool result = CountMatchingValues(root, keyPath, pattern, counter);
+                               std::uint32_t& counter, const CancelCheck& cancel,
+                               const MatchingValueSink& found) {
+  bool result = CountMatchingValues(root, keyPath, pattern, counter, found);
   HKEY key = 0;
   if (RegOpenKeyW(root, keyPath, &key) != ERROR_SUCCESS) return false;
   std::string subkey;
@@ -77,7 +80,14 @@ bool CountMatchingValuesInTree(HKEY root, std::string_view keyPath, std::string_
       result = false;
       break;
     }
-    if (!CountMatchingValuesInTree(key, subkey, pattern, counter, cancel)) {
+    // Below this key the paths are the sub-key's own: the sink hears them from here on.
+    MatchingValueSink below;
+    if (found) {
+      below = [&](std::string_view path, std::string_view name) {
+        found(std::string(keyPath) + "\\" + std::string(path), name);
+      };
+    }
+    if (!CountMatchingValuesInTree(key, subkey, pattern, counter, cancel, below)) {
       result = false;
       if (Cancelled(cancel)) break;
     }

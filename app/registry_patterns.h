@@ -3,6 +3,7 @@
 // whole tree, for the cleaners that erase registry traces; and the display names of the roots.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,15 +18,20 @@ namespace corvane {
 // An empty name matches only the empty pattern; the empty pattern matches every other name.
 [[nodiscard]] bool MatchWildcard(std::string_view name, std::string_view pattern);
 
-// Adds the number of matching values of root\keyPath to `counter`; false when the key cannot be
-// opened.
+// Told each matching value: the key path (below the root the count began at) and the name.
+using MatchingValueSink = std::function<void(std::string_view keyPath, std::string_view name)>;
+
+// Adds the number of matching values of root\keyPath to `counter`, telling `found` (when given)
+// each one; false when the key cannot be opened.
 [[nodiscard]] bool CountMatchingValues(HKEY root, std::string_view keyPath,
-                                       std::string_view pattern, std::uint32_t& counter);
+                                       std::string_view pattern, std::uint32_t& counter,
+                                       const MatchingValueSink& found = {});
 // The same over the key and every key below it; false when anything failed or `cancel` (which
 // may be empty) stopped the walk.
 [[nodiscard]] bool CountMatchingValuesInTree(HKEY root, std::string_view keyPath,
                                              std::string_view pattern, std::uint32_t& counter,
-                                             const CancelCheck& cancel);
+                                             const CancelCheck& cancel,
+                                             const MatchingValueSink& found = {});
 
 // Deletes the matching values of root\keyPath, adding one to `deleted` per value and, when given,
 // one to `notDeleted` per matching value that stayed (a read-only hive); false when the key

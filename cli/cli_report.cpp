@@ -27,7 +27,7 @@ const char* ResultName(CliPluginResult result) {
 }
 
 std::string Counter(const std::string& name, std::uint64_t value) {
-  return name + " " + (IsByteCounter(name) ? FormatSize(value) : std::to_string(value));
+  return name + " " + (IsByteCounter(name) ? FormatSize(value) : FormatCount(value));
 }
 
 std::string Indented(const std::string& text) {
@@ -53,7 +53,7 @@ std::string TextOfPlugin(CliCommand command, const CliPluginReport& plugin) {
   if (command == CliCommand::Erase) {
     text += std::string("  erase: ") + ResultName(plugin.erase);
     if (plugin.erase != CliPluginResult::NotRun) {
-      text += ", erased " + std::to_string(plugin.erased.items) + " items (" +
+      text += ", erased " + FormatCount(plugin.erased.items) + " items (" +
               FormatSize(plugin.erased.bytes) + ")";
       if (plugin.failed.items != 0)
         text += ", could not erase " + std::to_string(plugin.failed.items) + " items (" +

@@ -53,6 +53,7 @@ std::string CStatisticsDlg::RenderContent() const {
                                                           : ShownCleanupDate(lastCleanup_);
   TemplateStore::Fill(content, {{"#lastcleantime#", lastText}});
 
+  const std::string separator = LanguageText("thousands_separator.txt");
   std::string rows;
   StatisticsTotals totals;
   for (std::size_t i = 0; i < names_.size() && i < counters_.size(); ++i) {
@@ -60,23 +61,23 @@ std::string CStatisticsDlg::RenderContent() const {
     std::string row = itemTemplate;
     TemplateStore::Fill(row, {
                                  {"#name#", names_[i]},
-                                 {"#asize#", FormatSize(c.erasedTotal.bytes)},
-                                 {"#anum#", std::to_string(c.erasedTotal.items)},
-                                 {"#dsize#", FormatSize(c.erasedToday.bytes)},
-                                 {"#dnum#", std::to_string(c.erasedToday.items)},
-                                 {"#clsize#", FormatSize(c.current.bytes)},
-                                 {"#clnum#", std::to_string(c.current.items)},
+                                 {"#asize#", FormatSizeOrDash(c.erasedTotal.bytes)},
+                                 {"#anum#", FormatCount(c.erasedTotal.items, separator)},
+                                 {"#dsize#", FormatSizeOrDash(c.erasedToday.bytes)},
+                                 {"#dnum#", FormatCount(c.erasedToday.items, separator)},
+                                 {"#clsize#", FormatSizeOrDash(c.current.bytes)},
+                                 {"#clnum#", FormatCount(c.current.items, separator)},
                              });
     rows += row;
     totals.Add(c);
   }
   TemplateStore::Fill(total, {
-                                 {"#asize#", FormatSize(totals.allBytes)},
-                                 {"#anum#", std::to_string(totals.allItems)},
-                                 {"#dsize#", FormatSize(totals.todayBytes)},
-                                 {"#dnum#", std::to_string(totals.todayItems)},
-                                 {"#clsize#", FormatSize(totals.lastBytes)},
-                                 {"#clnum#", std::to_string(totals.lastItems)},
+                                 {"#asize#", FormatSizeOrDash(totals.allBytes)},
+                                 {"#anum#", FormatCount(totals.allItems, separator)},
+                                 {"#dsize#", FormatSizeOrDash(totals.todayBytes)},
+                                 {"#dnum#", FormatCount(totals.todayItems, separator)},
+                                 {"#clsize#", FormatSizeOrDash(totals.lastBytes)},
+                                 {"#clnum#", FormatCount(totals.lastItems, separator)},
                              });
   TemplateStore::Fill(content, {{"#rows#", rows}});
   TemplateStore::Fill(content, {{"#total#", total}});

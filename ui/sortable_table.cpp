@@ -47,6 +47,8 @@ std::string PadLeft(std::string text, std::size_t width) {
 
 // Replaces the first unit found of GB, MB, KB by its zeros; with none, drops every "B".
 std::string ByteSizeDigits(std::string_view text) {
+  // "—", an empty size, is none.
+  if (text.find_first_of("0123456789") == std::string_view::npos) return "0";
   std::string digits;
   for (const char c : text) {
     if (c != ' ' && c != '.') digits += c;

@@ -168,6 +168,10 @@ void CustomPlugin::ScanRegistry(const CancelCheck& cancel) {
     item.status = 0;
     const auto root = PredefinedRoot(item.root);
     if (!root) continue;
+    const std::string rootName = RegistryRootName(item.root);
+    const auto listValue = [&](std::string_view keyPath, std::string_view name) {
+      foundValues_.Add({rootName + "\\" + std::string(keyPath) + "\\" + std::string(name), 0, -1});
+    };
     bool ok = true;
     switch (item.kind) {
       case kCustomItemOneFile:
@@ -177,10 +181,11 @@ void CustomPlugin::ScanRegistry(const CancelCheck& cancel) {
         }
         break;
       case kCustomItemFolderFiles:
-        ok = CountMatchingValues(*root, item.keyPath, item.pattern, registryFound_);
+        ok = CountMatchingValues(*root, item.keyPath, item.pattern, registryFound_, listValue);
         break;
       case kCustomItemFolderTree:
-        ok = CountMatchingValuesInTree(*root, item.keyPath, item.pattern, registryFound_, cancel);
+        ok = CountMatchingValuesInTree(*root, item.keyPath, item.pattern, registryFound_, cancel,
+                                       listValue);
         break;
       default:
         break;

@@ -112,8 +112,34 @@ constexpr std::string_view kScript = R"JS((() => {
     }
   };
 
+  // A batch may replace the control the user was on: its new copy (same command, same plug-in,
+  // else same id) gets the focus back. With nothing focused before, the start page's primary
+  // button takes it, so Enter starts at once.
+  const focusedKey = () => {
+    const el = document.activeElement;
+    if (!el || el === document.body || !el.getAttribute) return null;
+    return { cid: el.getAttribute('cid'), plugin: el.getAttribute('pluginid'), id: el.id };
+  };
+  const refocus = key => {
+    const now = document.activeElement;
+    if (now && now !== document.body) return;
+    let target = null;
+    if (key && key.cid !== null) {
+      for (const el of document.querySelectorAll('[cid]')) {
+        if (el.getAttribute('cid') === key.cid && el.getAttribute('pluginid') === key.plugin) {
+          target = el;
+          break;
+        }
+      }
+    }
+    if (!target && key && key.id) target = document.getElementById(key.id);
+    if (!target && !key) target = document.querySelector('#ScanNowButton [cid]');
+    if (target) target.focus({ preventScroll: true });
+  };
+
   // Areas that survive a batch keep where the user had scrolled them to.
   window.corvaneApply = changes => {
+    const focusKey = focusedKey();
     const kept = [];
     const page = document.scrollingElement;
     if (page) kept.push([page, page.scrollTop, page.scrollLeft]);
@@ -129,6 +155,7 @@ constexpr std::string_view kScript = R"JS((() => {
         el.scrollLeft = left;
       }
     }
+    refocus(focusKey);
   };
 })();
 )JS";

@@ -63,13 +63,13 @@ TEST_F(StatisticsDlgTest, FiguresTotalsAndTheLastCleanup) {
   auto page = Open(true, ParseCleanupDate("2024-03-07 09:05:00"));
   const std::string area = Text(*page, "StatArea");
   EXPECT_NE(area.find("07-Mar-24 09:05"), std::string::npos) << area;
-  EXPECT_NE(area.find("1234"), std::string::npos);
+  EXPECT_NE(area.find("1,234"), std::string::npos);
   EXPECT_NE(area.find("50.00 MB"), std::string::npos);
   EXPECT_NE(area.find("499.00 B"), std::string::npos);
   // The totals row: counts past 32 bits do not wrap.
   const std::vector<dom::Element> rows = page->GetElement("StatTable").Rows();
   ASSERT_EQ(rows.size(), 4U);
-  EXPECT_EQ(rows.back().Cells().at(1).InnerText(), "4294968529");
+  EXPECT_EQ(rows.back().Cells().at(1).InnerText(), "4,294,968,529");
   EXPECT_EQ(rows.back().Cells().at(3).InnerText(), "39");
   EXPECT_NE(page->GetElement("cbStatEnabled").OuterHtml().find("checked"), std::string::npos);
   EXPECT_NE(Text(*page, "CloseBtn"), "");

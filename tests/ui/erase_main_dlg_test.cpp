@@ -183,6 +183,27 @@ TEST_F(MainWindowGuiTest, TheWindowResizesNoSmallerThanItsPageAndRemembersItsSiz
       << pageWidth() << "x" << pageHeight();
 }
 
+TEST_F(MainWindowGuiTest, TheStartPageFocusesScanAndARenderKeepsTheFocusedControl) {
+  Open();
+  const auto focused = [&] {
+    return Eval(
+        "(document.activeElement.getAttribute('cid') || '') + '/' + "
+        "(document.activeElement.getAttribute('pluginid') || '')");
+  };
+  ASSERT_TRUE(RunUntil([&] { return focused() == "btn_scan/"; })) << focused();
+  Click("btn_scan");
+  ASSERT_TRUE(WaitForState(PageState::ScanResults));
+  Click("btn_skipall");
+  ASSERT_TRUE(WaitForState(PageState::Settings));
+  // Ticking a cleaner draws the list anew; the box the user is on keeps the focus.
+  Eval("document.querySelector('[cid=check][pluginid=RecentUsed]').focus()");
+  Click("check");  // the first box: BrowserCache
+  Eval("document.querySelector('[cid=check][pluginid=RecentUsed]').focus()");
+  Eval("document.activeElement.click()");
+  ASSERT_TRUE(RunUntil([&] { return !fakes_[1]->IsEnabled(); }));
+  ASSERT_TRUE(RunUntil([&] { return focused() == "check/RecentUsed"; })) << focused();
+}
+
 TEST_F(MainWindowGuiTest, ClickingThroughAScanAndAnErase) {
   Open();
   ASSERT_EQ(dialog_->Controller().State(), PageState::Welcome);

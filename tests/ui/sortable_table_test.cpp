@@ -89,6 +89,7 @@ TEST(SortKey, NumbersPadAndByteSizesWeighTheirUnit) {
   EXPECT_EQ(SortKey("number", "100", 3), "100");
   EXPECT_LT(SortKey("bytesize", "499.00 B", 8), SortKey("bytesize", "1.50 KB", 8));
   EXPECT_LT(SortKey("bytesize", "1.50 KB", 8), SortKey("bytesize", "2.00 MB", 8));
+  EXPECT_LT(SortKey("bytesize", "—", 8), SortKey("bytesize", "5.00 B", 8));  // an empty size
   EXPECT_LT(SortKey("bytesize", "2.00 MB", 8), SortKey("bytesize", "1.00 GB", 8));
   EXPECT_EQ(SortKey("date", "2024-03-01 10:00:00", 0), "20240301100000");
   EXPECT_EQ(SortKey("date", "not a date", 0), "");

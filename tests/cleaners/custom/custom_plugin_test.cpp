@@ -340,11 +340,13 @@ TEST_F(CustomPluginTest, TheDetailsListTheFoundFilesAndValuesCollapsedAndCapped)
   CustomPlugin& plugin =
       LoadPlugin("M.pld",
                  "name = m\n[tree]\npath = C:\\many\nmasks = *.tmp\n"
-                 "[registry-value]\nroot = HKCU\nkey = Software\\Test\nvalue = One\n");
+                 "[registry-value]\nroot = HKCU\nkey = Software\\Test\nvalue = One\n"
+                 "[registry-tree]\nroot = HKCU\nkey = Software\\Test\\Tree\n"
+                 "pattern = Url*\n");
   ASSERT_EQ(Scan(plugin), PluginResult::Finished);
   EXPECT_EQ(plugin.FoundFiles().Count(), 1000u);
   EXPECT_EQ(plugin.FoundFiles().Shown().size(), FoundItems::kShownRows);
-  EXPECT_EQ(plugin.FoundTotals(), (CounterPair{1001, 5000}));
+  EXPECT_EQ(plugin.FoundTotals(), (CounterPair{1004, 5000}));
   const Page page = Render([&](dom::Element e) { return plugin.ShowDetails(e); });
   const auto lists = page.document->ElementsWithAttribute("class", "found-items");
   ASSERT_EQ(lists.size(), 2u);
@@ -352,10 +354,16 @@ TEST_F(CustomPluginTest, TheDetailsListTheFoundFilesAndValuesCollapsedAndCapped)
   EXPECT_EQ(lists[0].OuterHtml().find("<details class=\"found-items\" open"), std::string::npos);
   EXPECT_NE(page.Text().find("Show the 1,000 files it found"), std::string::npos);
   EXPECT_EQ(page.document->ElementsWithAttribute("class", "item-path").size(),
-            FoundItems::kShownRows + 1);
+            FoundItems::kShownRows + 4);
   EXPECT_NE(page.Text().find("and 700 more"), std::string::npos);
   EXPECT_NE(page.Text().find("C:\\many\\sub\\f"), std::string::npos);
   EXPECT_NE(page.Text().find("HKEY_CURRENT_USER\\Software\\Test\\One"), std::string::npos);
+  // Values a pattern matched, with the key they are in, however deep.
+  EXPECT_NE(page.Text().find("Show the 4 registry values it found"), std::string::npos);
+  EXPECT_NE(page.Text().find("HKEY_CURRENT_USER\\Software\\Test\\Tree\\Url1"), std::string::npos);
+  EXPECT_NE(page.Text().find("HKEY_CURRENT_USER\\Software\\Test\\Tree\\Sub\\UrlAlso"),
+            std::string::npos)
+      << page.Text();
   // A new scan starts a new list.
   fs::remove_all(machine_.Host("C:\\many"));
   ASSERT_EQ(Scan(plugin), PluginResult::Finished);
