@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "demo/demo_modern_traces.h"
 #include "engine/deletion_tally.h"
 #include "tests/support/temp_machine.h"
 #include "tests/support/test_plugin_owner.h"
@@ -32,45 +33,6 @@ void RunSql(const fs::path& path, const std::string& sql) {
   sqlite3_close(db);
 }
 
-// Firefox's "cookies.sqlite" (schema version 12 of today's releases).
-void MakeFirefoxCookies(const fs::path& path, const std::vector<std::string>& hosts) {
-  std::string sql =
-      "PRAGMA journal_mode=WAL; CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, "
-      "originAttributes TEXT NOT NULL DEFAULT '', name TEXT, value TEXT, host TEXT, path TEXT, "
-      "expiry INTEGER, lastAccessed INTEGER, creationTime INTEGER, isSecure INTEGER, isHttpOnly "
-      "INTEGER, inBrowserElement INTEGER DEFAULT 0, sameSite INTEGER DEFAULT 0, schemeMap "
-      "INTEGER DEFAULT 0, isPartitionedAttributeSet INTEGER DEFAULT 0, CONSTRAINT moz_uniqueid "
-      "UNIQUE (name, host, path, originAttributes));";
-  int n = 0;
-  for (const std::string& host : hosts) {
-    sql += "INSERT INTO moz_cookies (name, value, host, path) VALUES ('c" + std::to_string(n++) +
-           "', 'v', '" + host + "', '/');";
-  }
-  RunSql(path, sql);
-}
-
-// Chromium's "Cookies" (meta version 24): the value is encrypted, the host is plain.
-void MakeChromiumCookies(const fs::path& path, const std::vector<std::string>& hosts) {
-  fs::create_directories(path.parent_path());
-  std::string sql =
-      "CREATE TABLE meta(key LONGVARCHAR NOT NULL UNIQUE PRIMARY KEY, value LONGVARCHAR);"
-      "INSERT INTO meta VALUES ('version', '24');"
-      "CREATE TABLE cookies(creation_utc INTEGER NOT NULL, host_key TEXT NOT NULL, "
-      "top_frame_site_key TEXT NOT NULL, name TEXT NOT NULL, value TEXT NOT NULL, "
-      "encrypted_value BLOB NOT NULL, path TEXT NOT NULL, expires_utc INTEGER NOT NULL, "
-      "is_secure INTEGER NOT NULL, is_httponly INTEGER NOT NULL, last_access_utc INTEGER NOT "
-      "NULL, has_expires INTEGER NOT NULL, is_persistent INTEGER NOT NULL, priority INTEGER NOT "
-      "NULL, samesite INTEGER NOT NULL, source_scheme INTEGER NOT NULL, source_port INTEGER NOT "
-      "NULL, last_update_utc INTEGER NOT NULL, source_type INTEGER NOT NULL, "
-      "has_cross_site_ancestor INTEGER NOT NULL);";
-  int n = 0;
-  for (const std::string& host : hosts) {
-    sql += "INSERT INTO cookies VALUES (" + std::to_string(++n) + ", '" + host +
-           "', '', 'c', '', x'763130aabbcc', '/', 0, 1, 0, 0, 0, 0, 1, -1, 2, 443, 0, 0, 0);";
-  }
-  RunSql(path, sql);
-}
-
 TempMachineOptions WithAppData() {
   TempMachineOptions options;
   options.userHive =
@@ -88,14 +50,15 @@ class ModernCookiesTest : public ::testing::Test {
     machine_.WriteFile(std::string(kRoaming) + "Mozilla\\Firefox\\profiles.ini",
                        "[General]\nStartWithLastProfile=1\n\n[Profile0]\nName=default-release\n"
                        "IsRelative=1\nPath=Profiles/ab12.default-release\nDefault=1\n");
-    MakeFirefoxCookies(firefox_ / "cookies.sqlite",
-                       {".beta.test", "beta.test", "www.beta.test", "beta.testing.com",
-                        ".tracker.test", "keep.test"});
+    EXPECT_TRUE(MakeFirefoxCookieStore(firefox_ / "cookies.sqlite",
+                                       {".beta.test", "beta.test", "www.beta.test",
+                                        "beta.testing.com", ".tracker.test", "keep.test"}));
     chrome_ = machine_.MakeFolder(std::string(kLocal) + "Google\\Chrome\\User Data\\Default");
-    MakeChromiumCookies(chrome_ / "Network" / "Cookies", {".beta.test", ".tracker.test"});
+    EXPECT_TRUE(
+        MakeChromiumCookieStore(chrome_ / "Network" / "Cookies", {".beta.test", ".tracker.test"}));
     const fs::path edge =
         machine_.MakeFolder(std::string(kLocal) + "Microsoft\\Edge\\User Data\\Profile 2");
-    MakeChromiumCookies(edge / "Cookies", {"edge-only.test"});
+    EXPECT_TRUE(MakeChromiumCookieStore(edge / "Cookies", {"edge-only.test"}));
     // Not a profile: Chromium's own folders beside them.
     machine_.MakeFolder(std::string(kLocal) + "Google\\Chrome\\User Data\\ShaderCache");
   }
@@ -179,7 +142,7 @@ TEST_F(ModernCookiesTest, ALockFileCountsOnlyWhileAWineserverRuns) {
 TEST_F(ModernCookiesTest, BadDatabasesBecomeFailureRowsAndStayUntouched) {
   // A link to a database outside the prefix, and a Chromium store of an unknown layout.
   const fs::path outside = machine_.HostRoot() / "outside.sqlite";
-  MakeFirefoxCookies(outside, {"outside.test"});
+  EXPECT_TRUE(MakeFirefoxCookieStore(outside, {"outside.test"}));
   fs::remove(firefox_ / "cookies.sqlite");
   fs::create_symlink(outside, firefox_ / "cookies.sqlite");
   fs::remove(chrome_ / "Network" / "Cookies");
