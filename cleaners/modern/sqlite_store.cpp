@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <optional>
 #include <utility>
 
@@ -26,6 +27,21 @@ std::optional<std::string> FolderRealPath(const FolderHandle& folder) {
   target.resize(static_cast<std::size_t>(length));
   if (!target.starts_with('/')) return std::nullopt;  // a deleted folder reads "... (deleted)"
   return target;
+}
+
+// The path as a "file:" URI: everything but letters, digits and "/-._~" percent-encoded.
+std::string FileUri(std::string_view path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string uri = "file:";
+  for (const char c : path) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (std::isalnum(byte) != 0 || c == '/' || c == '-' || c == '.' || c == '_' || c == '~') {
+      uri += c;
+    } else {
+      ((uri += '%') += kHex[byte >> 4]) += kHex[byte & 15];
+    }
+  }
+  return uri;
 }
 
 // A file that may be written: a regular file with no other hard link.
@@ -110,23 +126,28 @@ SqliteStatus SqliteStore::Open(std::string_view path, SqliteAccess access) {
   }
   // SQLite opens the companions by name beside the database: one that is a link would carry
   // the journal's writes (or the log's pages) to wherever it points.
+  bool hasLog = false;
   for (const std::string_view suffix : kCompanions) {
     struct stat companion {};
     const std::string name = entry->name + std::string(suffix);
-    if (entry->folder.Status(name, &companion) &&
-        CheckEntry(companion, access) != SqliteStatus::Ok) {
-      return SqliteStatus::Refused;
-    }
+    if (!entry->folder.Status(name, &companion)) continue;
+    if (CheckEntry(companion, access) != SqliteStatus::Ok) return SqliteStatus::Refused;
+    hasLog = hasLog || suffix == "-wal";
   }
   const std::optional<std::string> folder = FolderRealPath(entry->folder);
   if (!folder) return SqliteStatus::Missing;
   const std::string file = *folder + "/" + entry->name;
   // NOFOLLOW refuses a link anywhere on the resolved path, so the name still leads through
   // the folder we hold unless something was swapped meanwhile, which the checks below catch.
-  const int flags = SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_PRIVATECACHE |
+  const int flags = SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_PRIVATECACHE | SQLITE_OPEN_URI |
                     (access == SqliteAccess::Read ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
+  // A read-only connection to a write-ahead database makes its "-wal" and "-shm" files and
+  // cannot remove them again. Without a log the file alone is the whole database, so a scan
+  // reads it as unchanging and leaves the profile as it found it.
+  const std::string uri =
+      FileUri(file) + (access == SqliteAccess::Read && !hasLog ? "?immutable=1" : "");
   sqlite3* db = nullptr;
-  const int code = sqlite3_open_v2(file.c_str(), &db, flags, nullptr);
+  const int code = sqlite3_open_v2(uri.c_str(), &db, flags, nullptr);
   db_ = db;
   if (code != SQLITE_OK) {
     sqlite3_close_v2(std::exchange(db_, nullptr));

@@ -96,6 +96,34 @@ TEST(SqliteStoreTest, DeletedRowsLeaveNoTraceInTheFileOrItsLog) {
   }
 }
 
+TEST(SqliteStoreTest, AScanLeavesAWriteAheadDatabaseAsItFoundIt) {
+  const TempDir dir;
+  // A name that needs escaping in a URI, too.
+  const fs::path db = dir.Path() / "cookies ?#%.sqlite";
+  RunSql(db, "PRAGMA journal_mode=WAL;");
+  MakeCookies(db, "a.test", 2);
+  ASSERT_FALSE(fs::exists(db.string() + "-wal"));
+  {
+    SqliteStore store;
+    ASSERT_EQ(store.Open(db.string(), SqliteAccess::Read), SqliteStatus::Ok);
+    EXPECT_EQ(CountRows(store), 2);
+  }
+  EXPECT_FALSE(fs::exists(db.string() + "-wal"));
+  EXPECT_FALSE(fs::exists(db.string() + "-shm"));
+
+  // With a log, its rows count too.
+  sqlite3* writer = nullptr;
+  ASSERT_EQ(sqlite3_open(db.c_str(), &writer), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(writer, "INSERT INTO moz_cookies (host) VALUES ('b.test')", nullptr,
+                         nullptr, nullptr),
+            SQLITE_OK);
+  ASSERT_TRUE(fs::exists(db.string() + "-wal"));
+  SqliteStore store;
+  ASSERT_EQ(store.Open(db.string(), SqliteAccess::Read), SqliteStatus::Ok);
+  EXPECT_EQ(CountRows(store), 3);
+  sqlite3_close(writer);
+}
+
 TEST(SqliteStoreTest, LinksPipesAndSharedFilesAreRefusedAndLeftAsTheyAre) {
   const TempDir dir;
   const fs::path real = dir.Path() / "real.sqlite";
