@@ -132,7 +132,7 @@ SqliteStatus SqliteStore::Open(std::string_view path, SqliteAccess access) {
     const std::string name = entry->name + std::string(suffix);
     if (!entry->folder.Status(name, &companion)) continue;
     if (CheckEntry(companion, access) != SqliteStatus::Ok) return SqliteStatus::Refused;
-    hasLog = hasLog || suffix == "-wal";
+    hasLog = hasLog || suffix != "-shm";
   }
   const std::optional<std::string> folder = FolderRealPath(entry->folder);
   if (!folder) return SqliteStatus::Missing;
@@ -142,8 +142,9 @@ SqliteStatus SqliteStore::Open(std::string_view path, SqliteAccess access) {
   const int flags = SQLITE_OPEN_NOFOLLOW | SQLITE_OPEN_PRIVATECACHE | SQLITE_OPEN_URI |
                     (access == SqliteAccess::Read ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
   // A read-only connection to a write-ahead database makes its "-wal" and "-shm" files and
-  // cannot remove them again. Without a log the file alone is the whole database, so a scan
-  // reads it as unchanging and leaves the profile as it found it.
+  // cannot remove them again. Without a log or a journal (which may hold a change to roll back)
+  // the file alone is the whole database, so a scan reads it as unchanging and leaves the
+  // profile as it found it.
   const std::string uri =
       FileUri(file) + (access == SqliteAccess::Read && !hasLog ? "?immutable=1" : "");
   sqlite3* db = nullptr;

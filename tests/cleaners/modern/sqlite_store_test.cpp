@@ -40,12 +40,12 @@ void RunSql(const fs::path& path, const std::string& sql) {
 void MakeCookies(const fs::path& path, const std::string& host, int count) {
   std::string sql =
       "CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, originAttributes TEXT NOT NULL DEFAULT "
-      "'', name TEXT, value TEXT, host TEXT, path TEXT, expiry INTEGER);";
+      "'', name TEXT, value TEXT, host TEXT, path TEXT, expiry INTEGER); BEGIN;";
   for (int i = 0; i < count; ++i) {
     sql += "INSERT INTO moz_cookies (name, value, host, path) VALUES ('n" + std::to_string(i) +
            "', 'value-of-" + host + "', '" + host + "', '/');";
   }
-  RunSql(path, sql);
+  RunSql(path, sql + "COMMIT;");
 }
 
 int CountRows(SqliteStore& store) {
@@ -122,6 +122,37 @@ TEST(SqliteStoreTest, AScanLeavesAWriteAheadDatabaseAsItFoundIt) {
   ASSERT_EQ(store.Open(db.string(), SqliteAccess::Read), SqliteStatus::Ok);
   EXPECT_EQ(CountRows(store), 3);
   sqlite3_close(writer);
+}
+
+TEST(SqliteStoreTest, AScanNeverReadsPastAJournalThatHoldsAnUnfinishedChange) {
+  const TempDir dir;
+  const fs::path db = dir.Path() / "live.sqlite";
+  MakeCookies(db, "a-rather-long-host-name-to-fill-pages.test", 2000);
+  // A change so large that pages reach the file before the commit: the copy taken meanwhile
+  // is what a crash leaves, a half-changed file and the journal that undoes it.
+  sqlite3* writer = nullptr;
+  ASSERT_EQ(sqlite3_open(db.c_str(), &writer), SQLITE_OK);
+  ASSERT_EQ(
+      sqlite3_exec(writer, "PRAGMA cache_size=2; BEGIN; DELETE FROM moz_cookies WHERE id % 2 = 0;",
+                   nullptr, nullptr, nullptr),
+      SQLITE_OK);
+  const fs::path copy = dir.Path() / "crashed.sqlite";
+  fs::copy_file(db, copy);
+  ASSERT_TRUE(fs::exists(db.string() + "-journal"));
+  fs::copy_file(db.string() + "-journal", copy.string() + "-journal");
+  sqlite3_exec(writer, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(writer);
+
+  SqliteStore store;
+  const SqliteStatus status = store.Open(copy.string(), SqliteAccess::Read);
+  if (status == SqliteStatus::Ok) {
+    int rows = 0;
+    const SqliteStatus scanned = store.Scan("SELECT host FROM moz_cookies", [&](sqlite3_stmt*) {
+      ++rows;
+      return true;
+    });
+    EXPECT_TRUE(scanned != SqliteStatus::Ok || rows == 2000) << rows;
+  }
 }
 
 TEST(SqliteStoreTest, LinksPipesAndSharedFilesAreRefusedAndLeftAsTheyAre) {
