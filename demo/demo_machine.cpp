@@ -19,6 +19,7 @@
 #include "cleaners/custom/path_macros.h"
 #include "demo/demo_cleaner_traces.h"
 #include "demo/demo_ie_traces.h"
+#include "demo/demo_modern_traces.h"
 #include "demo/demo_mozilla_traces.h"
 #include "engine/file_set.h"
 #include "platform/machine.h"
@@ -404,7 +405,7 @@ bool BuildDemoMachine(const fs::path& folder, const fs::path& programFolder, std
       return false;
     }
     PlantCustomTraces(*machine, programFolder);
-    if (!PlantMozillaTraces(user)) {
+    if (!PlantMozillaTraces(user) || !PlantModernBrowserTraces(user)) {
       error = "cannot plant the demo machine's browser profiles";
       return false;
     }

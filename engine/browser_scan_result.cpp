@@ -11,6 +11,16 @@ std::string_view BrowserName(BrowserCode code) {
       return "Internet Explorer";
     case BrowserCode::Mozilla:
       return "Mozilla";
+    case BrowserCode::Firefox:
+      return "Firefox";
+    case BrowserCode::Chrome:
+      return "Chrome";
+    case BrowserCode::Edge:
+      return "Edge";
+    case BrowserCode::Brave:
+      return "Brave";
+    case BrowserCode::Chromium:
+      return "Chromium";
     default:
       return "Unknown";
   }

@@ -11,11 +11,21 @@
 
 namespace corvane {
 
-// Which store a result came from. The history cleaner adds the typed-URL list; any other value
-// is shown as unknown.
-enum class BrowserCode : std::int32_t { InternetExplorer = 1, Mozilla = 2, TypedUrls = 3 };
+// Which store a result came from. The history cleaner adds the typed-URL list; the SQLite-based
+// browsers of today follow it. Any other value is shown as unknown.
+enum class BrowserCode : std::int32_t {
+  InternetExplorer = 1,
+  Mozilla = 2,
+  TypedUrls = 3,
+  Firefox = 4,
+  Chrome = 5,
+  Edge = 6,
+  Brave = 7,
+  Chromium = 8,
+};
 
-// "Internet Explorer", "Mozilla", or "Unknown" for every other code.
+// "Internet Explorer", "Mozilla", "Firefox", "Chrome", "Edge", "Brave", "Chromium", or
+// "Unknown" for every other code.
 [[nodiscard]] std::string_view BrowserName(BrowserCode code);
 
 enum class DomainStatus : std::int32_t { Found = 0, Selected = 1, Failed = 2, Erased = 3 };

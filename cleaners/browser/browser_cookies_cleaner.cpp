@@ -52,6 +52,17 @@ std::uint64_t RemainingBlacklisted(const BrowserScanResult& result) {
       }));
 }
 
+}  // namespace
+
+std::uint64_t BrowserCookiesCleaner::CountDomains(const BrowserScanResult& result,
+                                                  BrowserCode browser) const {
+  return static_cast<std::uint64_t>(
+      std::count_if(result.domains.begin(), result.domains.end(),
+                    [&](const auto& domain) { return !modern_.IsFailure(browser, domain.first); }));
+}
+
+namespace {
+
 bool IsBlacklisted(const DomainRow& row) {
   return row.listState == ListState::Blacklisted;
 }
@@ -96,14 +107,19 @@ PluginResult BrowserCookiesCleaner::ScanTracks() {
   if (progress.IsCancelled()) return PluginResult::Cancelled;
   if (!scanned) return PluginResult::Failed;
 
-  std::uint64_t blacklisted = 0;
-  for (BrowserScanResult* result : {&ie, &mozilla}) {
-    blacklisted += ClassifyCookieDomains(*result, Blacklist(), Whitelist());
-  }
-  static_cast<void>(PublishTracksLeft(
-      {{"blacklist", blacklisted}, {"domains", ie.domains.size() + mozilla.domains.size()}}));
+  BrowserResults modern;
+  if (!modern_.Scan(modern, progress)) return PluginResult::Cancelled;
+
+  results_ = std::move(modern);
   results_[BrowserCode::InternetExplorer] = std::move(ie);
   results_[BrowserCode::Mozilla] = std::move(mozilla);
+  std::uint64_t blacklisted = 0;
+  std::uint64_t domains = 0;
+  for (auto& [browser, result] : results_) {
+    blacklisted += ClassifyCookieDomains(result, Blacklist(), Whitelist());
+    domains += CountDomains(result, browser);
+  }
+  static_cast<void>(PublishTracksLeft({{"blacklist", blacklisted}, {"domains", domains}}));
   rows_ = BuildDomainRows(results_, DomainSortColumn::ItemCount);
   return PluginResult::Finished;
 }
@@ -120,6 +136,16 @@ PluginResult BrowserCookiesCleaner::EraseTracks() {
 
   std::uint64_t domains = 0;
   std::uint64_t blacklisted = 0;
+  for (auto& [browser, result] : results_) {
+    if (browser < BrowserCode::Firefox) continue;
+    SelectCookieDomains(result, Whitelist(), options.blacklistedOnly);
+  }
+  if (!modern_.Erase(results_, progress, &Tally())) return PluginResult::Cancelled;
+  for (auto& [browser, result] : results_) {
+    if (browser < BrowserCode::Firefox) continue;
+    domains += CountDomains(result, browser) - (result.domains.size() - RemainingDomains(result));
+    blacklisted += RemainingBlacklisted(result);
+  }
   for (BrowserScanResult* result : {&ie, &mozilla}) {
     result->blacklistedOnly = options.blacklistedOnly;
     result->overwrite = options.overwrite;

@@ -1,12 +1,14 @@
 #pragma once
-// "Cookies": the cookies of Internet Explorer (the "cookie:" entries of its URL cache) and of the
-// Mozilla family ("cookies.txt"), by domain, each domain marked black-listed, white-listed or
+// "Cookies": the cookies of Internet Explorer (the "cookie:" entries of its URL cache), of the
+// Mozilla family ("cookies.txt") and of today's Firefox and Chromium family (their SQLite
+// databases), by domain, each domain marked black-listed, white-listed or
 // neither by the domain lists. White-listed domains are never erased; with "DeleteBlListOnly"
 // only black-listed ones are.
 
 #include <cstdint>
 #include <vector>
 
+#include "cleaners/modern/modern_cookies.h"
 #include "engine/browser_scan_result.h"
 #include "engine/plugin.h"
 #include "engine/progress_reporter.h"
@@ -47,10 +49,15 @@ class BrowserCookiesCleaner final : public Plugin {
   [[nodiscard]] DomainList& Blacklist() const;
   [[nodiscard]] DomainList& Whitelist() const;
 
+  // The domains of the result that are not failure records.
+  [[nodiscard]] std::uint64_t CountDomains(const BrowserScanResult& result,
+                                           BrowserCode browser) const;
+
   DomainList* blacklist_;
   DomainList* whitelist_;
   BrowserResults results_;
   std::vector<DomainRow> rows_;
+  ModernCookies modern_;
 };
 
 }  // namespace corvane

@@ -91,6 +91,10 @@ TEST(BrowserScanResultTest, BrowserNamesAndUnknownCodes) {
   EXPECT_EQ(BrowserName(BrowserCode::InternetExplorer), "Internet Explorer");
   EXPECT_EQ(BrowserName(BrowserCode::Mozilla), "Mozilla");
   EXPECT_EQ(BrowserName(BrowserCode::TypedUrls), "Unknown");
+  EXPECT_EQ(BrowserName(BrowserCode::Firefox), "Firefox");
+  EXPECT_EQ(BrowserName(BrowserCode::Edge), "Edge");
+  EXPECT_EQ(BrowserName(BrowserCode::Chromium), "Chromium");
+  EXPECT_EQ(BrowserName(static_cast<BrowserCode>(9)), "Unknown");
   EXPECT_EQ(BrowserName(static_cast<BrowserCode>(-5)), "Unknown");
 }
 

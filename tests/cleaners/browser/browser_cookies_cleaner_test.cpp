@@ -17,7 +17,9 @@ namespace {
 
 // On the demo machine: Internet Explorer's cookies of example.com, shop.example.org,
 // news.example.net and ads.example.biz; the Mozilla family's of example.com (3), news.test (2),
-// shop.test, video.test, bank.test and portal.test.
+// shop.test, video.test, bank.test and portal.test; Firefox's SQLite store's of example.com (2),
+// news.test, shop.test, tracker.example.net and forum.test; Chrome's of example.com,
+// ads.example.biz and search.test (2).
 class BrowserCookiesCleanerTest : public ::testing::Test {
  protected:
   BrowserCookiesCleanerTest() {
@@ -58,6 +60,13 @@ class BrowserCookiesCleanerTest : public ::testing::Test {
     EXPECT_TRUE(GetNetscapeCookies(result, progress));
     return result;
   }
+  [[nodiscard]] BrowserResults ModernCookiesLeft() {
+    BrowserResults results;
+    ProgressReporter progress(owner_, "test", "", nullptr);
+    ModernCookies cookies;
+    EXPECT_TRUE(cookies.Scan(results, progress));
+    return results;
+  }
   [[nodiscard]] std::string DetailsHtml() {
     auto page = dom::Document::Parse("<div id=area></div>");
     dom::Element area = page->GetElementById("area");
@@ -84,9 +93,14 @@ TEST_F(BrowserCookiesCleanerTest, ScanMarksDomainsByTheListsAndEraseSparesTheWhi
   EXPECT_EQ(Row("shop.example.org", BrowserCode::InternetExplorer)->listState,
             ListState::Whitelisted);
   EXPECT_EQ(Row("news.example.net", BrowserCode::InternetExplorer)->listState, ListState::Gray);
+  EXPECT_EQ(Row("ads.example.biz", BrowserCode::Chrome)->listState, ListState::Blacklisted);
+  EXPECT_EQ(Row("shop.test", BrowserCode::Firefox)->listState, ListState::Whitelisted);
+  EXPECT_EQ(Row("example.com", BrowserCode::Firefox)->itemCount, 2u);
+  EXPECT_EQ(Row("search.test", BrowserCode::Chrome)->itemCount, 2u);
+  ASSERT_NE(Row("forum.test", BrowserCode::Firefox), nullptr);
   const std::size_t domains = Cleaner().Rows().size();
-  EXPECT_EQ(domains, 10u);
-  EXPECT_EQ(Cleaner().TracksLeft().at("blacklist"), 2u);
+  EXPECT_EQ(domains, 18u);
+  EXPECT_EQ(Cleaner().TracksLeft().at("blacklist"), 3u);
   EXPECT_EQ(Cleaner().TracksLeft().at("domains"), domains);
   EXPECT_EQ(Row("example.com", BrowserCode::Mozilla)->itemCount, 3u);
 
@@ -103,14 +117,22 @@ TEST_F(BrowserCookiesCleanerTest, ScanMarksDomainsByTheListsAndEraseSparesTheWhi
   // Only the white-listed domains stay, in both browsers' stores.
   EXPECT_EQ(Row("shop.example.org", BrowserCode::InternetExplorer)->status, DomainStatus::Found);
   EXPECT_EQ(Row("news.example.net", BrowserCode::InternetExplorer)->status, DomainStatus::Erased);
+  EXPECT_EQ(Row("tracker.example.net", BrowserCode::Firefox)->status, DomainStatus::Erased);
+  EXPECT_EQ(Row("shop.test", BrowserCode::Firefox)->status, DomainStatus::Found);
+  EXPECT_EQ(Row("ads.example.biz", BrowserCode::Chrome)->status, DomainStatus::Erased);
   EXPECT_EQ(Cleaner().TracksLeft().at("blacklist"), 0u);
-  EXPECT_EQ(Cleaner().TracksLeft().at("domains"), 2u);
+  EXPECT_EQ(Cleaner().TracksLeft().at("domains"), 3u);
   const BrowserScanResult ie = IeCookiesLeft();
   ASSERT_EQ(ie.domains.size(), 1u);
   EXPECT_TRUE(ie.domains.contains("shop.example.org"));
   const BrowserScanResult mozilla = MozillaCookiesLeft();
   ASSERT_EQ(mozilla.domains.size(), 1u);
   EXPECT_TRUE(mozilla.domains.contains("shop.test"));
+  const BrowserResults modern = ModernCookiesLeft();
+  ASSERT_EQ(modern.at(BrowserCode::Firefox).domains.size(), 1u);
+  EXPECT_TRUE(modern.at(BrowserCode::Firefox).domains.contains("shop.test"));
+  ASSERT_TRUE(modern.contains(BrowserCode::Chrome));
+  EXPECT_TRUE(modern.at(BrowserCode::Chrome).domains.empty());
   EXPECT_GT(Cleaner().CopyCounters().current.items, 0u);
 }
 
@@ -126,9 +148,12 @@ TEST_F(BrowserCookiesCleanerTest, BlacklistedOnlyErasesNothingElse) {
   EXPECT_EQ(video->status, DomainStatus::Found);
   EXPECT_EQ(video->listState, ListState::Whitelisted);
   EXPECT_EQ(Cleaner().TracksLeft().at("blacklist"), 0u);
-  EXPECT_EQ(Cleaner().TracksLeft().at("domains"), 9u);
+  EXPECT_EQ(Row("ads.example.biz", BrowserCode::Chrome)->status, DomainStatus::Erased);
+  EXPECT_EQ(Row("search.test", BrowserCode::Chrome)->status, DomainStatus::Found);
+  EXPECT_EQ(Cleaner().TracksLeft().at("domains"), 16u);
   EXPECT_EQ(IeCookiesLeft().domains.size(), 3u);
   EXPECT_EQ(MozillaCookiesLeft().domains.size(), 6u);
+  EXPECT_EQ(ModernCookiesLeft().at(BrowserCode::Chrome).domains.size(), 2u);
 }
 
 TEST_F(BrowserCookiesCleanerTest, WithEmptyListsBlacklistedOnlySelectsNothing) {
@@ -139,7 +164,7 @@ TEST_F(BrowserCookiesCleanerTest, WithEmptyListsBlacklistedOnlySelectsNothing) {
   Scan();
   Erase();
   for (const DomainRow& row : Cleaner().Rows()) EXPECT_EQ(row.status, DomainStatus::Found);
-  EXPECT_EQ(Cleaner().TracksLeft().at("domains"), 10u);
+  EXPECT_EQ(Cleaner().TracksLeft().at("domains"), 18u);
   auto page = dom::Document::Parse("<div id=area></div>");
   dom::Element area = page->GetElementById("area");
   ASSERT_EQ(Cleaner().ShowReport(area), 0);

@@ -1,0 +1,194 @@
+#include "cleaners/modern/modern_cookies.h"
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "demo/demo_modern_traces.h"
+#include "engine/deletion_tally.h"
+#include "tests/support/temp_machine.h"
+#include "tests/support/test_plugin_owner.h"
+#include "tests/support/wine_server_lock_holder.h"
+
+namespace corvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kRoaming[] = "C:\\users\\ann\\AppData\\Roaming\\";
+constexpr char kLocal[] = "C:\\users\\ann\\AppData\\Local\\";
+
+void RunSql(const fs::path& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  char* error = nullptr;
+  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
+      << (error != nullptr ? error : "");
+  sqlite3_free(error);
+  sqlite3_close(db);
+}
+
+TempMachineOptions WithAppData() {
+  TempMachineOptions options;
+  options.userHive =
+      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 0\n"
+      "\"AppData\"=\"C:\\\\users\\\\ann\\\\AppData\\\\Roaming\"\n"
+      "\"Local AppData\"=\"C:\\\\users\\\\ann\\\\AppData\\\\Local\"\n";
+  return options;
+}
+
+class ModernCookiesTest : public ::testing::Test {
+ protected:
+  ModernCookiesTest() {
+    firefox_ = machine_.MakeFolder(std::string(kRoaming) +
+                                   "Mozilla\\Firefox\\Profiles\\ab12.default-release");
+    machine_.WriteFile(std::string(kRoaming) + "Mozilla\\Firefox\\profiles.ini",
+                       "[General]\nStartWithLastProfile=1\n\n[Profile0]\nName=default-release\n"
+                       "IsRelative=1\nPath=Profiles/ab12.default-release\nDefault=1\n");
+    EXPECT_TRUE(MakeFirefoxCookieStore(firefox_ / "cookies.sqlite",
+                                       {".beta.test", "beta.test", "www.beta.test",
+                                        "beta.testing.com", ".tracker.test", "keep.test"}));
+    chrome_ = machine_.MakeFolder(std::string(kLocal) + "Google\\Chrome\\User Data\\Default");
+    EXPECT_TRUE(
+        MakeChromiumCookieStore(chrome_ / "Network" / "Cookies", {".beta.test", ".tracker.test"}));
+    const fs::path edge =
+        machine_.MakeFolder(std::string(kLocal) + "Microsoft\\Edge\\User Data\\Profile 2");
+    EXPECT_TRUE(MakeChromiumCookieStore(edge / "Cookies", {"edge-only.test"}));
+    // Not a profile: Chromium's own folders beside them.
+    machine_.MakeFolder(std::string(kLocal) + "Google\\Chrome\\User Data\\ShaderCache");
+  }
+
+  BrowserResults Scan() {
+    BrowserResults results;
+    EXPECT_TRUE(cookies_.Scan(results, progress_));
+    return results;
+  }
+  static void Select(BrowserResults& results, const std::string& key) {
+    for (auto& [browser, result] : results) {
+      if (const auto found = result.domains.find(key); found != result.domains.end()) {
+        found->second.status = DomainStatus::Selected;
+      }
+    }
+  }
+
+  TempMachine machine_{WithAppData()};
+  test::TestOwner owner_;
+  ProgressReporter progress_{owner_, "test", "", nullptr};
+  ModernCookies cookies_;
+  fs::path firefox_;
+  fs::path chrome_;
+};
+
+TEST_F(ModernCookiesTest, ScanFindsEveryBrowserByHostAndEraseTakesExactlyTheSelectedOnes) {
+  BrowserResults results = Scan();
+  ASSERT_TRUE(results.contains(BrowserCode::Firefox));
+  const BrowserScanResult& firefox = results[BrowserCode::Firefox];
+  ASSERT_TRUE(firefox.domains.contains("beta.test"));
+  EXPECT_EQ(firefox.domains.at("beta.test").itemCount, 3u);
+  EXPECT_EQ(firefox.domains.at("beta.testing.com").itemCount, 1u);
+  EXPECT_EQ(results[BrowserCode::Chrome].domains.at("beta.test").itemCount, 1u);
+  EXPECT_EQ(results[BrowserCode::Edge].domains.at("edge-only.test").itemCount, 1u);
+  EXPECT_FALSE(results.contains(BrowserCode::Brave));
+
+  Select(results, "beta.test");
+  Select(results, "tracker.test");
+  DeletionAccumulator tally;
+  ASSERT_TRUE(cookies_.Erase(results, progress_, &tally));
+  EXPECT_EQ(tally.Erased().items, 6u);
+  EXPECT_EQ(results[BrowserCode::Firefox].domains.at("beta.test").status, DomainStatus::Erased);
+  EXPECT_EQ(results[BrowserCode::Chrome].domains.at("tracker.test").status, DomainStatus::Erased);
+
+  BrowserResults left = Scan();
+  EXPECT_FALSE(left[BrowserCode::Firefox].domains.contains("beta.test"));
+  EXPECT_FALSE(left[BrowserCode::Firefox].domains.contains("tracker.test"));
+  EXPECT_TRUE(left[BrowserCode::Firefox].domains.contains("beta.testing.com"));
+  EXPECT_TRUE(left[BrowserCode::Firefox].domains.contains("keep.test"));
+  EXPECT_EQ(left[BrowserCode::Chrome].domains.size(), 0u);
+  EXPECT_TRUE(left[BrowserCode::Edge].domains.contains("edge-only.test"));
+}
+
+TEST_F(ModernCookiesTest, ALockFileCountsOnlyWhileAWineserverRuns) {
+  // Left behind by a browser that has exited: the erase goes ahead.
+  machine_.WriteFile(
+      std::string(kRoaming) + "Mozilla\\Firefox\\Profiles\\ab12.default-release\\parent.lock", "");
+  machine_.WriteFile(std::string(kLocal) + "Google\\Chrome\\User Data\\lockfile", "");
+  {
+    BrowserResults results = Scan();
+    Select(results, "keep.test");
+    ASSERT_TRUE(cookies_.Erase(results, progress_, nullptr));
+    EXPECT_EQ(results[BrowserCode::Firefox].domains.at("keep.test").status, DomainStatus::Erased);
+  }
+  const test::WineServerLockHolder server(machine_.Prefix());
+  BrowserResults results = Scan();
+  Select(results, "tracker.test");
+  Select(results, "edge-only.test");
+  ASSERT_TRUE(cookies_.Erase(results, progress_, nullptr));
+  EXPECT_EQ(results[BrowserCode::Firefox].domains.at("tracker.test").status, DomainStatus::Failed);
+  EXPECT_EQ(results[BrowserCode::Chrome].domains.at("tracker.test").status, DomainStatus::Failed);
+  // Edge has no lock file of its own.
+  EXPECT_EQ(results[BrowserCode::Edge].domains.at("edge-only.test").status, DomainStatus::Erased);
+  const std::string failure = std::string(kRoaming) +
+                              "Mozilla\\Firefox\\Profiles\\ab12.default-release\\cookies.sqlite: " +
+                              std::string(SqliteStatusText(SqliteStatus::InUse));
+  EXPECT_TRUE(cookies_.IsFailure(BrowserCode::Firefox, failure));
+  EXPECT_TRUE(Scan()[BrowserCode::Firefox].domains.contains("tracker.test"));
+}
+
+TEST_F(ModernCookiesTest, BadDatabasesBecomeFailureRowsAndStayUntouched) {
+  // A link to a database outside the prefix, and a Chromium store of an unknown layout.
+  const fs::path outside = machine_.HostRoot() / "outside.sqlite";
+  EXPECT_TRUE(MakeFirefoxCookieStore(outside, {"outside.test"}));
+  fs::remove(firefox_ / "cookies.sqlite");
+  fs::create_symlink(outside, firefox_ / "cookies.sqlite");
+  fs::remove(chrome_ / "Network" / "Cookies");
+  RunSql(chrome_ / "Network" / "Cookies", "CREATE TABLE cookies (creation_utc INTEGER);");
+
+  BrowserResults results = Scan();
+  const BrowserScanResult& firefox = results[BrowserCode::Firefox];
+  ASSERT_EQ(firefox.domains.size(), 1u);
+  EXPECT_EQ(firefox.domains.begin()->second.status, DomainStatus::Failed);
+  EXPECT_TRUE(cookies_.IsFailure(BrowserCode::Firefox, firefox.domains.begin()->first));
+  EXPECT_NE(firefox.domains.begin()->first.find("refused"), std::string::npos);
+  const BrowserScanResult& chrome = results[BrowserCode::Chrome];
+  ASSERT_EQ(chrome.domains.size(), 1u);
+  EXPECT_NE(chrome.domains.begin()->first.find("layout"), std::string::npos);
+
+  Select(results, "outside.test");
+  ASSERT_TRUE(cookies_.Erase(results, progress_, nullptr));
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(outside.c_str(), &db), SQLITE_OK);
+  sqlite3_stmt* row = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT count(*) FROM moz_cookies", -1, &row, nullptr),
+            SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(row), SQLITE_ROW);
+  EXPECT_EQ(sqlite3_column_int(row, 0), 1);
+  sqlite3_finalize(row);
+  sqlite3_close(db);
+}
+
+TEST(ProfilesIniTest, RelativeAndAbsoluteProfilesButNothingThatLeavesItsFolder) {
+  const std::string ini =
+      "[General]\r\nStartWithLastProfile=1\r\n[Profile1]\r\nName=b\r\nIsRelative=0\r\n"
+      "Path=D:\\Profiles\\b\r\n[Profile0]\r\nName=a\r\nIsRelative=1\r\n"
+      "Path=Profiles/a.default/\r\n[Profile2]\r\nIsRelative=1\r\nPath=../../escape\r\n"
+      "[Install308046B0AF4A39CB]\r\nDefault=Profiles/x\r\n[Profile3]\r\nPath=Profiles/c\r\n";
+  EXPECT_EQ(ParseProfilesIni(ini, "C:\\F\\"),
+            (std::vector<std::string>{"D:\\Profiles\\b\\", "C:\\F\\Profiles\\a.default\\",
+                                      "C:\\F\\Profiles\\c\\"}));
+  EXPECT_TRUE(
+      ParseProfilesIni("[Profile0]\nIsRelative=0\nPath=/home/ann/.mozilla\n", "C:\\F\\").empty());
+}
+
+TEST(CookieHostKeyTest, KeysAsTheDomainListsDo) {
+  EXPECT_EQ(CookieHostKey(".beta.test"), "beta.test");
+  EXPECT_EQ(CookieHostKey("www.beta.test"), "beta.test");
+  EXPECT_EQ(CookieHostKey("beta.testing.com"), "beta.testing.com");
+}
+
+}  // namespace
+}  // namespace corvane
