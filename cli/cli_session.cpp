@@ -123,11 +123,14 @@ CliPluginResult ResultOf(LPARAM result) {
 // Follows the run: the result of every plug-in, and progress for the terminal.
 class RunRecorder final : public RunObserver {
  public:
-  RunRecorder(const CMainController& controller, const CliProgress& progress)
-      : controller_(controller), progress_(progress) {}
+  // `shown`: the cleaners whose progress the terminal sees (the window scans them all, but the
+  // user asked about these).
+  RunRecorder(const CMainController& controller, const CliProgress& progress,
+              std::function<bool(const PluginId&)> shown)
+      : controller_(controller), progress_(progress), shown_(std::move(shown)) {}
 
   void OnProgress(const ProgressRecord& record) override {
-    if (!progress_) return;
+    if (!progress_ || !shown_(record.pluginId)) return;
     const Plugin* plugin = controller_.FindPlugin(record.pluginId);
     std::string text = TextLine(record.message);
     if (record.step != kNoStep && record.stepCount != kNoStep)
@@ -142,6 +145,7 @@ class RunRecorder final : public RunObserver {
  private:
   const CMainController& controller_;
   const CliProgress& progress_;
+  std::function<bool(const PluginId&)> shown_;
   std::map<PluginId, CliPluginResult> results_;
 };
 
@@ -248,7 +252,8 @@ bool CliSession::Open(CliOutcome& outcome) {
     outcome.error = "the main page does not load from " + programFolder_.string();
     return false;
   }
-  recorder_ = std::make_unique<RunRecorder>(dialog_->Controller(), progress_);
+  recorder_ = std::make_unique<RunRecorder>(dialog_->Controller(), progress_,
+                                            [this](const PluginId& id) { return Wanted(id); });
   dialog_->Controller().SetRunObserver(recorder_.get());
   return true;
 }
