@@ -63,9 +63,9 @@ CliParseResult ParseCliArguments(const std::vector<std::string_view>& arguments)
       parsed.allowForeignOwner = true;
     } else if (argument.starts_with("--only")) {
       const std::optional<std::string_view> ids = value("--only");
-      if (!ids) return Fail("--only needs a list of plug-in ids, such as --only CuPl_Temp.pld");
+      if (!ids) return Fail("--only needs a list of cleaner ids, such as --only CuPl_Temp.pld");
       if (!AddIds(*ids, parsed.only))
-        return Fail("--only: an empty plug-in id in \"" + std::string(*ids) + "\"");
+        return Fail("--only: an empty cleaner id in \"" + std::string(*ids) + "\"");
     } else if (argument.starts_with("--machine")) {
       const std::optional<std::string_view> folder = value("--machine");
       if (!folder || folder->empty()) return Fail("--machine needs the folder of a Wine prefix");
@@ -109,17 +109,17 @@ std::string CliUsage() {
          "Cleans the traces everyday use leaves in a Wine prefix, as the desktop program does.\n"
          "\n"
          "Commands:\n"
-         "  list                 the plug-ins in list order: id, name, selected or not\n"
-         "  scan [--details]     scan and tell what each plug-in found\n"
-         "  erase --yes          scan, then erase with the selected plug-ins\n"
-         "  stats                what each plug-in has erased: in all runs, today, last run\n"
+         "  list                 the cleaners in list order: id, name, selected or not\n"
+         "  scan [--details]     scan and tell what each cleaner found\n"
+         "  erase --yes          scan, then erase with the selected cleaners\n"
+         "  stats                what each cleaner has erased: in all runs, today, last run\n"
          "  options              the options of the erase settings page, on or off\n"
          "  options set NAME on|off\n"
          "                       change one (stored where the desktop program keeps it)\n"
          "\n"
          "Options:\n"
-         "  --only ID,...        scan or erase with these plug-ins only\n"
-         "  --details            add each plug-in's details page as text\n"
+         "  --only ID,...        scan or erase with these cleaners only\n"
+         "  --details            add each cleaner's details page as text\n"
          "  --json               print a JSON document instead of text\n"
          "  --machine DIR        the Wine prefix (default: $WINEPREFIX, else ~/.wine)\n"
          "  --yes                confirm an erase; without it nothing is erased\n"

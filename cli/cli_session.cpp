@@ -262,7 +262,7 @@ bool CliSession::CheckIds(CliOutcome& outcome) const {
   for (const std::string& id : arguments_.only) {
     if (dialog_->Controller().FindPlugin(id) == nullptr) {
       outcome.status = kCliUsage;
-      outcome.error = "no plug-in has the id \"" + id + "\" (corvane-cli list shows them)";
+      outcome.error = "no cleaner has the id \"" + id + "\" (corvane-cli list shows them)";
       return false;
     }
   }
@@ -473,7 +473,7 @@ CliOutcome CliSession::Run() {
                       p.failed.items != 0;
              })) {
     outcome.status = kCliPluginFailed;
-    outcome.error = "some plug-ins failed; the trace log CorvaneEraser.log in " +
+    outcome.error = "some cleaners failed; the trace log CorvaneEraser.log in " +
                     programFolder_.string() + " says why";
   }
   CloseWindow();

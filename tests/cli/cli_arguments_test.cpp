@@ -59,9 +59,9 @@ TEST(CliArgumentsTest, MistakesAreNamedNotIgnored) {
   EXPECT_EQ(error({"scan", "--force"}), "unknown option \"--force\"");
   EXPECT_EQ(error({"scan", "erase"}), "unexpected argument \"erase\"");
   EXPECT_EQ(error({"scan", "--only"}),
-            "--only needs a list of plug-in ids, such as --only CuPl_Temp.pld");
-  EXPECT_EQ(error({"scan", "--only", "A,,B"}), "--only: an empty plug-in id in \"A,,B\"");
-  EXPECT_EQ(error({"scan", "--only=A,"}), "--only: an empty plug-in id in \"A,\"");
+            "--only needs a list of cleaner ids, such as --only CuPl_Temp.pld");
+  EXPECT_EQ(error({"scan", "--only", "A,,B"}), "--only: an empty cleaner id in \"A,,B\"");
+  EXPECT_EQ(error({"scan", "--only=A,"}), "--only: an empty cleaner id in \"A,\"");
   EXPECT_EQ(error({"scan", "--machine"}), "--machine needs the folder of a Wine prefix");
   EXPECT_EQ(error({"erase", "--details"}), "--details goes with scan");
   EXPECT_EQ(error({"scan", "--yes"}), "--yes goes with erase");
@@ -74,7 +74,7 @@ TEST(CliArgumentsTest, MistakesAreNamedNotIgnored) {
   EXPECT_EQ(error({"options", "--only", "A"}), "--only goes with scan and erase");
   // An option name that merely begins like a known one is not that option.
   EXPECT_EQ(error({"scan", "--onlyA"}),
-            "--only needs a list of plug-in ids, such as --only CuPl_Temp.pld");
+            "--only needs a list of cleaner ids, such as --only CuPl_Temp.pld");
 }
 
 }  // namespace

@@ -89,10 +89,10 @@ TEST(CliReportTest, JsonCarriesNumbersAndTheirTextInListOrder) {
   CliOutcome outcome = Outcome();
   outcome.plugins[0].name = "Bad \xff name";
   outcome.status = kCliPluginFailed;
-  outcome.error = "some plug-ins failed";
+  outcome.error = "some cleaners failed";
   const nlohmann::json document = nlohmann::json::parse(FormatCliJson(CliCommand::Erase, outcome));
   EXPECT_EQ(document["status"], 1);
-  EXPECT_EQ(document["error"], "some plug-ins failed");
+  EXPECT_EQ(document["error"], "some cleaners failed");
   const nlohmann::json& temp = document["plugins"][0];
   EXPECT_EQ(temp["name"], "Bad \xef\xbf\xbd name");
   EXPECT_EQ(temp["scan"]["found"]["bytes"], 4000);

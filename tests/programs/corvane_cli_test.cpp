@@ -76,10 +76,10 @@ TEST_F(CorvaneCliTest, ListsThePluginsInListOrderAsTextAndJson) {
   std::vector<std::string> ids;
   for (const nlohmann::json& plugin : document["plugins"]) ids.push_back(plugin["id"]);
   ASSERT_GE(ids.size(), 8u);
-  EXPECT_EQ(std::vector<std::string>(ids.begin(), ids.begin() + 8),
-            (std::vector<std::string>{"BrowserHistory", "BrowserCookies", "BrowserCache",
-                                      "BrowserForms", "RecentUsed", "MessageHistory", "RecycleBin",
-                                      "WinGames"}));
+  EXPECT_EQ(
+      std::vector<std::string>(ids.begin(), ids.begin() + 8),
+      (std::vector<std::string>{"BrowserHistory", "BrowserCookies", "BrowserCache", "BrowserForms",
+                                "RecentUsed", "MessageHistory", "RecycleBin", "WinGames"}));
 }
 
 TEST_F(CorvaneCliTest, ScanCountsWhatTheDetailsPageShowsAndErasesNothing) {
@@ -231,7 +231,7 @@ TEST_F(CorvaneCliTest, RefusesWhatCouldLoseDataWithClearStatuses) {
 
   const ProgramRun unknown = Cli({"erase", "--yes", "--only", "BrowserCache,NoSuchThing"});
   EXPECT_EQ(unknown.status, 2);
-  EXPECT_NE(unknown.err.find("no plug-in has the id \"NoSuchThing\""), std::string::npos)
+  EXPECT_NE(unknown.err.find("no cleaner has the id \"NoSuchThing\""), std::string::npos)
       << unknown.err;
 
   const ProgramRun option = Cli({"scan", "--force"});
