@@ -9,6 +9,7 @@
 #include "platform/file_handle.h"
 #include "platform/folder_handle.h"
 #include "platform/machine.h"
+#include "platform/shell/prefix_drives.h"
 #include "platform/shell_folders.h"
 #include "platform/text.h"
 #include "platform/wine_server.h"
@@ -158,6 +159,9 @@ std::vector<ModernProfile> FirefoxModernProfiles(bool local) {
   const std::string firefox = *base + "\\Mozilla\\Firefox\\";
   if (const std::optional<std::string> ini = ReadSmallFile(roamingFirefox + "profiles.ini")) {
     for (std::string& folder : ParseProfilesIni(*ini, roamingFirefox)) {
+      // Z: (or a drive holding the prefix) shows the Linux side: a profile there is no
+      // Windows browser's, whatever the file says.
+      if (!IsOnCleanableDrive(folder)) continue;
       // The local folder of a relative profile has the same name below the local base.
       if (local && folder.starts_with(roamingFirefox)) {
         folder = firefox + folder.substr(roamingFirefox.size());

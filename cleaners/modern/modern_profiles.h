@@ -24,7 +24,8 @@ struct ModernProfile {
 
 // Firefox's profiles in the roaming (or, with `local`, the local application data) folder: those
 // "profiles.ini" names (relative ones, and absolute machine paths) and every other folder of
-// "Profiles", each once. A name that tries to leave its folder ("..") is ignored.
+// "Profiles", each once. A name that tries to leave its folder (".."), and an absolute one on a
+// drive that shows the Linux side (Z:), is ignored.
 [[nodiscard]] std::vector<ModernProfile> FirefoxModernProfiles(bool local = false);
 
 // The profiles of Chrome, Edge, Brave and Chromium: "Default" and "Profile <number>" below each

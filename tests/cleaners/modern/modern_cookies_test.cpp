@@ -171,6 +171,19 @@ TEST_F(ModernCookiesTest, BadDatabasesBecomeFailureRowsAndStayUntouched) {
   sqlite3_close(db);
 }
 
+TEST_F(ModernCookiesTest, AProfileOnTheLinuxSideIsNoBrowserProfile) {
+  // Z: is the Linux root: a profile named there (a native browser's) is never read or changed.
+  const fs::path native = machine_.HostRoot() / "home" / "ann" / ".mozilla" / "x1";
+  fs::create_directories(native);
+  EXPECT_TRUE(MakeFirefoxCookieStore(native / "cookies.sqlite", {"native.test"}));
+  machine_.WriteFile(std::string(kRoaming) + "Mozilla\\Firefox\\profiles.ini",
+                     "[Profile0]\nIsRelative=0\nPath=Z:\\home\\ann\\.mozilla\\x1\n"
+                     "[Profile1]\nIsRelative=1\nPath=Profiles/ab12.default-release\n");
+  BrowserResults results = Scan();
+  EXPECT_FALSE(results[BrowserCode::Firefox].domains.contains("native.test"));
+  EXPECT_TRUE(results[BrowserCode::Firefox].domains.contains("keep.test"));
+}
+
 TEST(ProfilesIniTest, RelativeAndAbsoluteProfilesButNothingThatLeavesItsFolder) {
   const std::string ini =
       "[General]\r\nStartWithLastProfile=1\r\n[Profile1]\r\nName=b\r\nIsRelative=0\r\n"
