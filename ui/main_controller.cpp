@@ -424,9 +424,9 @@ bool CMainController::MayErase() {
   const Machine* machine = Machine::Current();
   if (machine == nullptr || !IsWineServerRunning(machine->Prefix())) return true;
   HalvikTrace("MayErase: Wine is running on %s, nothing erased\n", machine->Prefix().c_str());
-  corvane::ShowMessageFile(window_.GetHost(), window_.Window(), languageFolder_,
-                           "Wine_running_no_erase.html", MB_OK | MB_ICONEXCLAMATION,
-                           {{"#prefix#", machine->Prefix().string()}});
+  ShowMessageFile(window_.GetHost(), window_.Window(), languageFolder_,
+                  "Wine_running_no_erase.html", MB_OK | MB_ICONEXCLAMATION,
+                  {{"#prefix#", machine->Prefix().string()}});
   return false;
 }
 
@@ -475,8 +475,8 @@ void CMainController::OnHelpNotOpened() {
   const std::string page =
       ProgramFilePath("html/" + languageFolder_ + "/" + kHelpPageName).value_or(kHelpPageName);
   HalvikTrace("OpenHelp: nothing opened %s\n", page.c_str());
-  corvane::ShowMessageFile(window_.GetHost(), window_.Window(), languageFolder_,
-                           "Help_not_opened.html", MB_OK | MB_ICONEXCLAMATION, {{"#page#", page}});
+  ShowMessageFile(window_.GetHost(), window_.Window(), languageFolder_, "Help_not_opened.html",
+                  MB_OK | MB_ICONEXCLAMATION, {{"#page#", page}});
 }
 
 }  // namespace corvane
