@@ -197,6 +197,9 @@ class CliSession {
   std::unique_ptr<CEraseMainDlg> dialog_;
   std::unique_ptr<RunRecorder> recorder_;
   std::set<PluginId> erasing_;  // the cleaners the erase was to run
+  // What the built-in cleaners' counters said when the scan ended: an erase turns them into what
+  // is left, and the report's scan line is to say what was found.
+  std::map<PluginId, Plugin::TracksLeftMap> foundByScan_;
 };
 
 bool CliSession::Open(CliOutcome& outcome) {
@@ -298,6 +301,9 @@ bool CliSession::RunUntilDone(std::string_view cid, PageState runState, PageStat
 
 void CliSession::Scan() {
   static_cast<void>(RunUntilDone("btn_scan", PageState::Scan, PageState::ScanResults));
+  for (const Plugin& plugin : dialog_->Controller().Plugins()) {
+    foundByScan_[plugin.GetId()] = plugin.TracksLeft();
+  }
 }
 
 bool CliSession::Erase() {
@@ -336,7 +342,10 @@ CliPluginReport CliSession::Report(Plugin& plugin) const {
                     {"bytes", custom->BytesFound()},
                     {"registry", custom->RegistryFound()}};
   } else {
-    report.found.assign(plugin.TracksLeft().begin(), plugin.TracksLeft().end());
+    const auto scanned = foundByScan_.find(plugin.GetId());
+    const Plugin::TracksLeftMap& found =
+        scanned != foundByScan_.end() ? scanned->second : plugin.TracksLeft();
+    report.found.assign(found.begin(), found.end());
   }
   if (arguments_.details) {
     dom::Element page = dialog_->Document()->CreateElement("div");

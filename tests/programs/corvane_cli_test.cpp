@@ -126,6 +126,24 @@ TEST_F(CorvaneCliTest, EraseRemovesWhatTheScanFoundAndNothingElse) {
   EXPECT_FALSE(Plugin(listed, kWindowsTemp)["selected"].get<bool>());
 }
 
+// An erase turns a built-in cleaner's counters into what is left; its report still says what the
+// scan found before the erase, as a scan alone does.
+TEST_F(CorvaneCliTest, TheEraseReportSaysWhatTheScanFoundBeforeTheErase) {
+  machine_.AppendHive(TempMachine::Hive::User,
+                      "\n[Software\\\\Microsoft\\\\WinMine] 0\n"
+                      "\"Name1\"=\"Ann\"\n\"Time1\"=dword:0000002a\n");
+  const ProgramRun scan = Cli({"scan", "--json", "--only", "WinGames"});
+  ASSERT_EQ(scan.status, 0) << scan.err;
+  const nlohmann::json found = Plugin(nlohmann::json::parse(scan.out), "WinGames")["scan"]["found"];
+  ASSERT_GT(found["items"].get<std::uint64_t>(), 0u) << found.dump();
+
+  const ProgramRun erase = Cli({"erase", "--yes", "--json", "--only", "WinGames"});
+  ASSERT_EQ(erase.status, 0) << erase.err;
+  const nlohmann::json games = Plugin(nlohmann::json::parse(erase.out), "WinGames");
+  EXPECT_EQ(games["scan"]["found"], found) << erase.out;
+  EXPECT_GT(games["erase"]["erased"]["items"].get<std::uint64_t>(), 0u) << erase.out;
+}
+
 TEST_F(CorvaneCliTest, StatsShowWhatEarlierErasesRemovedAsTheStatisticsPageDoes) {
   const nlohmann::json before = nlohmann::json::parse(Cli({"stats", "--json"}).out);
   EXPECT_TRUE(before["last_cleanup"].is_null());
