@@ -1,10 +1,8 @@
 #include "cleaners/browser/browser_cache_cleaner.h"
 
-#include "cleaners/browser/browser_cleaner_parts.h"
 #include "cleaners/ie/domain_rule.h"
 #include "cleaners/ie/ie_url_cache.h"
 #include "cleaners/mozilla/netscape_cache.h"
-#include "engine/cleaner_texts.h"
 #include "engine/domain_pages.h"
 #include "engine/file_set.h"
 #include "platform/shell_folders.h"
@@ -12,17 +10,12 @@
 namespace corvane {
 
 BrowserCacheCleaner::BrowserCacheCleaner(PluginOwner& owner)
-    : Plugin("BrowserCache", "Browsing Cache", owner) {
-  LoadTracksLeft();
-}
+    : BrowserCleaner("BrowserCache", "Browsing Cache", owner) {}
 
 PluginResult BrowserCacheCleaner::ScanTracks() {
-  ProgressReporter progress = MakeBrowserReporter(Owner(), *this, kScanningPage, CancelEvent());
-  rows_.clear();
-  results_.clear();
+  ProgressReporter progress = BeginScan();
 
   BrowserScanResult ie;
-  ie.browser = BrowserCode::InternetExplorer;
   if (const PluginResult answer = ScanInternetExplorer(ie, progress);
       answer != PluginResult::Finished) {
     return answer;
@@ -38,20 +31,16 @@ PluginResult BrowserCacheCleaner::ScanTracks() {
   counters["domains"] += mozilla.domains.size();
   counters["items"] += mozilla.items;
   counters["size"] += mozilla.size;
-  static_cast<void>(PublishTracksLeft(std::move(counters)));
 
   results_[BrowserCode::InternetExplorer] = std::move(ie);
   results_[BrowserCode::Mozilla] = std::move(mozilla);
-  rows_ = BuildDomainRows(results_, DomainSortColumn::Size);
-  return PluginResult::Finished;
+  return Finish(std::move(counters), DomainSortColumn::Size);
 }
 
 PluginResult BrowserCacheCleaner::ScanInternetExplorer(BrowserScanResult& result,
                                                        ProgressReporter& progress) {
-  if (progress.IsCancelled()) return PluginResult::Cancelled;
-  const PluginResult answer = EnumerateUrlCache(UrlCacheMode::Cache, result, &progress);
+  const PluginResult answer = ScanUrlCache(UrlCacheMode::Cache, result, progress);
   if (answer != PluginResult::Finished) return answer;
-  if (progress.IsCancelled()) return PluginResult::Cancelled;
   result.Recount();
   return PluginResult::Finished;
 }
@@ -79,18 +68,14 @@ PluginResult BrowserCacheCleaner::ScanMozilla(BrowserScanResult& result,
 }
 
 PluginResult BrowserCacheCleaner::EraseTracks() {
-  rows_.clear();
+  ProgressReporter progress = BeginErase();
   BrowserScanResult& ie = results_[BrowserCode::InternetExplorer];
   BrowserScanResult& mozilla = results_[BrowserCode::Mozilla];
-  ie.browser = BrowserCode::InternetExplorer;
-  mozilla.browser = BrowserCode::Mozilla;
-  ProgressReporter progress = MakeBrowserReporter(Owner(), *this, kClearingPage, CancelEvent());
   const CleaningOptions options = Owner().GetCleaningOptions();
   for (BrowserScanResult* result : {&ie, &mozilla}) {
     result->blacklistedOnly = options.blacklistedOnly;
     result->overwrite = options.overwrite;
   }
-  MutableTracksLeft().clear();
 
   if (const PluginResult answer = EraseInternetExplorer(ie, progress);
       answer != PluginResult::Finished) {
@@ -104,9 +89,7 @@ PluginResult BrowserCacheCleaner::EraseTracks() {
   counters["domains"] += mozilla.domains.size();
   counters["items"] += mozilla.items;
   counters["size"] += mozilla.size;
-  static_cast<void>(PublishTracksLeft(std::move(counters)));
-  rows_ = BuildDomainRows(results_, DomainSortColumn::Size);
-  return PluginResult::Finished;
+  return Finish(std::move(counters), DomainSortColumn::Size);
 }
 
 PluginResult BrowserCacheCleaner::EraseInternetExplorer(BrowserScanResult& result,
@@ -150,10 +133,6 @@ int BrowserCacheCleaner::ShowDetails(dom::Element element) {
 
 int BrowserCacheCleaner::ShowReport(dom::Element element) {
   return ShowDomainPage(*this, element, [this] { return BuildDomainReport(*this, rows_); });
-}
-
-int BrowserCacheCleaner::OnCheckbox(std::string_view elementId, dom::Element element) {
-  return OnDomainCheckbox(*this, elementId, element);
 }
 
 }  // namespace corvane

@@ -3,26 +3,20 @@
 // files left in its Temporary Internet Files folder, and the cache folders of the Mozilla
 // family's profiles as one pseudo-domain "Mozilla".
 
-#include <vector>
-
+#include "cleaners/browser/browser_cleaner.h"
 #include "engine/browser_scan_result.h"
-#include "engine/plugin.h"
 #include "engine/progress_reporter.h"
 
 namespace corvane {
 
 inline constexpr char kMozillaCacheDomain[] = "Mozilla";
 
-class BrowserCacheCleaner final : public Plugin {
+class BrowserCacheCleaner final : public BrowserCleaner {
  public:
   explicit BrowserCacheCleaner(PluginOwner& owner);
 
   int ShowDetails(dom::Element element) override;
   int ShowReport(dom::Element element) override;
-  int OnCheckbox(std::string_view elementId, dom::Element element) override;
-
-  [[nodiscard]] const std::vector<DomainRow>& Rows() const { return rows_; }
-  [[nodiscard]] const BrowserResults& Results() const { return results_; }
 
  protected:
   [[nodiscard]] PluginResult ScanTracks() override;
@@ -35,9 +29,6 @@ class BrowserCacheCleaner final : public Plugin {
   [[nodiscard]] PluginResult EraseInternetExplorer(BrowserScanResult& result,
                                                    ProgressReporter& progress);
   [[nodiscard]] PluginResult EraseMozilla(BrowserScanResult& result, ProgressReporter& progress);
-
-  BrowserResults results_;
-  std::vector<DomainRow> rows_;
 };
 
 }  // namespace corvane

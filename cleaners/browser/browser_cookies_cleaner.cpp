@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "cleaners/browser/browser_cleaner_parts.h"
 #include "cleaners/ie/ie_url_cache.h"
 #include "cleaners/mozilla/netscape_cookies.h"
 #include "engine/cleaner_texts.h"
@@ -75,9 +74,9 @@ bool IsReported(const DomainRow& row) {
 
 BrowserCookiesCleaner::BrowserCookiesCleaner(PluginOwner& owner, DomainList* blacklist,
                                              DomainList* whitelist)
-    : Plugin("BrowserCookies", "Cookies", owner), blacklist_(blacklist), whitelist_(whitelist) {
-  LoadTracksLeft();
-}
+    : BrowserCleaner("BrowserCookies", "Cookies", owner),
+      blacklist_(blacklist),
+      whitelist_(whitelist) {}
 
 DomainList& BrowserCookiesCleaner::Blacklist() const {
   return blacklist_ != nullptr ? *blacklist_ : DomainList::Blacklist();
@@ -88,18 +87,13 @@ DomainList& BrowserCookiesCleaner::Whitelist() const {
 }
 
 PluginResult BrowserCookiesCleaner::ScanTracks() {
-  ProgressReporter progress = MakeBrowserReporter(Owner(), *this, kScanningPage, CancelEvent());
-  rows_.clear();
-  results_.clear();
+  ProgressReporter progress = BeginScan();
 
   BrowserScanResult ie;
-  ie.browser = BrowserCode::InternetExplorer;
-  if (progress.IsCancelled()) return PluginResult::Cancelled;
-  if (const PluginResult answer = EnumerateUrlCache(UrlCacheMode::Cookies, ie, &progress);
+  if (const PluginResult answer = ScanUrlCache(UrlCacheMode::Cookies, ie, progress);
       answer != PluginResult::Finished) {
     return answer;
   }
-  if (progress.IsCancelled()) return PluginResult::Cancelled;
 
   BrowserScanResult mozilla;
   mozilla.browser = BrowserCode::Mozilla;
@@ -119,20 +113,14 @@ PluginResult BrowserCookiesCleaner::ScanTracks() {
     blacklisted += ClassifyCookieDomains(result, Blacklist(), Whitelist());
     domains += CountDomains(result, browser);
   }
-  static_cast<void>(PublishTracksLeft({{"blacklist", blacklisted}, {"domains", domains}}));
-  rows_ = BuildDomainRows(results_, DomainSortColumn::ItemCount);
-  return PluginResult::Finished;
+  return Finish({{"blacklist", blacklisted}, {"domains", domains}}, DomainSortColumn::ItemCount);
 }
 
 PluginResult BrowserCookiesCleaner::EraseTracks() {
-  rows_.clear();
+  ProgressReporter progress = BeginErase();
   BrowserScanResult& ie = results_[BrowserCode::InternetExplorer];
   BrowserScanResult& mozilla = results_[BrowserCode::Mozilla];
-  ie.browser = BrowserCode::InternetExplorer;
-  mozilla.browser = BrowserCode::Mozilla;
-  ProgressReporter progress = MakeBrowserReporter(Owner(), *this, kClearingPage, CancelEvent());
   const CleaningOptions options = Owner().GetCleaningOptions();
-  MutableTracksLeft().clear();
 
   std::uint64_t domains = 0;
   std::uint64_t blacklisted = 0;
@@ -163,9 +151,7 @@ PluginResult BrowserCookiesCleaner::EraseTracks() {
     domains += RemainingDomains(*result);
     blacklisted += RemainingBlacklisted(*result);
   }
-  static_cast<void>(PublishTracksLeft({{"blacklist", blacklisted}, {"domains", domains}}));
-  rows_ = BuildDomainRows(results_, DomainSortColumn::ItemCount);
-  return PluginResult::Finished;
+  return Finish({{"blacklist", blacklisted}, {"domains", domains}}, DomainSortColumn::ItemCount);
 }
 
 namespace {
@@ -211,10 +197,6 @@ int BrowserCookiesCleaner::ShowReport(dom::Element element) {
                                              {"#graynum#", std::to_string(blacklisted)}};
         });
   });
-}
-
-int BrowserCookiesCleaner::OnCheckbox(std::string_view elementId, dom::Element element) {
-  return OnDomainCheckbox(*this, elementId, element);
 }
 
 }  // namespace corvane

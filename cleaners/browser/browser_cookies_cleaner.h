@@ -6,11 +6,10 @@
 // only black-listed ones are.
 
 #include <cstdint>
-#include <vector>
 
+#include "cleaners/browser/browser_cleaner.h"
 #include "cleaners/modern/modern_cookies.h"
 #include "engine/browser_scan_result.h"
-#include "engine/plugin.h"
 #include "engine/progress_reporter.h"
 #include "settings/domain_list.h"
 
@@ -28,7 +27,7 @@ std::uint64_t ClassifyCookieDomains(BrowserScanResult& result, const DomainList&
 void SelectCookieDomains(BrowserScanResult& result, const DomainList& whitelist,
                          bool blacklistedOnly);
 
-class BrowserCookiesCleaner final : public Plugin {
+class BrowserCookiesCleaner final : public BrowserCleaner {
  public:
   // The lists default to the program's own; tests hand in theirs.
   explicit BrowserCookiesCleaner(PluginOwner& owner, DomainList* blacklist = nullptr,
@@ -36,10 +35,6 @@ class BrowserCookiesCleaner final : public Plugin {
 
   int ShowDetails(dom::Element element) override;
   int ShowReport(dom::Element element) override;
-  int OnCheckbox(std::string_view elementId, dom::Element element) override;
-
-  [[nodiscard]] const std::vector<DomainRow>& Rows() const { return rows_; }
-  [[nodiscard]] const BrowserResults& Results() const { return results_; }
 
  protected:
   [[nodiscard]] PluginResult ScanTracks() override;
@@ -55,8 +50,6 @@ class BrowserCookiesCleaner final : public Plugin {
 
   DomainList* blacklist_;
   DomainList* whitelist_;
-  BrowserResults results_;
-  std::vector<DomainRow> rows_;
   ModernCookies modern_;
 };
 

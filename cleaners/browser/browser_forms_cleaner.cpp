@@ -1,23 +1,17 @@
 #include "cleaners/browser/browser_forms_cleaner.h"
 
-#include "cleaners/browser/browser_cleaner_parts.h"
 #include "cleaners/ie/ie_autocomplete.h"
 #include "cleaners/mozilla/netscape_forms.h"
-#include "engine/cleaner_texts.h"
 #include "engine/domain_pages.h"
 #include "ui/html_escape.h"
 
 namespace corvane {
 
 BrowserFormsCleaner::BrowserFormsCleaner(PluginOwner& owner)
-    : Plugin("BrowserForms", "Browsing Forms Data", owner) {
-  LoadTracksLeft();
-}
+    : BrowserCleaner("BrowserForms", "Browsing Forms Data", owner) {}
 
 PluginResult BrowserFormsCleaner::ScanTracks() {
-  ProgressReporter progress = MakeBrowserReporter(Owner(), *this, kScanningPage, CancelEvent());
-  rows_.clear();
-  results_.clear();
+  ProgressReporter progress = BeginScan();
 
   BrowserScanResult ie;
   ie.browser = BrowserCode::InternetExplorer;
@@ -31,11 +25,10 @@ PluginResult BrowserFormsCleaner::ScanTracks() {
   if (progress.IsCancelled()) return PluginResult::Cancelled;
   if (scanned != 1) return PluginResult::Failed;
 
-  static_cast<void>(PublishTracksLeft({{"items", ie.domains.size() + mozilla.domains.size()}}));
+  const std::uint64_t items = ie.domains.size() + mozilla.domains.size();
   results_[BrowserCode::InternetExplorer] = std::move(ie);
   results_[BrowserCode::Mozilla] = std::move(mozilla);
-  rows_ = BuildDomainRows(results_, DomainSortColumn::ItemCount);
-  return PluginResult::Finished;
+  return Finish({{"items", items}}, DomainSortColumn::ItemCount);
 }
 
 std::uint64_t BrowserFormsCleaner::SettleErase(BrowserScanResult& result, bool erased) {
@@ -50,20 +43,13 @@ std::uint64_t BrowserFormsCleaner::SettleErase(BrowserScanResult& result, bool e
 }
 
 PluginResult BrowserFormsCleaner::EraseTracks() {
-  rows_.clear();
-  BrowserScanResult& ie = results_[BrowserCode::InternetExplorer];
-  BrowserScanResult& mozilla = results_[BrowserCode::Mozilla];
-  ie.browser = BrowserCode::InternetExplorer;
-  mozilla.browser = BrowserCode::Mozilla;
-  ProgressReporter progress = MakeBrowserReporter(Owner(), *this, kClearingPage, CancelEvent());
-  MutableTracksLeft().clear();
-
-  std::uint64_t remaining = SettleErase(ie, EraseAutoComplete(&progress));
+  ProgressReporter progress = BeginErase();
+  std::uint64_t remaining =
+      SettleErase(results_[BrowserCode::InternetExplorer], EraseAutoComplete(&progress));
   // The stored passwords are always overwritten before they go.
-  remaining += SettleErase(mozilla, DeleteNetscapeFormStorageData(Overwrite::On) == 1);
-  static_cast<void>(PublishTracksLeft({{"items", remaining}}));
-  rows_ = BuildDomainRows(results_, DomainSortColumn::ItemCount);
-  return PluginResult::Finished;
+  remaining += SettleErase(results_[BrowserCode::Mozilla],
+                           DeleteNetscapeFormStorageData(Overwrite::On) == 1);
+  return Finish({{"items", remaining}}, DomainSortColumn::ItemCount);
 }
 
 namespace {
@@ -77,27 +63,11 @@ TemplateStore::Replacements FormsRow(const DomainRow& row) {
 }  // namespace
 
 int BrowserFormsCleaner::ShowDetails(dom::Element element) {
-  return ShowDomainPage(*this, element, [this] {
-    return BuildDomainPage(*this, rows_, DomainPageKind::Details, FormsRow,
-                           [](const DomainTotals& totals) {
-                             return TemplateStore::Replacements{
-                                 {"#num#", std::to_string(totals.rows)},
-                                 {"#icon#", totals.anyRow ? LoadNoIcon() : LoadOkIcon()}};
-                           });
-  });
+  return ShowRows(element, DomainPageKind::Details, FormsRow);
 }
 
 int BrowserFormsCleaner::ShowReport(dom::Element element) {
-  return ShowDomainPage(*this, element, [this] {
-    return BuildDomainPage(
-        *this, rows_, DomainPageKind::Report, FormsRow, [](const DomainTotals& totals) {
-          return TemplateStore::Replacements{{"#num#", std::to_string(totals.shownRows)}};
-        });
-  });
-}
-
-int BrowserFormsCleaner::OnCheckbox(std::string_view elementId, dom::Element element) {
-  return OnDomainCheckbox(*this, elementId, element);
+  return ShowRows(element, DomainPageKind::Report, FormsRow);
 }
 
 }  // namespace corvane

@@ -2,11 +2,9 @@
 
 #include <ctime>
 
-#include "cleaners/browser/browser_cleaner_parts.h"
 #include "cleaners/ie/ie_typed_urls.h"
 #include "cleaners/ie/ie_url_cache.h"
 #include "cleaners/mozilla/netscape_history.h"
-#include "engine/cleaner_texts.h"
 #include "engine/domain_pages.h"
 #include "engine/file_set.h"
 #include "platform/shell_folders.h"
@@ -63,23 +61,16 @@ std::string HistoryReportDate(std::uint64_t fileTime) {
 }
 
 BrowserHistoryCleaner::BrowserHistoryCleaner(PluginOwner& owner)
-    : Plugin("BrowserHistory", "Browsing History", owner) {
-  LoadTracksLeft();
-}
+    : BrowserCleaner("BrowserHistory", "Browsing History", owner) {}
 
 PluginResult BrowserHistoryCleaner::ScanTracks() {
-  ProgressReporter progress = MakeBrowserReporter(Owner(), *this, kScanningPage, CancelEvent());
-  rows_.clear();
-  results_.clear();
+  ProgressReporter progress = BeginScan();
 
   BrowserScanResult ie;
-  ie.browser = BrowserCode::InternetExplorer;
-  if (progress.IsCancelled()) return PluginResult::Cancelled;
-  if (const PluginResult answer = EnumerateUrlCache(UrlCacheMode::History, ie, &progress);
+  if (const PluginResult answer = ScanUrlCache(UrlCacheMode::History, ie, progress);
       answer != PluginResult::Finished) {
     return answer;
   }
-  if (progress.IsCancelled()) return PluginResult::Cancelled;
 
   // Without the typed-URL key nothing was typed (most prefixes never ran Internet Explorer):
   // the scan goes on to the Mozilla history.
@@ -95,13 +86,11 @@ PluginResult BrowserHistoryCleaner::ScanTracks() {
   if (progress.IsCancelled()) return PluginResult::Cancelled;
   if (scanned != 1) return PluginResult::Failed;
 
-  static_cast<void>(PublishTracksLeft(
-      {{"items", ie.domains.size() + typed.domains.size() + mozilla.domains.size()}}));
+  const std::uint64_t items = ie.domains.size() + typed.domains.size() + mozilla.domains.size();
   results_[BrowserCode::InternetExplorer] = std::move(ie);
   results_[BrowserCode::Mozilla] = std::move(mozilla);
   results_[BrowserCode::TypedUrls] = std::move(typed);
-  rows_ = BuildDomainRows(results_, DomainSortColumn::HitTotal);
-  return PluginResult::Finished;
+  return Finish({{"items", items}}, DomainSortColumn::HitTotal);
 }
 
 PluginResult BrowserHistoryCleaner::EraseInternetExplorer(BrowserScanResult& result,
@@ -133,65 +122,38 @@ std::uint64_t BrowserHistoryCleaner::EraseMozilla(BrowserScanResult& result) {
 }
 
 PluginResult BrowserHistoryCleaner::EraseTracks() {
-  rows_.clear();
-  BrowserScanResult& ie = results_[BrowserCode::InternetExplorer];
-  BrowserScanResult& mozilla = results_[BrowserCode::Mozilla];
+  ProgressReporter progress = BeginErase();
   BrowserScanResult& typed = results_[BrowserCode::TypedUrls];
-  ie.browser = BrowserCode::InternetExplorer;
-  mozilla.browser = BrowserCode::Mozilla;
   typed.browser = BrowserCode::TypedUrls;
-  ProgressReporter progress = MakeBrowserReporter(Owner(), *this, kClearingPage, CancelEvent());
-  MutableTracksLeft().clear();
 
   std::uint64_t remaining = 0;
-  if (const PluginResult answer = EraseInternetExplorer(ie, progress, remaining);
+  if (const PluginResult answer =
+          EraseInternetExplorer(results_[BrowserCode::InternetExplorer], progress, remaining);
       answer != PluginResult::Finished) {
     return answer;
   }
   static_cast<void>(EraseTypedUrls(typed));
   remaining += RemainingDomains(typed);
-  remaining += EraseMozilla(mozilla);
-  static_cast<void>(PublishTracksLeft({{"items", remaining}}));
-  rows_ = BuildDomainRows(results_, DomainSortColumn::HitTotal);
-  return PluginResult::Finished;
+  remaining += EraseMozilla(results_[BrowserCode::Mozilla]);
+  return Finish({{"items", remaining}}, DomainSortColumn::HitTotal);
 }
 
 int BrowserHistoryCleaner::ShowDetails(dom::Element element) {
-  return ShowDomainPage(*this, element, [this] {
-    return BuildDomainPage(
-        *this, rows_, DomainPageKind::Details,
-        [](const DomainRow& row) {
-          return TemplateStore::Replacements{{"#hitr#", Hits(row)},
-                                             {"#browser#", DetailsBrowser(row.browser)},
-                                             {"#date#", HistoryDetailsDate(row.lastAccess)},
-                                             {"#name#", HtmlEscape(row.name)}};
-        },
-        [](const DomainTotals& totals) {
-          return TemplateStore::Replacements{
-              {"#num#", std::to_string(totals.rows)},
-              {"#icon#", totals.anyRow ? LoadNoIcon() : LoadOkIcon()}};
-        });
+  return ShowRows(element, DomainPageKind::Details, [](const DomainRow& row) {
+    return TemplateStore::Replacements{{"#hitr#", Hits(row)},
+                                       {"#browser#", DetailsBrowser(row.browser)},
+                                       {"#date#", HistoryDetailsDate(row.lastAccess)},
+                                       {"#name#", HtmlEscape(row.name)}};
   });
 }
 
 int BrowserHistoryCleaner::ShowReport(dom::Element element) {
-  return ShowDomainPage(*this, element, [this] {
-    return BuildDomainPage(
-        *this, rows_, DomainPageKind::Report,
-        [](const DomainRow& row) {
-          return TemplateStore::Replacements{{"#hitr#", Hits(row)},
-                                             {"#browser#", ReportBrowser(row.browser)},
-                                             {"#date#", HistoryReportDate(row.lastAccess)},
-                                             {"#name#", HtmlEscape(row.name)}};
-        },
-        [](const DomainTotals& totals) {
-          return TemplateStore::Replacements{{"#num#", std::to_string(totals.shownRows)}};
-        });
+  return ShowRows(element, DomainPageKind::Report, [](const DomainRow& row) {
+    return TemplateStore::Replacements{{"#hitr#", Hits(row)},
+                                       {"#browser#", ReportBrowser(row.browser)},
+                                       {"#date#", HistoryReportDate(row.lastAccess)},
+                                       {"#name#", HtmlEscape(row.name)}};
   });
-}
-
-int BrowserHistoryCleaner::OnCheckbox(std::string_view elementId, dom::Element element) {
-  return OnDomainCheckbox(*this, elementId, element);
 }
 
 }  // namespace corvane

@@ -5,10 +5,9 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
+#include "cleaners/browser/browser_cleaner.h"
 #include "engine/browser_scan_result.h"
-#include "engine/plugin.h"
 #include "engine/progress_reporter.h"
 
 namespace corvane {
@@ -19,16 +18,12 @@ namespace corvane {
 // As the report writes it: "%d-%b-%y %H:%M" of local time, "NA" for zero.
 [[nodiscard]] std::string HistoryReportDate(std::uint64_t fileTime);
 
-class BrowserHistoryCleaner final : public Plugin {
+class BrowserHistoryCleaner final : public BrowserCleaner {
  public:
   explicit BrowserHistoryCleaner(PluginOwner& owner);
 
   int ShowDetails(dom::Element element) override;
   int ShowReport(dom::Element element) override;
-  int OnCheckbox(std::string_view elementId, dom::Element element) override;
-
-  [[nodiscard]] const std::vector<DomainRow>& Rows() const { return rows_; }
-  [[nodiscard]] const BrowserResults& Results() const { return results_; }
 
  protected:
   [[nodiscard]] PluginResult ScanTracks() override;
@@ -39,9 +34,6 @@ class BrowserHistoryCleaner final : public Plugin {
                                                    ProgressReporter& progress,
                                                    std::uint64_t& remaining);
   [[nodiscard]] std::uint64_t EraseMozilla(BrowserScanResult& result);
-
-  BrowserResults results_;
-  std::vector<DomainRow> rows_;
 };
 
 }  // namespace corvane
