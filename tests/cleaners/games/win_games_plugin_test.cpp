@@ -8,31 +8,15 @@
 #include "platform/program_folder.h"
 #include "platform/registry.h"
 #include "platform/registry_store.h"
+#include "tests/support/cleaner_fixture.h"
 #include "tests/support/live_wine.h"
-#include "tests/support/scratch_folder.h"
 #include "tests/support/temp_machine.h"
-#include "tests/support/test_plugin_owner.h"
 #include "tests/support/wine_prefix.h"
 
 namespace corvane {
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::chrono::seconds kPatience{60};
-
-class CompletionWindow : public MessageWindow {
- public:
-  using MessageWindow::MessageWindow;
-  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-    if (message == WM_APP_PLUGIN_SCANNED || message == WM_APP_PLUGIN_ERASED) {
-      static_cast<void>(TakeRecord<PluginId>(wParam));
-      results.push_back(static_cast<PluginResult>(lParam));
-    }
-    return 0;
-  }
-  std::vector<PluginResult> results;
-};
 
 // Scores as the games leave them, with a few values no game writes.
 constexpr std::string_view kPlayedHive =
@@ -52,23 +36,8 @@ constexpr std::string_view kPlayedHive =
     "\"Wins_Easy\"=dword:00000002\n\"Losses_Difficult\"=dword:00000001\n"
     "\"Easy\"=dword:00000001\n\"OtherEasy\"=\"x\"\n\"Setting\"=\"keep\"\n";
 
-class WinGamesPluginTest : public ::testing::Test {
+class WinGamesPluginTest : public test::CleanerTest<WinGamesPlugin> {
  protected:
-  void SetUp() override {
-    SetProgramFolder(program_.Path().string());
-    fs::copy(fs::path(CORVANE_SOURCE_DIR) / "data" / "html", program_.Path() / "html",
-             fs::copy_options::recursive);
-    owner_.window = window_.Handle();
-  }
-  void TearDown() override { SetProgramFolder(""); }
-
-  PluginResult Run(bool scan) {
-    scan ? plugin_->StartScan(&cancel_) : plugin_->StartErase(&cancel_);
-    const std::size_t count = window_.results.size() + 1;
-    EXPECT_TRUE(loop_.RunUntil([&] { return window_.results.size() >= count; }, kPatience));
-    return window_.results.empty() ? PluginResult::Failed : window_.results.back();
-  }
-  WinGamesPlugin& Plugin() { return static_cast<WinGamesPlugin&>(*plugin_); }
   std::string Page(bool details) {
     auto page = dom::Document::Parse("<div id=d>untouched</div>");
     const int answer = details ? plugin_->ShowDetails(page->GetElementById("d"))
@@ -96,13 +65,6 @@ class WinGamesPluginTest : public ::testing::Test {
     }
     return bytes + std::string(2, '\0');
   }
-
-  test::ScratchFolder program_;
-  QueueEventLoop loop_;
-  CompletionWindow window_{loop_};
-  test::TestOwner owner_;
-  Event cancel_;
-  PluginPtr plugin_;
 };
 
 TEST_F(WinGamesPluginTest, PlayedGamesAreFoundShownAndReset) {

@@ -7,30 +7,14 @@
 
 #include "platform/dom/document.h"
 #include "platform/program_folder.h"
-#include "tests/support/scratch_folder.h"
+#include "tests/support/cleaner_fixture.h"
 #include "tests/support/temp_machine.h"
-#include "tests/support/test_plugin_owner.h"
 
 namespace corvane {
 namespace {
 
 namespace fs = std::filesystem;
 using Messenger = MessageHistoryPlugin::Messenger;
-
-constexpr std::chrono::seconds kPatience{60};
-
-class CompletionWindow : public MessageWindow {
- public:
-  using MessageWindow::MessageWindow;
-  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-    if (message == WM_APP_PLUGIN_SCANNED || message == WM_APP_PLUGIN_ERASED) {
-      static_cast<void>(TakeRecord<PluginId>(wParam));
-      results.push_back(static_cast<PluginResult>(lParam));
-    }
-    return 0;
-  }
-  std::vector<PluginResult> results;
-};
 
 // The shell folders as Wine 8 keeps them.
 constexpr std::string_view kShellFolders =
@@ -52,23 +36,8 @@ constexpr std::string_view kSystemHive =
     "\n[Software\\\\Mirabilis\\\\ICQ\\\\ICQPro\\\\DefaultPrefs] 0\n"
     "\"ICQPath\"=\"C:\\\\Program Files\\\\ICQ\"\n";
 
-class MessageHistoryPluginTest : public ::testing::Test {
+class MessageHistoryPluginTest : public test::CleanerTest<MessageHistoryPlugin> {
  protected:
-  void SetUp() override {
-    SetProgramFolder(program_.Path().string());
-    fs::copy(fs::path(CORVANE_SOURCE_DIR) / "data" / "html", program_.Path() / "html",
-             fs::copy_options::recursive);
-    owner_.window = window_.Handle();
-  }
-  void TearDown() override { SetProgramFolder(""); }
-
-  PluginResult Run(bool scan) {
-    scan ? plugin_->StartScan(&cancel_) : plugin_->StartErase(&cancel_);
-    const std::size_t count = window_.results.size() + 1;
-    EXPECT_TRUE(loop_.RunUntil([&] { return window_.results.size() >= count; }, kPatience));
-    return window_.results.empty() ? PluginResult::Failed : window_.results.back();
-  }
-  MessageHistoryPlugin& Plugin() { return static_cast<MessageHistoryPlugin&>(*plugin_); }
   std::vector<std::string> Paths(Messenger messenger, bool scanned = true) {
     std::vector<std::string> paths;
     for (const auto& file : scanned ? Plugin().Scanned(messenger) : Plugin().Erased(messenger)) {
@@ -84,13 +53,6 @@ class MessageHistoryPluginTest : public ::testing::Test {
     EXPECT_EQ(answer, 0);
     return page;
   }
-
-  test::ScratchFolder program_;
-  QueueEventLoop loop_;
-  CompletionWindow window_{loop_};
-  test::TestOwner owner_;
-  Event cancel_;
-  PluginPtr plugin_;
 };
 
 TEST_F(MessageHistoryPluginTest, EachMessengersHistoryIsFoundShownOpenedAndErased) {

@@ -8,10 +8,9 @@
 #include "platform/program_folder.h"
 #include "platform/registry.h"
 #include "platform/registry_store.h"
+#include "tests/support/cleaner_fixture.h"
 #include "tests/support/live_wine.h"
-#include "tests/support/scratch_folder.h"
 #include "tests/support/temp_machine.h"
-#include "tests/support/test_plugin_owner.h"
 #include "tests/support/wine_prefix.h"
 
 namespace corvane {
@@ -19,21 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Source = RecentDocumentsPlugin::Source;
-
-constexpr std::chrono::seconds kPatience{60};
-
-class CompletionWindow : public MessageWindow {
- public:
-  using MessageWindow::MessageWindow;
-  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-    if (message == WM_APP_PLUGIN_SCANNED || message == WM_APP_PLUGIN_ERASED) {
-      static_cast<void>(TakeRecord<PluginId>(wParam));
-      results.push_back(static_cast<PluginResult>(lParam));
-    }
-    return 0;
-  }
-  std::vector<PluginResult> results;
-};
 
 constexpr std::string_view kRecent = "C:\\users\\ann\\AppData\\Roaming\\Microsoft\\Windows\\Recent";
 
@@ -54,23 +38,8 @@ constexpr std::string_view kSystemHive =
     "\n[Software\\\\Classes\\\\.txt] 0\n@=\"txtfile\"\n"
     "\n[Software\\\\Classes\\\\txtfile] 0\n@=\"Text Document\"\n";
 
-class RecentDocumentsPluginTest : public ::testing::Test {
+class RecentDocumentsPluginTest : public test::CleanerTest<RecentDocumentsPlugin> {
  protected:
-  void SetUp() override {
-    SetProgramFolder(program_.Path().string());
-    fs::copy(fs::path(CORVANE_SOURCE_DIR) / "data" / "html", program_.Path() / "html",
-             fs::copy_options::recursive);
-    owner_.window = window_.Handle();
-  }
-  void TearDown() override { SetProgramFolder(""); }
-
-  PluginResult Run(bool scan) {
-    scan ? plugin_->StartScan(&cancel_) : plugin_->StartErase(&cancel_);
-    const std::size_t count = window_.results.size() + 1;
-    EXPECT_TRUE(loop_.RunUntil([&] { return window_.results.size() >= count; }, kPatience));
-    return window_.results.empty() ? PluginResult::Failed : window_.results.back();
-  }
-  RecentDocumentsPlugin& Plugin() { return static_cast<RecentDocumentsPlugin&>(*plugin_); }
   std::unique_ptr<dom::Document> Page(bool details) {
     auto page = dom::Document::Parse("<table><tbody id=d></tbody></table>");
     const int answer = details ? plugin_->ShowDetails(page->GetElementById("d"))
@@ -92,13 +61,6 @@ class RecentDocumentsPluginTest : public ::testing::Test {
     RegCloseKey(key);
     return found;
   }
-
-  test::ScratchFolder program_;
-  QueueEventLoop loop_;
-  CompletionWindow window_{loop_};
-  test::TestOwner owner_;
-  Event cancel_;
-  PluginPtr plugin_;
 };
 
 TEST_F(RecentDocumentsPluginTest, ShortcutsAndOfficeListsAreFoundShownAndErased) {

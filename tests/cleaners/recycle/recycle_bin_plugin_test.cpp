@@ -9,10 +9,9 @@
 #include "platform/program_folder.h"
 #include "platform/registry_store.h"
 #include "settings/options_store.h"
+#include "tests/support/cleaner_fixture.h"
 #include "tests/support/live_wine.h"
-#include "tests/support/scratch_folder.h"
 #include "tests/support/temp_machine.h"
-#include "tests/support/test_plugin_owner.h"
 #include "tests/support/wine_prefix.h"
 
 namespace corvane {
@@ -20,38 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::chrono::seconds kPatience{60};
-
-class CompletionWindow : public MessageWindow {
- public:
-  using MessageWindow::MessageWindow;
-  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-    if (message == WM_APP_PLUGIN_SCANNED || message == WM_APP_PLUGIN_ERASED) {
-      static_cast<void>(TakeRecord<PluginId>(wParam));
-      results.push_back(static_cast<PluginResult>(lParam));
-    }
-    return 0;
-  }
-  std::vector<PluginResult> results;
-};
-
-class RecycleBinPluginTest : public ::testing::Test {
+class RecycleBinPluginTest : public test::CleanerTest<RecycleBinPlugin> {
  protected:
-  void SetUp() override {
-    SetProgramFolder(program_.Path().string());
-    fs::copy(fs::path(CORVANE_SOURCE_DIR) / "data" / "html", program_.Path() / "html",
-             fs::copy_options::recursive);
-    owner_.window = window_.Handle();
-  }
-  void TearDown() override { SetProgramFolder(""); }
-
-  PluginResult Run(bool scan) {
-    scan ? plugin_->StartScan(&cancel_) : plugin_->StartErase(&cancel_);
-    const std::size_t count = window_.results.size() + 1;
-    EXPECT_TRUE(loop_.RunUntil([&] { return window_.results.size() >= count; }, kPatience));
-    return window_.results.empty() ? PluginResult::Failed : window_.results.back();
-  }
-  RecycleBinPlugin& Plugin() { return static_cast<RecycleBinPlugin&>(*plugin_); }
   std::string Page(bool details) {
     auto page = dom::Document::Parse("<div id=d></div>");
     const int answer = details ? plugin_->ShowDetails(page->GetElementById("d"))
@@ -68,13 +37,6 @@ class RecycleBinPluginTest : public ::testing::Test {
     RegistryString option(HKEY_LOCAL_MACHINE, kOptionsKeyPath, kOptionOverwrite, "");
     option.value = on ? "1" : "";
   }
-
-  test::ScratchFolder program_;
-  QueueEventLoop loop_;
-  CompletionWindow window_{loop_};
-  test::TestOwner owner_;
-  Event cancel_;
-  PluginPtr plugin_;
 };
 
 TEST_F(RecycleBinPluginTest, BinsAndTheTrashItemsFromThePrefixAreFoundAndErased) {
