@@ -48,7 +48,7 @@ BrowserScanResult ScanCookies() {
       store.Scan("SELECT rowid, host FROM moz_cookies", [&](sqlite3_stmt* row) {
         DomainEntry entry;
         entry.url = reinterpret_cast<const char*>(sqlite3_column_text(row, 1));
-        const std::string key = CookieHostKey(entry.url);
+        const std::string key = HostKey(entry.url);
         result.AddEntry(key, std::move(entry));
         return true;
       });
@@ -108,8 +108,7 @@ void BM_EraseAgainstSqlite3(benchmark::State& state) {
     const SqliteStatus scanned =
         store.Scan("SELECT rowid, host FROM moz_cookies", [&](sqlite3_stmt* row) {
           const auto* host = reinterpret_cast<const char*>(sqlite3_column_text(row, 1));
-          if (CookieHostKey(host).starts_with("gone"))
-            rowids.push_back(sqlite3_column_int64(row, 0));
+          if (HostKey(host).starts_with("gone")) rowids.push_back(sqlite3_column_int64(row, 0));
           return true;
         });
     if (scanned != SqliteStatus::Ok ||

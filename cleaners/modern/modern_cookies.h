@@ -2,24 +2,17 @@
 // The cookies of today's browsers: Firefox's "cookies.sqlite" (`moz_cookies`) and the Chromium
 // family's "Network\Cookies" or older "Cookies" (`cookies`). Counted per host for the scan and
 // deleted per host for the erase; a cookie's value is never read (Chromium's are encrypted
-// anyway). A host is keyed as the Mozilla family's "cookies.txt" keys its domains: without a
-// leading ".", "www." or "ftp.", so the domain lists match both the same way, exactly.
+// anyway). A host is keyed as the Mozilla family's "cookies.txt" keys its domains (HostKey), so
+// the domain lists match both the same way, exactly.
 
-#include <set>
-#include <string>
 #include <string_view>
-#include <utility>
 
-#include "cleaners/modern/modern_profiles.h"
-#include "cleaners/modern/sqlite_store.h"
+#include "cleaners/modern/modern_store.h"
 #include "engine/browser_scan_result.h"
 #include "engine/deletion_tally.h"
 #include "engine/progress_reporter.h"
 
 namespace corvane {
-
-// The key of a stored cookie host.
-[[nodiscard]] std::string CookieHostKey(std::string_view host);
 
 class ModernCookies {
  public:
@@ -36,13 +29,12 @@ class ModernCookies {
                            DeletionTally* tally);
 
   // Whether a record of the browser is a failure record (not a domain).
-  [[nodiscard]] bool IsFailure(BrowserCode browser, std::string_view key) const;
+  [[nodiscard]] bool IsFailure(BrowserCode browser, std::string_view key) const {
+    return failures_.Contains(browser, key);
+  }
 
  private:
-  void AddFailure(BrowserResults& results, BrowserCode browser, const std::string& file,
-                  SqliteStatus status);
-
-  std::set<std::pair<BrowserCode, std::string>, std::less<>> failures_;
+  ModernFailures failures_;
 };
 
 }  // namespace corvane

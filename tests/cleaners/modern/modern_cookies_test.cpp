@@ -197,11 +197,5 @@ TEST(ProfilesIniTest, RelativeAndAbsoluteProfilesButNothingThatLeavesItsFolder) 
       ParseProfilesIni("[Profile0]\nIsRelative=0\nPath=/home/ann/.mozilla\n", "C:\\F\\").empty());
 }
 
-TEST(CookieHostKeyTest, KeysAsTheDomainListsDo) {
-  EXPECT_EQ(CookieHostKey(".beta.test"), "beta.test");
-  EXPECT_EQ(CookieHostKey("www.beta.test"), "beta.test");
-  EXPECT_EQ(CookieHostKey("beta.testing.com"), "beta.testing.com");
-}
-
 }  // namespace
 }  // namespace corvane
