@@ -34,6 +34,13 @@ enum class SqliteStatus {
 
 enum class SqliteAccess { Read, Change };
 
+// One statement of a change. With a parameter ("?") it runs once per id, the id bound to it;
+// without one it runs once (e.g. a clean-up of rows nothing references any more).
+struct SqliteChange {
+  std::string sql;
+  std::vector<std::int64_t> ids;
+};
+
 class SqliteStore {
  public:
   SqliteStore() = default;
@@ -59,8 +66,15 @@ class SqliteStore {
   [[nodiscard]] SqliteStatus DeleteRows(std::string_view table,
                                         const std::vector<std::int64_t>& rowids);
 
+  // Runs the statements in order in one transaction, with secure deletion, then compacts as
+  // DeleteRows does. Nothing changes unless every statement succeeds; nothing at all is done
+  // when no statement has an id to run with.
+  [[nodiscard]] SqliteStatus Change(const std::vector<SqliteChange>& changes);
+
  private:
   [[nodiscard]] SqliteStatus Execute(const char* sql);
+  // One statement of a change, inside the open transaction.
+  [[nodiscard]] SqliteStatus RunChange(const SqliteChange& change);
   [[nodiscard]] static SqliteStatus FromCode(int code);
 
   sqlite3* db_ = nullptr;

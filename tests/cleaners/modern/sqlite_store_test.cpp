@@ -236,5 +236,51 @@ TEST(SqliteStoreTest, ADatabaseAnotherProgramWritesIsLeftWhole) {
   EXPECT_EQ(CountRows(store), 3);
 }
 
+TEST(SqliteStoreTest, AChangeOfSeveralTablesGoesWholeOrNotAtAll) {
+  const TempDir dir;
+  const fs::path db = dir.Path() / "formhistory.sqlite";
+  MakeCookies(db, "a.test", 4);
+  RunSql(db,
+         "CREATE TABLE links (cookie INTEGER, tag INTEGER, PRIMARY KEY (cookie, tag)) WITHOUT "
+         "ROWID; CREATE TABLE tags (id INTEGER PRIMARY KEY, name TEXT);"
+         "INSERT INTO tags VALUES (1, 'gone-tag'), (2, 'kept-tag');"
+         "INSERT INTO links VALUES (1, 1), (2, 1), (3, 2);");
+  const auto count = [&](SqliteStore& store, const std::string& table) {
+    int rows = 0;
+    EXPECT_EQ(store.Scan("SELECT * FROM " + table,
+                         [&](sqlite3_stmt*) {
+                           ++rows;
+                           return true;
+                         }),
+              SqliteStatus::Ok);
+    return rows;
+  };
+  SqliteStore store;
+  ASSERT_EQ(store.Open(db.string(), SqliteAccess::Change), SqliteStatus::Ok);
+  const SqliteChange orphans{"DELETE FROM tags WHERE id NOT IN (SELECT tag FROM links)", {}};
+
+  // The last statement fails: the rows the first two removed are back.
+  EXPECT_EQ(store.Change({{"DELETE FROM links WHERE cookie = ?", {1, 2}},
+                          {"DELETE FROM moz_cookies WHERE id = ?", {1, 2}},
+                          {"DELETE FROM no_such_table WHERE id = ?", {1}}}),
+            SqliteStatus::Failed);
+  EXPECT_EQ(count(store, "links"), 3);
+  EXPECT_EQ(count(store, "moz_cookies"), 4);
+
+  // Nothing to remove: not even the clean-up runs.
+  EXPECT_EQ(store.Change({{"DELETE FROM links WHERE cookie = ?", {}}, orphans}), SqliteStatus::Ok);
+  EXPECT_EQ(count(store, "tags"), 2);
+
+  ASSERT_EQ(store.Change({{"DELETE FROM links WHERE cookie = ?", {1, 2}},
+                          {"DELETE FROM moz_cookies WHERE id = ?", {1, 2}},
+                          orphans}),
+            SqliteStatus::Ok);
+  EXPECT_EQ(count(store, "links"), 1);
+  EXPECT_EQ(count(store, "moz_cookies"), 2);
+  EXPECT_EQ(count(store, "tags"), 1);
+  store = SqliteStore();
+  EXPECT_EQ(ReadAll(db).find("gone-tag"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace corvane
