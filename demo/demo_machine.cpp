@@ -19,6 +19,7 @@
 #include "cleaners/custom/path_macros.h"
 #include "demo/demo_cleaner_traces.h"
 #include "demo/demo_ie_traces.h"
+#include "demo/demo_modern_forms.h"
 #include "demo/demo_modern_traces.h"
 #include "demo/demo_mozilla_traces.h"
 #include "engine/file_set.h"
@@ -405,7 +406,8 @@ bool BuildDemoMachine(const fs::path& folder, const fs::path& programFolder, std
       return false;
     }
     PlantCustomTraces(*machine, programFolder);
-    if (!PlantMozillaTraces(user) || !PlantModernBrowserTraces(user)) {
+    if (!PlantMozillaTraces(user) || !PlantModernBrowserTraces(user) ||
+        !PlantModernFormTraces(user)) {
       error = "cannot plant the demo machine's browser profiles";
       return false;
     }
