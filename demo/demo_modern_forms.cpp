@@ -113,7 +113,10 @@ bool MakeFirefoxFormHistory(const fs::path& file, const std::vector<DemoFormValu
            Quote(value.value) + ", " + number + ", 1700000000000000, 170000000" + number +
            "000000, 'guid" + number + "');";
     if (!value.source.empty()) {
-      sql += "INSERT OR IGNORE INTO moz_sources (source) VALUES (" + Quote(value.source) + ");";
+      // The browser keeps each source once (the table has no constraint saying so).
+      sql += "INSERT INTO moz_sources (source) SELECT " + Quote(value.source) +
+             " WHERE NOT EXISTS (SELECT 1 FROM moz_sources WHERE source = " + Quote(value.source) +
+             ");";
       sql += "INSERT INTO moz_history_to_sources SELECT " + number +
              ", id FROM moz_sources WHERE source = " + Quote(value.source) + ";";
     }

@@ -1,8 +1,10 @@
 #include "cleaners/modern/logins_file.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <optional>
 
 #include "cleaners/modern/logins_json.h"
@@ -15,6 +17,19 @@ namespace {
 bool SameContent(const struct stat& a, const struct stat& b) {
   return SameFile(a, b) && a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
          a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// Overwrites the old file's bytes with zeros, when it is still the file read and nothing else
+// links to it.
+void WipeOld(int folder, const std::string& name, const struct stat& seen) {
+  FileHandle old(::openat(folder, name.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+  struct stat now {};
+  if (!old || !old.Status(&now) || !SameFile(now, seen) || !S_ISREG(now.st_mode) ||
+      now.st_nlink != 1) {
+    return;
+  }
+  const std::string zeros(static_cast<std::size_t>(now.st_size), '\0');
+  if (old.Write(zeros.data(), zeros.size(), nullptr)) static_cast<void>(old.Sync());
 }
 
 }  // namespace
@@ -66,12 +81,24 @@ SqliteStatus LoginsFile::Replace(std::string_view text) {
   }
   struct stat now {};
   if (!folder_.Status(name_, &now) || !SameContent(now, seen_)) return drop(SqliteStatus::InUse);
-  if (::renameat(folder, newName.c_str(), folder, name_.c_str()) != 0) {
+  // Exchanged, the old file stays reachable under the new one's name, so the logins taken out
+  // can be overwritten before its blocks are freed. Where the file system cannot exchange, a
+  // plain rename still replaces the file in one step.
+  const bool exchanged =
+      ::renameat2(folder, newName.c_str(), folder, name_.c_str(), RENAME_EXCHANGE) == 0;
+  if (!exchanged && ((errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) ||
+                     ::renameat(folder, newName.c_str(), folder, name_.c_str()) != 0)) {
     return drop(SqliteStatus::Failed);
   }
   out.Close();
-  // The rename itself must reach the disk too, or a crash could bring the old file back.
+  // The rename must reach the disk before the old bytes go, or a crash could bring back a
+  // zeroed file under the live name.
   static_cast<void>(::fsync(folder));
+  if (exchanged) {
+    WipeOld(folder, newName, seen_);
+    ::unlinkat(folder, newName.c_str(), 0);
+    static_cast<void>(::fsync(folder));
+  }
   return SqliteStatus::Ok;
 }
 
