@@ -66,8 +66,17 @@ SqliteStatus PlanFormHistory(SqliteStore& db, std::vector<FormStore::Table>& tab
     if (found.key.empty()) found.key = found.entry.url;
     return std::optional<FormRow>(std::move(found));
   };
-  if (sources)
+  // The browser notes what it removes itself, so that its sync removes the value everywhere
+  // rather than bringing it back: an erase does the same.
+  if (Has(db, "moz_deleted_formhistory", {"guid", "timeDeleted"})) {
+    table.removals.emplace_back(
+        "INSERT INTO moz_deleted_formhistory (guid, timeDeleted) SELECT guid, "
+        "CAST(strftime('%s', 'now') AS INTEGER) * 1000000 FROM moz_formhistory WHERE id = ? AND "
+        "guid IS NOT NULL");
+  }
+  if (sources) {
     table.removals.emplace_back("DELETE FROM moz_history_to_sources WHERE history_id = ?");
+  }
   table.removals.emplace_back("DELETE FROM moz_formhistory WHERE id = ?");
   tables.push_back(std::move(table));
   if (sources) {

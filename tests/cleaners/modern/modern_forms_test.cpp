@@ -169,6 +169,13 @@ TEST_F(ModernFormsTest, FieldsSitesAndSavedLoginsAreFoundAndOnlyTheSelectedGo) {
             (std::vector<std::string>{"https://beta.testing.com"}));
   EXPECT_EQ(Column(history, "SELECT history_id FROM moz_history_to_sources"),
             (std::vector<std::string>{"4"}));
+  // Noted as the browser notes what it removes, so that its sync does not bring them back.
+  EXPECT_EQ(Column(history, "SELECT guid FROM moz_deleted_formhistory ORDER BY guid"),
+            (std::vector<std::string>{"guid2", "guid3"}));
+  EXPECT_EQ(Column(history,
+                   "SELECT count(*) FROM moz_deleted_formhistory WHERE timeDeleted > "
+                   "1700000000000000"),
+            (std::vector<std::string>{"2"}));
   EXPECT_EQ(ReadAll(history).find("secret boots"), std::string::npos);
   EXPECT_EQ(ReadAll(history).find("ann@beta.test"), std::string::npos);
 
