@@ -205,8 +205,9 @@ bool PlantModernFormTraces(const std::string& user) {
                                 {{"searchbar-history", "cheap flights", ""},
                                  {"email", "ann@example.com", "shop.test"},
                                  {"q", "winter boots", "https://shop.test"}}) &&
-         MakeFirefoxLogins(*firefox / "logins.json",
-                           {"https://portal.test", "chrome://FirefoxAccounts"}) &&
+         MakeFirefoxLogins(
+             *firefox / "logins.json",
+             {"https://portal.test", "https://shop.example.org", "chrome://FirefoxAccounts"}) &&
          MakeChromiumWebData(*chrome / "Web Data",
                              {{"name", "Ann", ""}, {"city", "Springfield", ""}},
                              {"https://search.test/find?q={searchTerms}"}) &&

@@ -39,7 +39,8 @@ struct DemoFormValue {
 [[nodiscard]] bool MakeChromiumLoginData(const std::filesystem::path& file,
                                          const std::vector<std::string>& origins);
 
-// Plants the stores for `user` on the current machine. False when a file could not be written.
+// Plants the stores for `user` on the current machine (one saved login is for the site the demo
+// whitelists, so the forms cleaner shows one spared). False when a file could not be written.
 [[nodiscard]] bool PlantModernFormTraces(const std::string& user);
 
 }  // namespace corvane

@@ -138,7 +138,11 @@ SqliteStatus PlanWebData(SqliteStore& db, std::vector<FormStore::Table>& tables)
   keywords.query =
       "SELECT id, url FROM keywords WHERE safe_for_autoreplace = 1 AND prepopulate_id = 0 AND "
       "created_by_policy = 0";
-  if (Has(db, "keywords", {"starter_pack_id"})) keywords.query += " AND starter_pack_id = 0";
+  // Later releases mark more kinds the browser or a policy brings along.
+  for (const char* column :
+       {"starter_pack_id", "enforced_by_policy", "featured_by_policy", "created_from_play_api"}) {
+    if (Has(db, "keywords", {column})) keywords.query += " AND " + std::string(column) + " = 0";
+  }
   if (Has(db, "meta", {"key", "value"})) {
     keywords.query +=
         " AND id NOT IN (SELECT CAST(value AS INTEGER) FROM meta WHERE key = 'Default Search "

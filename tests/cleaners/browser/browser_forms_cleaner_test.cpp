@@ -66,8 +66,10 @@ TEST(BrowserFormsCleanerTest, TodaysBrowsersShowFieldsSitesAndSavedLoginsApart) 
   test::RunScan(cleaner, cancel);
   ASSERT_EQ(cleaner.GetScanState(), ScanState::Scanned);
   EXPECT_EQ(RowsOf(cleaner, BrowserCode::Firefox),
-            (std::map<std::string, std::uint32_t>{
-                {"searchbar-history", 1}, {"shop.test", 2}, {"saved logins: portal.test", 1}}));
+            (std::map<std::string, std::uint32_t>{{"searchbar-history", 1},
+                                                  {"shop.test", 2},
+                                                  {"saved logins: portal.test", 1},
+                                                  {"saved logins: shop.example.org", 1}}));
   EXPECT_EQ(RowsOf(cleaner, BrowserCode::Chrome),
             (std::map<std::string, std::uint32_t>{
                 {"name", 1}, {"city", 1}, {"search.test", 1}, {"saved logins: bank.test", 1}}));
