@@ -1,5 +1,7 @@
 #include "cleaners/modern/form_store.h"
 
+#include <algorithm>
+#include <cctype>
 #include <utility>
 
 #include "cleaners/modern/modern_store.h"
@@ -33,11 +35,19 @@ std::string LoginHost(std::string_view page, std::string_view submit) {
   return host.empty() ? UrlHostKey(submit) : host;
 }
 
-// Firefox files the page a value was typed on in `moz_sources`, as a host or an origin.
+// Firefox files where a value came from in `moz_sources`: the page's host or origin in the
+// releases that fill it in. Anything that is no host (a name of some other source) files the
+// value by its field instead.
 std::string SourceHost(std::string_view source) {
   if (source.empty()) return {};
-  if (source.find("://") != std::string_view::npos) return UrlHostKey(source);
-  return UrlHostKey("http://" + std::string(source));
+  std::string host = source.find("://") != std::string_view::npos
+                         ? UrlHostKey(source)
+                         : UrlHostKey("http://" + std::string(source));
+  const bool valid = std::all_of(host.begin(), host.end(), [](unsigned char c) {
+    return std::isalnum(c) != 0 || c == '.' || c == '-' || c == '_' || c == '[' || c == ']' ||
+           c == ':';
+  });
+  return valid ? host : std::string();
 }
 
 SqliteStatus PlanFormHistory(SqliteStore& db, std::vector<FormStore::Table>& tables,

@@ -81,7 +81,8 @@ class ModernFormsTest : public ::testing::Test {
                                        {{"searchbar-history", "secret search", ""},
                                         {"email", "ann@beta.test", "beta.test"},
                                         {"q", "secret boots", "https://www.beta.test"},
-                                        {"q", "other", "https://beta.testing.com"}}));
+                                        {"q", "other", "https://beta.testing.com"},
+                                        {"address", "1 Main St", "Profile Import"}}));
     EXPECT_TRUE(
         MakeFirefoxLogins(firefox_ / "logins.json",
                           {"https://beta.test", "chrome://FirefoxAccounts", "https://keep.test"}));
@@ -133,8 +134,10 @@ TEST_F(ModernFormsTest, FieldsSitesAndSavedLoginsAreFoundAndOnlyTheSelectedGo) {
   EXPECT_EQ(firefox.domains.at("saved logins: beta.test").itemCount, 1u);
   EXPECT_EQ(firefox.domains.at("saved logins: beta.test").entries.at(0).url, "https://beta.test");
   EXPECT_TRUE(firefox.domains.contains("saved logins: keep.test"));
+  // A source that names no site files the value by its field.
+  EXPECT_EQ(firefox.domains.at("address").itemCount, 1u);
   // The browser's own account is no site's login.
-  EXPECT_EQ(firefox.domains.size(), 5u);
+  EXPECT_EQ(firefox.domains.size(), 6u);
   // What was typed is never shown.
   for (const auto& [key, record] : firefox.domains) {
     for (const DomainEntry& entry : record.entries) {
@@ -164,11 +167,11 @@ TEST_F(ModernFormsTest, FieldsSitesAndSavedLoginsAreFoundAndOnlyTheSelectedGo) {
 
   const fs::path history = firefox_ / "formhistory.sqlite";
   EXPECT_EQ(Column(history, "SELECT fieldname FROM moz_formhistory ORDER BY id"),
-            (std::vector<std::string>{"searchbar-history", "q"}));
-  EXPECT_EQ(Column(history, "SELECT source FROM moz_sources"),
-            (std::vector<std::string>{"https://beta.testing.com"}));
-  EXPECT_EQ(Column(history, "SELECT history_id FROM moz_history_to_sources"),
-            (std::vector<std::string>{"4"}));
+            (std::vector<std::string>{"searchbar-history", "q", "address"}));
+  EXPECT_EQ(Column(history, "SELECT source FROM moz_sources ORDER BY id"),
+            (std::vector<std::string>{"https://beta.testing.com", "Profile Import"}));
+  EXPECT_EQ(Column(history, "SELECT history_id FROM moz_history_to_sources ORDER BY history_id"),
+            (std::vector<std::string>{"4", "5"}));
   // Noted as the browser notes what it removes, so that its sync does not bring them back.
   EXPECT_EQ(Column(history, "SELECT guid FROM moz_deleted_formhistory ORDER BY guid"),
             (std::vector<std::string>{"guid2", "guid3"}));
