@@ -114,5 +114,28 @@ TEST(BrowserFormsCleanerTest, NothingFoundMeansNoPage) {
   EXPECT_FALSE(plugin->HasItems());
 }
 
+TEST(FormSelectionTest, SavedLoginsOfASiteOnBothListsStay) {
+  DomainList black;
+  DomainList white;
+  black.Parse("both.test\nblack.test\n");
+  white.Parse("both.test\n");
+  for (const bool blacklistedOnly : {false, true}) {
+    BrowserScanResult result;
+    for (const char* key : {"saved logins: both.test", "saved logins: black.test",
+                            "saved logins: gray.test", "both.test", "email"}) {
+      result.AddEntry(key, {});
+    }
+    SelectFormRecords(result, black, white, blacklistedOnly);
+    const auto status = [&](const char* key) { return result.domains.at(key).status; };
+    EXPECT_EQ(status("saved logins: both.test"), DomainStatus::Found);
+    EXPECT_EQ(status("saved logins: black.test"), DomainStatus::Selected);
+    EXPECT_EQ(status("saved logins: gray.test"),
+              blacklistedOnly ? DomainStatus::Found : DomainStatus::Selected);
+    // Form entries go whatever the lists say.
+    EXPECT_EQ(status("both.test"), DomainStatus::Selected);
+    EXPECT_EQ(status("email"), DomainStatus::Selected);
+  }
+}
+
 }  // namespace
 }  // namespace corvane
