@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
@@ -38,12 +39,12 @@ const Counts kStored = {{"alpha.test", 4},
                         {"keep.test", 1},
                         {"tracker.test", 2}};
 
-// The hosts of a cookie database's rows, sorted, opened read-only; also checks that the
-// database is sound.
+// The hosts of a cookie database's rows, sorted; also checks that the database is sound. Opened
+// for writing, as a browser does, so that closing it leaves no "-wal" of this reader behind.
 std::vector<std::string> StoredHosts(const fs::path& database, const std::string& query) {
   std::vector<std::string> hosts;
   sqlite3* db = nullptr;
-  EXPECT_EQ(sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK)
+  EXPECT_EQ(sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK)
       << database;
   sqlite3_stmt* row = nullptr;
   if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &row, nullptr) == SQLITE_OK &&
@@ -162,6 +163,16 @@ TEST_F(RealBrowserCookiesTest, TheCleanerErasesAllButTheWhitelistInEveryBrowser)
   // The other files of the profiles are left as the browsers wrote them.
   EXPECT_TRUE(fs::is_symlink(placed_.firefoxProfile / "lock"));
   EXPECT_TRUE(fs::exists(placed_.firefoxCache / "cache2" / "entries"));
+
+  // CORVANE_KEEP_ERASED_PROFILES=<folder> keeps the erased profiles, for opening them in the
+  // real browsers (tests/fixtures/modern/check-browsers-open.sh).
+  if (const char* keep = std::getenv("CORVANE_KEEP_ERASED_PROFILES")) {
+    const auto options = fs::copy_options::recursive | fs::copy_options::copy_symlinks;
+    fs::create_directories(fs::path(keep) / "firefox");
+    fs::copy(placed_.firefoxProfile, fs::path(keep) / "firefox", options);
+    fs::create_directories(fs::path(keep) / "chromium");
+    fs::copy(placed_.chromiumProfile.parent_path(), fs::path(keep) / "chromium", options);
+  }
 }
 
 TEST(RealBrowserPrefixTest, APrefixWineMadeFindsTheProfilesThroughItsOwnShellFolders) {
