@@ -29,6 +29,10 @@ PlacedBrowserFixtures PlaceBelow(const fs::path& roaming, const fs::path& local)
     fs::copy(source / "chromium", folder, kCopy);
     *target = folder / "User Data" / "Default";
   }
+  // Chrome on Windows keeps its cookies in "Network\Cookies"; the Linux build the fixture came
+  // from keeps them beside the other databases. Chrome's copy gets the Windows layout.
+  fs::create_directories(placed.chromeProfile / "Network");
+  fs::rename(placed.chromeProfile / "Cookies", placed.chromeProfile / "Network" / "Cookies");
   return placed;
 }
 

@@ -3,7 +3,8 @@
 // browsers keep them on Windows: Firefox's "profiles.ini" and profile below the roaming
 // application data folder and its "cache2" in the local twin of the profile folder; Chromium's
 // "User Data" below the local application data folder, once as Chromium's and once as Chrome's
-// (a second browser code over the same real files).
+// (a second browser code over the same real files; Chrome's with its cookies moved to
+// "Network\Cookies", where the Windows builds keep them).
 
 #include <filesystem>
 #include <string>

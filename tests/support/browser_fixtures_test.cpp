@@ -67,7 +67,9 @@ std::vector<std::string> FirefoxHosts(const test::PlacedBrowserFixtures& placed)
   return StoredHosts(placed.firefoxProfile / "cookies.sqlite", "SELECT host FROM moz_cookies");
 }
 std::vector<std::string> ChromiumHosts(const fs::path& profile) {
-  return StoredHosts(profile / "Cookies", "SELECT host_key FROM cookies");
+  const fs::path network = profile / "Network" / "Cookies";
+  return StoredHosts(fs::exists(network) ? network : profile / "Cookies",
+                     "SELECT host_key FROM cookies");
 }
 
 Counts CountsOf(const BrowserScanResult& result) {
@@ -180,7 +182,7 @@ TEST(RealBrowserPrefixTest, APrefixWineMadeFindsTheProfilesThroughItsOwnShellFol
   if (!wine.Ready()) CORVANE_SKIP_LIVE_WINE(wine.Why());
   const test::PlacedBrowserFixtures placed = test::PlaceBrowserFixtures(wine);
   ASSERT_FALSE(placed.firefoxProfile.empty());
-  ASSERT_TRUE(fs::exists(placed.chromeProfile / "Cookies"));
+  ASSERT_TRUE(fs::exists(placed.chromeProfile / "Network" / "Cookies"));
 
   std::unique_ptr<Machine> machine = Machine::Open(wine.Prefix(), nullptr);
   ASSERT_TRUE(machine);
