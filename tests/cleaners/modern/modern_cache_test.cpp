@@ -227,5 +227,34 @@ TEST_F(ModernCacheTest, AnEntryGoneSinceTheScanIsNoFailure) {
   EXPECT_EQ(results[BrowserCode::Chrome].domains.at("keep.test").status, DomainStatus::Erased);
 }
 
+TEST_F(ModernCacheTest, EntriesWrittenByTheBrowsersThemselves) {
+  const fs::path fixtures = fs::path(CORVANE_FIXTURES_DIR) / "cache";
+  fs::remove_all(cache2_);
+  fs::create_directories(cache2_ / "entries");
+  fs::copy(fixtures / "firefox", cache2_ / "entries");
+  const fs::path data = chrome_ / "Cache" / "Cache_Data";
+  fs::remove_all(data);
+  fs::copy(fixtures / "chromium", data, fs::copy_options::recursive);
+
+  BrowserResults results = Scan();
+  for (const BrowserCode browser : {BrowserCode::Firefox, BrowserCode::Chrome}) {
+    const BrowserScanResult& result = results[browser];
+    ASSERT_TRUE(result.domains.contains("beta.test")) << BrowserName(browser);
+    const DomainRecord& beta = result.domains.at("beta.test");
+    std::vector<std::string> urls;
+    for (const DomainEntry& entry : beta.entries) urls.push_back(entry.url);
+    std::sort(urls.begin(), urls.end());
+    // Chrome's Code Cache entry of the fixture's site is the third.
+    EXPECT_EQ(urls[0], "http://beta.test:8765/");
+    EXPECT_EQ(urls[1], "http://beta.test:8765/app.js");
+    EXPECT_FALSE(result.domains.contains(kOtherCacheDomain)) << BrowserName(browser);
+  }
+  Select(results, "beta.test");
+  ASSERT_TRUE(cache_.Erase(results, Overwrite::Off, progress_, nullptr));
+  EXPECT_TRUE(fs::is_empty(cache2_ / "entries"));
+  EXPECT_FALSE(fs::exists(data / "index"));
+  EXPECT_TRUE(fs::is_empty(data / "index-dir"));
+}
+
 }  // namespace
 }  // namespace corvane
