@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cleaners/modern/cache_entry_key.h"
+#include "engine/erase_fault.h"
 #include "platform/file_handle.h"
 #include "platform/file_status.h"
 #include "platform/folder_handle.h"
@@ -91,8 +92,11 @@ struct OpenedFolder {
 SqliteStatus OpenCacheFolder(const std::string& path, OpenedFolder& opened) {
   const std::string trimmed = path.substr(0, path.size() - 1);
   opened.handle = OpenFolderPath(trimmed);
-  if (opened.handle)
-    return opened.handle.List(opened.entries) ? SqliteStatus::Ok : SqliteStatus::Failed;
+  if (opened.handle) {
+    const bool listed = InjectedEraseFault(EraseStep::ListFolder, path) == ERROR_SUCCESS &&
+                        opened.handle.List(opened.entries);
+    return listed ? SqliteStatus::Ok : SqliteStatus::Failed;
+  }
   const std::optional<PathEntry> entry = OpenPathEntry(trimmed);
   struct stat status {};
   if (!entry || !entry->folder.Status(entry->name, &status)) return SqliteStatus::Missing;
@@ -221,6 +225,9 @@ class StoreScan {
   StoreScan(BrowserScanResult& result, ProgressReporter& progress)
       : result_(result), progress_(progress) {}
 
+  // The folders below the cache that could not be read.
+  [[nodiscard]] const std::vector<std::string>& Unreadable() const { return unreadable_; }
+
   // False when cancelled.
   bool Run(const CacheStore& store, const OpenedFolder& opened) {
     switch (store.format) {
@@ -243,10 +250,14 @@ class StoreScan {
       if (sub.name != "entries" && sub.name != "doomed" && !sub.name.starts_with("trash")) {
         continue;
       }
+      const std::string base = store.folder + sub.name + "\\";
       const FolderHandle folder = opened.handle.OpenFolder(sub.name);
       std::vector<FolderEntry> entries;
-      if (!folder || !folder.List(entries)) continue;
-      const std::string base = store.folder + sub.name + "\\";
+      if (!folder || InjectedEraseFault(EraseStep::ListFolder, base) != ERROR_SUCCESS ||
+          !folder.List(entries)) {
+        unreadable_.push_back(base);
+        continue;
+      }
       for (const FolderEntry& entry : entries) {
         if (!IsEntryFile(entry)) continue;
         if (!Tick()) return false;
@@ -311,6 +322,7 @@ class StoreScan {
   BrowserScanResult& result_;
   ProgressReporter& progress_;
   std::size_t read_ = 0;
+  std::vector<std::string> unreadable_;
 };
 
 bool Exists(const std::string& path) {
@@ -344,6 +356,24 @@ std::vector<std::string> IndexFiles(const CacheStore& store, const OpenedFolder&
   return files;
 }
 
+// A simple cache entry's "_1" and "_s" files go with its "_0" file.
+void AddCompanions(const CacheStore& store, const OpenedFolder& opened,
+                   std::map<std::string, std::vector<std::string>>& work) {
+  std::set<std::string_view> names;
+  for (const FolderEntry& entry : opened.entries) names.insert(entry.name);
+  for (auto& [key, files] : work) {
+    const std::size_t entries = files.size();
+    for (std::size_t i = 0; i < entries; ++i) {
+      const std::string_view name = std::string_view(files[i]).substr(store.folder.size());
+      if (!IsSimpleEntryName(name, '0')) continue;
+      for (const char suffix : {'1', 's'}) {
+        std::string companion = std::string(name.substr(0, 17)) + suffix;
+        if (names.contains(companion)) files.push_back(store.folder + companion);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 bool ModernCache::Scan(BrowserResults& results, ProgressReporter& progress) {
@@ -361,7 +391,11 @@ bool ModernCache::Scan(BrowserResults& results, ProgressReporter& progress) {
       }
       BrowserScanResult& result = results[profile.browser];
       result.browser = profile.browser;
-      if (!StoreScan(result, progress).Run(store, opened)) return false;
+      StoreScan scan(result, progress);
+      if (!scan.Run(store, opened)) return false;
+      for (const std::string& folder : scan.Unreadable()) {
+        failures_.Add(results, profile.browser, folder, FailureText(SqliteStatus::Failed));
+      }
     }
   }
   return true;
@@ -378,25 +412,18 @@ bool ModernCache::Erase(BrowserResults& results, Overwrite overwrite, ProgressRe
     BrowserScanResult& result = found->second;
     for (const CacheStore& store : CacheStores(profile)) {
       if (progress.IsCancelled()) return false;
-      // The Selected domains' files in this cache, a Chromium entry's companions with it.
+      // The Selected domains' files in this cache.
       std::map<std::string, std::vector<std::string>> work;
       for (const auto& [key, record] : result.domains) {
         if (record.status != DomainStatus::Selected) continue;
         for (const DomainEntry& entry : record.entries) {
-          if (!BelongsTo(store, entry.localFile)) continue;
-          std::vector<std::string>& files = work[key];
-          files.push_back(entry.localFile);
-          if (store.format != CacheFormat::Simple || !entry.localFile.ends_with("_0")) continue;
-          const std::string stem = entry.localFile.substr(0, entry.localFile.size() - 1);
-          for (const char suffix : {'1', 's'}) {
-            if (Exists(stem + suffix)) files.push_back(stem + suffix);
-          }
+          if (BelongsTo(store, entry.localFile)) work[key].push_back(entry.localFile);
         }
       }
       if (work.empty()) continue;
       progress.Report(store.folder);
       OpenedFolder opened;
-      SqliteStatus status =
+      const SqliteStatus status =
           IsProfileInUse(profile) ? SqliteStatus::InUse : OpenCacheFolder(store.folder, opened);
       if (status == SqliteStatus::Missing) continue;  // gone with everything in it
       if (status != SqliteStatus::Ok) {
@@ -404,6 +431,7 @@ bool ModernCache::Erase(BrowserResults& results, Overwrite overwrite, ProgressRe
         failures_.Add(results, profile.browser, store.folder, FailureText(status));
         continue;
       }
+      if (store.format == CacheFormat::Simple) AddCompanions(store, opened, work);
       for (const auto& [key, files] : work) {
         if (EraseFileList(files, overwrite, WipePattern::WipeRandom, cancel, tally)) continue;
         if (progress.IsCancelled()) return false;

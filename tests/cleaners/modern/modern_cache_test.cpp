@@ -10,6 +10,8 @@
 
 #include "demo/demo_cache_entries.h"
 #include "engine/deletion_tally.h"
+#include "engine/erase_fault.h"
+#include "platform/event.h"
 #include "tests/support/temp_machine.h"
 #include "tests/support/test_plugin_owner.h"
 #include "tests/support/wine_server_lock_holder.h"
@@ -208,6 +210,39 @@ TEST_F(ModernCacheTest, ACacheInUseOrBehindALinkIsLeftAlone) {
                                    "browser, left alone"));
 }
 
+TEST_F(ModernCacheTest, AnUnreadableFolderIsAFailureRowNotAnEmptyCache) {
+  const std::string doomed =
+      std::string(kLocal) + "Mozilla\\Firefox\\Profiles\\ab12.default\\cache2\\doomed\\";
+  const std::string gpu = std::string(kLocal) + "Google\\Chrome\\User Data\\Default\\GPUCache\\";
+  const ScopedEraseFault fault([&](EraseStep step, std::string_view path) -> DWORD {
+    const bool unreadable = step == EraseStep::ListFolder && (path == doomed || path == gpu);
+    return unreadable ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+  });
+  BrowserResults results = Scan();
+  EXPECT_TRUE(cache_.IsFailure(BrowserCode::Firefox, doomed + ": cannot be read"));
+  EXPECT_FALSE(results[BrowserCode::Firefox].domains.contains("beta.testing.com"));
+  EXPECT_TRUE(results[BrowserCode::Firefox].domains.contains("beta.test"));  // the rest counts
+  EXPECT_TRUE(cache_.IsFailure(BrowserCode::Chrome, gpu + ": cannot be read"));
+  EXPECT_FALSE(results[BrowserCode::Chrome].domains.contains(kGpuCacheDomain));
+}
+
+TEST_F(ModernCacheTest, AFileThatWillNotGoLeavesItsDomainFailed) {
+  BrowserResults results = Scan();
+  const ScopedEraseFault fault([](EraseStep step, std::string_view path) -> DWORD {
+    const bool stuck = step == EraseStep::Delete && path.ends_with("00000000000000b1_s");
+    return stuck ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+  });
+  Select(results, "beta.test");
+  Select(results, "keep.test");
+  DeletionAccumulator tally;
+  ASSERT_TRUE(cache_.Erase(results, Overwrite::Off, progress_, &tally));
+  EXPECT_EQ(results[BrowserCode::Chrome].domains.at("beta.test").status, DomainStatus::Failed);
+  EXPECT_EQ(results[BrowserCode::Chrome].domains.at("keep.test").status, DomainStatus::Erased);
+  EXPECT_EQ(results[BrowserCode::Firefox].domains.at("beta.test").status, DomainStatus::Erased);
+  EXPECT_TRUE(fs::exists(chrome_ / "Cache" / "Cache_Data" / "00000000000000b1_s"));
+  EXPECT_FALSE(fs::exists(chrome_ / "Cache" / "Cache_Data" / "00000000000000c1_0"));
+}
+
 TEST_F(ModernCacheTest, TheFirefoxCacheIsInUseWhileItsRoamingProfileIsLocked) {
   machine_.WriteFile(std::string(kRoaming) + "Mozilla\\Firefox\\Profiles\\ab12.default\\lock", "");
   const test::WineServerLockHolder server(machine_.Prefix());
@@ -217,6 +252,18 @@ TEST_F(ModernCacheTest, TheFirefoxCacheIsInUseWhileItsRoamingProfileIsLocked) {
   EXPECT_EQ(results[BrowserCode::Firefox].domains.at("beta.test").status, DomainStatus::Failed);
   EXPECT_TRUE(fs::exists(cache2_ / "entries" / "A1"));
   EXPECT_TRUE(fs::exists(cache2_ / "index"));
+}
+
+TEST_F(ModernCacheTest, ACancelledRunStopsAndSaysSo) {
+  BrowserResults results = Scan();
+  Select(results, "beta.test");
+  Event cancel(EventReset::Manual, true);
+  ProgressReporter cancelled(owner_, "test", "", &cancel);
+  BrowserResults scanned;
+  EXPECT_FALSE(cache_.Scan(scanned, cancelled));
+  EXPECT_FALSE(cache_.Erase(results, Overwrite::Off, cancelled, nullptr));
+  EXPECT_TRUE(fs::exists(cache2_ / "entries" / "A1"));
+  EXPECT_TRUE(fs::exists(chrome_ / "Cache" / "Cache_Data" / "00000000000000b1_0"));
 }
 
 TEST_F(ModernCacheTest, AnEntryGoneSinceTheScanIsNoFailure) {
