@@ -19,6 +19,7 @@
 #include "platform/file_handle.h"
 #include "platform/file_status.h"
 #include "platform/folder_handle.h"
+#include "platform/text.h"
 
 namespace corvane {
 
@@ -48,6 +49,14 @@ constexpr std::size_t kCancelBatch = 64;
 
 std::vector<ModernProfile> CacheProfiles() {
   std::vector<ModernProfile> profiles = FirefoxModernProfiles(true);
+  // A profile outside the Firefox folder (an absolute path in "profiles.ini") keeps its cache
+  // inside itself; the roaming twin of any other has none.
+  for (ModernProfile& profile : FirefoxModernProfiles(false)) {
+    const bool known = std::any_of(profiles.begin(), profiles.end(), [&](const ModernProfile& p) {
+      return EqualsNoCase(p.folder, profile.folder);
+    });
+    if (!known) profiles.push_back(std::move(profile));
+  }
   for (ModernProfile& profile : ChromiumProfiles()) profiles.push_back(std::move(profile));
   for (ModernProfile& profile : LauncherProfiles()) profiles.push_back(std::move(profile));
   return profiles;

@@ -1,9 +1,10 @@
 #pragma once
 // The disk caches of today's browsers, counted and erased as files: Firefox's "cache2" (in the
-// local twin of each profile), and the Chromium family's "Cache\Cache_Data" (or the older
-// "Cache"), "Code Cache\js" and "Code Cache\wasm", each entry filed under the host of the URL
-// its key names. The GPU caches ("GPUCache", "DawnCache", ...) hold no URLs: they are one
-// pseudo-domain per browser, as are the entries whose key cannot be read or names no host.
+// local twin of each profile, or inside a profile kept outside the Firefox folder), and the
+// Chromium family's "Cache\Cache_Data" (or the older "Cache"), "Code Cache\js" and "Code
+// Cache\wasm", each entry filed under the host of the URL its key names. The GPU caches
+// ("GPUCache", "DawnCache", ...) hold no URLs: they are one pseudo-domain per browser, as are the
+// entries whose key cannot be read or names no host.
 //
 // An erase deletes the Selected hosts' entry files (a Chromium entry's "_1" and "_s" companions
 // with it) as the file toolkit deletes any file, overwritten first when asked. A cache that lost

@@ -146,6 +146,19 @@ TEST_F(ModernCacheTest, ScanFilesEveryEntryUnderItsHostWithAllItsBytes) {
   EXPECT_EQ(results[BrowserCode::EpicGames].domains.at(kGpuCacheDomain).size, 4096u);
 }
 
+TEST_F(ModernCacheTest, AnAbsoluteFirefoxProfileKeepsItsCacheInsideItself) {
+  machine_.WriteFile("C:\\Portable\\fx\\prefs.js", "");
+  const fs::path portable = machine_.Host("C:\\Portable\\fx");
+  EXPECT_TRUE(MakeFirefoxCacheEntry(portable / "cache2" / "entries" / "B1",
+                                    "a,:https://portable.test/", "p"));
+  machine_.WriteFile(std::string(kRoaming) + "Mozilla\\Firefox\\profiles.ini",
+                     "[Profile0]\nIsRelative=1\nPath=Profiles/ab12.default\n"
+                     "[Profile1]\nIsRelative=0\nPath=C:\\Portable\\fx\n");
+  BrowserResults results = Scan();
+  EXPECT_EQ(results[BrowserCode::Firefox].domains.at("portable.test").itemCount, 1u);
+  EXPECT_EQ(results[BrowserCode::Firefox].domains.at("beta.test").itemCount, 2u);  // once
+}
+
 TEST_F(ModernCacheTest, EraseTakesTheSelectedHostsFilesAndTheIndexesOfTheirCaches) {
   BrowserResults results = Scan();
   Select(results, "beta.test");
