@@ -5,6 +5,7 @@
 #include <fstream>
 #include <optional>
 
+#include "demo/demo_cache_entries.h"
 #include "platform/machine.h"
 
 namespace corvane {
@@ -101,7 +102,8 @@ bool PlantModernBrowserTraces(const std::string& user) {
                                 {".example.com", ".example.com", "news.test", ".shop.test",
                                  ".tracker.example.net", "www.forum.test"}) &&
          MakeChromiumCookieStore(
-             *chrome, {".example.com", ".ads.example.biz", "search.test", "search.test"});
+             *chrome, {".example.com", ".ads.example.biz", "search.test", "search.test"}) &&
+         PlantModernCacheTraces(user);
 }
 
 }  // namespace corvane

@@ -21,6 +21,10 @@ std::string_view BrowserName(BrowserCode code) {
       return "Brave";
     case BrowserCode::Chromium:
       return "Chromium";
+    case BrowserCode::Steam:
+      return "Steam";
+    case BrowserCode::EpicGames:
+      return "Epic Games Launcher";
     default:
       return "Unknown";
   }

@@ -22,10 +22,12 @@ enum class BrowserCode : std::int32_t {
   Edge = 6,
   Brave = 7,
   Chromium = 8,
+  Steam = 9,
+  EpicGames = 10,
 };
 
-// "Internet Explorer", "Mozilla", "Firefox", "Chrome", "Edge", "Brave", "Chromium", or
-// "Unknown" for every other code.
+// "Internet Explorer", "Mozilla", "Firefox", "Chrome", "Edge", "Brave", "Chromium", "Steam",
+// "Epic Games Launcher", or "Unknown" for every other code.
 [[nodiscard]] std::string_view BrowserName(BrowserCode code);
 
 enum class DomainStatus : std::int32_t { Found = 0, Selected = 1, Failed = 2, Erased = 3 };

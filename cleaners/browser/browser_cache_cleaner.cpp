@@ -32,9 +32,30 @@ PluginResult BrowserCacheCleaner::ScanTracks() {
   counters["items"] += mozilla.items;
   counters["size"] += mozilla.size;
 
+  BrowserResults modern;
+  if (!modern_.Scan(modern, progress)) return PluginResult::Cancelled;
+
+  results_ = std::move(modern);
   results_[BrowserCode::InternetExplorer] = std::move(ie);
   results_[BrowserCode::Mozilla] = std::move(mozilla);
+  CountModern(counters);
   return Finish(std::move(counters), DomainSortColumn::Size);
+}
+
+void BrowserCacheCleaner::CountModern(TracksLeftMap& counters) const {
+  for (const auto& [browser, result] : results_) {
+    if (browser < BrowserCode::Firefox) continue;
+    for (const auto& [key, record] : result.domains) {
+      if (!modern_.IsFailure(browser, key) && record.status != DomainStatus::Erased) {
+        ++counters["domains"];
+      }
+    }
+    for (const auto& [key, record] : result.domains) {
+      if (record.status == DomainStatus::Erased) continue;
+      counters["items"] += record.itemCount;
+      counters["size"] += record.size;
+    }
+  }
 }
 
 PluginResult BrowserCacheCleaner::ScanInternetExplorer(BrowserScanResult& result,
@@ -89,6 +110,17 @@ PluginResult BrowserCacheCleaner::EraseTracks() {
   counters["domains"] += mozilla.domains.size();
   counters["items"] += mozilla.items;
   counters["size"] += mozilla.size;
+
+  // Like Internet Explorer's, every domain the scan found goes.
+  for (auto& [browser, result] : results_) {
+    if (browser < BrowserCode::Firefox) continue;
+    for (auto& [key, record] : result.domains) {
+      if (record.status == DomainStatus::Found) record.status = DomainStatus::Selected;
+    }
+  }
+  const Overwrite overwrite = options.overwrite ? Overwrite::On : Overwrite::Off;
+  if (!modern_.Erase(results_, overwrite, progress, &Tally())) return PluginResult::Cancelled;
+  CountModern(counters);
   return Finish(std::move(counters), DomainSortColumn::Size);
 }
 

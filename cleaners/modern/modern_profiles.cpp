@@ -33,6 +33,21 @@ constexpr std::array<ChromiumBrowser, 4> kChromiumBrowsers = {{
     {BrowserCode::Chromium, "Chromium\\User Data"},
 }};
 
+// Launchers that embed Chromium keep a user-data folder of their own whose root is also its
+// profile (cache, cookies); a few have "Default" or "Profile N" below it as well.
+struct LauncherBrowser {
+  BrowserCode code;
+  std::string_view parent;  // below the local application data folder
+  std::string_view name;    // the user-data folder, or with `prefixed` the start of its name
+  bool prefixed;
+};
+
+constexpr std::array<LauncherBrowser, 2> kLauncherBrowsers = {{
+    {BrowserCode::Steam, "Steam", "htmlcache", false},
+    // "webcache", and one folder per engine version ("webcache_4147", "webcache_4430", ...).
+    {BrowserCode::EpicGames, "EpicGamesLauncher\\Saved", "webcache", true},
+}};
+
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
@@ -90,10 +105,11 @@ void AddProfile(std::vector<ModernProfile>& profiles, ModernProfile profile) {
   if (!known) profiles.push_back(std::move(profile));
 }
 
-ModernProfile FirefoxProfile(std::string folder) {
+// Firefox locks the roaming profile; its local twin (the cache) has no lock of its own.
+ModernProfile FirefoxProfile(std::string folder, const std::string& lockFolder) {
   std::vector<std::string> locks;
   for (const std::string_view name : {"parent.lock", "lock", ".parentlock"}) {
-    locks.push_back(folder + std::string(name));
+    locks.push_back(lockFolder + std::string(name));
   }
   return {BrowserCode::Firefox, std::move(folder), std::move(locks)};
 }
@@ -162,18 +178,20 @@ std::vector<ModernProfile> FirefoxModernProfiles(bool local) {
       // Z: (or a drive holding the prefix) shows the Linux side: a profile there is no
       // Windows browser's, whatever the file says.
       if (!IsOnCleanableDrive(folder)) continue;
+      const std::string roamingFolder = folder;
       // The local folder of a relative profile has the same name below the local base.
       if (local && folder.starts_with(roamingFirefox)) {
         folder = firefox + folder.substr(roamingFirefox.size());
       } else if (local) {
         continue;  // an absolute profile keeps its cache inside itself
       }
-      AddProfile(profiles, FirefoxProfile(std::move(folder)));
+      AddProfile(profiles, FirefoxProfile(std::move(folder), roamingFolder));
     }
   }
   for (const std::string& name : Subfolders(firefox + "Profiles")) {
     std::string folder = firefox + "Profiles\\" + name + "\\";
-    AddProfile(profiles, FirefoxProfile(std::move(folder)));
+    const std::string roamingFolder = roamingFirefox + "Profiles\\" + name + "\\";
+    AddProfile(profiles, FirefoxProfile(std::move(folder), roamingFolder));
   }
   return profiles;
 }
@@ -188,6 +206,33 @@ std::vector<ModernProfile> ChromiumProfiles() {
     for (const std::string& name : Subfolders(userData)) {
       if (!IsChromiumProfileName(name)) continue;
       profiles.push_back({browser.code, userData + "\\" + name + "\\", {userData + "\\lockfile"}});
+    }
+  }
+  return profiles;
+}
+
+std::vector<ModernProfile> LauncherProfiles() {
+  std::vector<ModernProfile> profiles;
+  const std::optional<std::string> base =
+      SHGetSpecialFolderPathW(CSIDL_LOCAL_APPDATA, FolderCreation::MustExist);
+  if (!base) return profiles;
+  for (const LauncherBrowser& launcher : kLauncherBrowsers) {
+    const std::string parent = *base + "\\" + std::string(launcher.parent);
+    for (const std::string& name : Subfolders(parent)) {
+      const bool matches =
+          launcher.prefixed
+              ? name.size() >= launcher.name.size() &&
+                    EqualsNoCase(std::string_view(name).substr(0, launcher.name.size()),
+                                 launcher.name)
+              : EqualsNoCase(name, launcher.name);
+      if (!matches) continue;
+      const std::string userData = parent + "\\" + name;
+      std::vector<std::string> locks{userData + "\\lockfile"};
+      profiles.push_back({launcher.code, userData + "\\", locks});
+      for (const std::string& profile : Subfolders(userData)) {
+        if (!IsChromiumProfileName(profile)) continue;
+        profiles.push_back({launcher.code, userData + "\\" + profile + "\\", locks});
+      }
     }
   }
   return profiles;

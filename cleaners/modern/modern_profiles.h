@@ -3,7 +3,7 @@
 // "profiles.ini" below the roaming application data folder and keeps them in
 // "Mozilla\Firefox\Profiles" (cache in the local folder of the same name). The Chromium family
 // keeps a "User Data" folder below the local application data folder, with one folder per profile
-// ("Default", "Profile 1", ...).
+// ("Default", "Profile 1", ...). Launchers that embed Chromium keep such a folder too.
 
 #include <string>
 #include <string_view>
@@ -31,6 +31,12 @@ struct ModernProfile {
 // The profiles of Chrome, Edge, Brave and Chromium: "Default" and "Profile <number>" below each
 // one's "User Data".
 [[nodiscard]] std::vector<ModernProfile> ChromiumProfiles();
+
+// The embedded Chromium of known launchers: Steam's "htmlcache" and the Epic Games Launcher's
+// "Saved\webcache*" folders below the local application data folder, each a profile itself
+// (and its "Default" or "Profile <number>" folders too, when it has them). The user-data folder's
+// "lockfile" is their lock.
+[[nodiscard]] std::vector<ModernProfile> LauncherProfiles();
 
 // The profile folders named in the text of a "profiles.ini": "Path" of each "[Profile...]"
 // section, made a machine path below `base` (ending in "\") when "IsRelative" is not "0".

@@ -9,6 +9,7 @@ namespace corvane {
 std::vector<ModernProfile> AllModernProfiles() {
   std::vector<ModernProfile> profiles = FirefoxModernProfiles();
   for (ModernProfile& profile : ChromiumProfiles()) profiles.push_back(std::move(profile));
+  for (ModernProfile& profile : LauncherProfiles()) profiles.push_back(std::move(profile));
   return profiles;
 }
 
@@ -53,9 +54,14 @@ std::string UrlHostKey(std::string_view url) {
 
 void ModernFailures::Add(BrowserResults& results, BrowserCode browser, const std::string& file,
                          SqliteStatus status) {
+  Add(results, browser, file, SqliteStatusText(status));
+}
+
+void ModernFailures::Add(BrowserResults& results, BrowserCode browser, const std::string& file,
+                         std::string_view why) {
   BrowserScanResult& result = results[browser];
   result.browser = browser;
-  std::string key = file + ": " + std::string(SqliteStatusText(status));
+  std::string key = file + ": " + std::string(why);
   DomainRecord& record = result.domains[key];
   record.name = key;
   record.status = DomainStatus::Failed;

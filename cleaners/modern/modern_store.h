@@ -18,7 +18,7 @@
 
 namespace corvane {
 
-// Every Firefox and Chromium-family profile of the prefix.
+// Every Firefox and Chromium-family profile of the prefix, launchers' included.
 [[nodiscard]] std::vector<ModernProfile> AllModernProfiles();
 
 // A text column of the current row; empty for NULL.
@@ -42,6 +42,9 @@ class ModernFailures {
   // Adds a failure record of the file to the browser's result.
   void Add(BrowserResults& results, BrowserCode browser, const std::string& file,
            SqliteStatus status);
+  // The same with the reason in words (for what is no database).
+  void Add(BrowserResults& results, BrowserCode browser, const std::string& file,
+           std::string_view why);
   [[nodiscard]] bool Contains(BrowserCode browser, std::string_view key) const;
   // Removes the records from the results and forgets them: an erase looks at every database
   // again, and what fails then is recorded anew.

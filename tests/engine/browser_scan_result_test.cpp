@@ -94,7 +94,9 @@ TEST(BrowserScanResultTest, BrowserNamesAndUnknownCodes) {
   EXPECT_EQ(BrowserName(BrowserCode::Firefox), "Firefox");
   EXPECT_EQ(BrowserName(BrowserCode::Edge), "Edge");
   EXPECT_EQ(BrowserName(BrowserCode::Chromium), "Chromium");
-  EXPECT_EQ(BrowserName(static_cast<BrowserCode>(9)), "Unknown");
+  EXPECT_EQ(BrowserName(BrowserCode::Steam), "Steam");
+  EXPECT_EQ(BrowserName(static_cast<BrowserCode>(10)), "Epic Games Launcher");
+  EXPECT_EQ(BrowserName(static_cast<BrowserCode>(11)), "Unknown");
   EXPECT_EQ(BrowserName(static_cast<BrowserCode>(-5)), "Unknown");
 }
 

@@ -184,6 +184,27 @@ TEST_F(ModernCookiesTest, AProfileOnTheLinuxSideIsNoBrowserProfile) {
   EXPECT_TRUE(results[BrowserCode::Firefox].domains.contains("keep.test"));
 }
 
+TEST_F(ModernCookiesTest, LaunchersEmbeddedBrowsersHaveCookiesOfTheirOwn) {
+  const fs::path steam = machine_.MakeFolder(std::string(kLocal) + "Steam\\htmlcache");
+  EXPECT_TRUE(MakeChromiumCookieStore(steam / "Network" / "Cookies", {".store.test"}));
+  const fs::path epic =
+      machine_.MakeFolder(std::string(kLocal) + "EpicGamesLauncher\\Saved\\webcache_4430");
+  EXPECT_TRUE(MakeChromiumCookieStore(epic / "Default" / "Cookies", {"launcher.test"}));
+  // Not a launcher's: a folder that merely starts like one.
+  const fs::path other = machine_.MakeFolder(std::string(kLocal) + "Steam\\htmlcache2");
+  EXPECT_TRUE(MakeChromiumCookieStore(other / "Cookies", {"stray.test"}));
+
+  BrowserResults results = Scan();
+  EXPECT_EQ(results[BrowserCode::Steam].domains.at("store.test").itemCount, 1u);
+  EXPECT_EQ(results[BrowserCode::EpicGames].domains.at("launcher.test").itemCount, 1u);
+  for (const auto& [browser, result] : results) {
+    EXPECT_FALSE(result.domains.contains("stray.test")) << BrowserName(browser);
+  }
+  Select(results, "store.test");
+  ASSERT_TRUE(cookies_.Erase(results, progress_, nullptr));
+  EXPECT_FALSE(Scan()[BrowserCode::Steam].domains.contains("store.test"));
+}
+
 TEST(ProfilesIniTest, RelativeAndAbsoluteProfilesButNothingThatLeavesItsFolder) {
   const std::string ini =
       "[General]\r\nStartWithLastProfile=1\r\n[Profile1]\r\nName=b\r\nIsRelative=0\r\n"
