@@ -83,12 +83,18 @@ std::optional<std::uint32_t> SimpleCacheKeyLength(std::string_view header) {
 
 std::string_view SimpleCacheKeyUrl(std::string_view key) {
   constexpr std::string_view kSeparators = " \n";
+  // Code Cache: "_key<resource URL> \n<site it was compiled for>". The site is only the
+  // registrable part ("testing.com" for a script of "beta.testing.com"): the resource names the
+  // host the user met, as the HTTP cache files it.
+  if (key.starts_with("_key")) {
+    const std::string_view resource = key.substr(4, key.find_first_of(kSeparators) - 4);
+    if (!UrlHostKey(resource).empty()) return resource;
+  }
   std::size_t end = key.size();
   while (end > 0) {
     const std::size_t last = key.find_last_of(kSeparators, end - 1);
     const std::size_t start = last == std::string_view::npos ? 0 : last + 1;
     std::string_view field = key.substr(start, end - start);
-    if (field.starts_with("_key")) field.remove_prefix(4);
     if (!UrlHostKey(field).empty()) return field;
     if (last == std::string_view::npos) break;
     end = last;

@@ -51,8 +51,8 @@ struct FirefoxCacheKey {
 // one.
 [[nodiscard]] std::optional<std::uint32_t> SimpleCacheKeyLength(std::string_view header);
 
-// The URL a simple cache key names: the last of its fields that is an http(s) or ftp URL with a
-// host (Code Cache writes "_key" before the resource URL). Empty when none is.
+// The URL a simple cache key names: Code Cache's resource URL (after "_key"), else the last of its
+// fields that is an http(s) or ftp URL with a host. Empty when none is.
 [[nodiscard]] std::string_view SimpleCacheKeyUrl(std::string_view key);
 
 }  // namespace corvane

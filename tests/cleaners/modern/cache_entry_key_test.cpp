@@ -107,9 +107,11 @@ TEST(CacheEntryKeyTest, SimpleCacheHeaderAndKeys) {
   EXPECT_EQ(SimpleCacheKeyUrl(key), "https://beta.test/img.png");
   EXPECT_EQ(SimpleCacheKeyUrl("https://beta.test/a b"), "https://beta.test/a");
   EXPECT_EQ(SimpleCacheKeyUrl("http://old.test/page"), "http://old.test/page");
-  // Code Cache: the resource URL after "_key", then the site it was compiled for.
-  EXPECT_EQ(SimpleCacheKeyUrl("_keyhttps://cdn.test/app.js \nhttps://beta.test/"),
-            "https://beta.test/");
+  // Code Cache: the resource URL after "_key", then only the registrable part of the site it was
+  // compiled for, which names no host the user met.
+  EXPECT_EQ(SimpleCacheKeyUrl("_keyhttp://beta.testing.com/app.js \nhttp://testing.com/"),
+            "http://beta.testing.com/app.js");
+  EXPECT_EQ(SimpleCacheKeyUrl("_keyabout:blank \nhttps://beta.test/"), "https://beta.test/");
   EXPECT_EQ(SimpleCacheKeyUrl("_keyhttps://cdn.test/app.js \n"), "https://cdn.test/app.js");
   EXPECT_EQ(SimpleCacheKeyUrl("1/0/_dk_chrome-extension://x chrome-extension://x/y"), "");
   EXPECT_EQ(SimpleCacheKeyUrl(""), "");

@@ -74,7 +74,7 @@ class ModernCacheTest : public ::testing::Test {
     Write(data / "index", 24);
     Write(data / "index-dir" / "the-real-index", 48);
     EXPECT_TRUE(MakeSimpleCacheEntry(chrome_ / "Code Cache" / "js" / "00000000000000e1_0",
-                                     "_keyhttps://cdn.test/a.js \nhttps://beta.test/", "c"));
+                                     "_keyhttps://www.beta.test/a.js \nhttps://beta.test/", "c"));
     Write(chrome_ / "GPUCache" / "data_0", 8192);
     Write(chrome_ / "GPUCache" / "index", 256);
 
