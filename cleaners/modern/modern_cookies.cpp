@@ -82,10 +82,10 @@ bool ModernCookies::Erase(BrowserResults& results, ProgressReporter& progress,
       if (progress.IsCancelled()) return false;
       progress.Report(cookies.file);
       SqliteStore store;
-      SqliteStatus status = IsProfileInUse(profile)
-                                ? SqliteStatus::InUse
-                                : OpenCookies(store, cookies, SqliteAccess::Change);
+      SqliteStatus status = OpenCookies(store, cookies, SqliteAccess::Change);
       if (status == SqliteStatus::Missing) continue;
+      // Opening changes nothing; a file the browser may hold is then left as it is.
+      if (status == SqliteStatus::Ok && IsProfileInUse(profile)) status = SqliteStatus::InUse;
       std::vector<std::int64_t> rowids;
       std::set<std::string> keys;
       bool listed = false;

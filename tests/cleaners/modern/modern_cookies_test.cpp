@@ -136,6 +136,11 @@ TEST_F(ModernCookiesTest, ALockFileCountsOnlyWhileAWineserverRuns) {
                               "Mozilla\\Firefox\\Profiles\\ab12.default-release\\cookies.sqlite: " +
                               std::string(SqliteStatusText(SqliteStatus::InUse));
   EXPECT_TRUE(cookies_.IsFailure(BrowserCode::Firefox, failure));
+  // Chrome keeps its cookies in "Network\Cookies" only: the older place is no failure.
+  EXPECT_FALSE(cookies_.IsFailure(
+      BrowserCode::Chrome, std::string(kLocal) + "Google\\Chrome\\User Data\\Default\\Cookies: " +
+                               std::string(SqliteStatusText(SqliteStatus::InUse))));
+  EXPECT_EQ(results[BrowserCode::Chrome].domains.size(), 3u);  // and one failure row
   EXPECT_TRUE(Scan()[BrowserCode::Firefox].domains.contains("tracker.test"));
 }
 
