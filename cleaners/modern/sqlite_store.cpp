@@ -216,8 +216,15 @@ SqliteStatus SqliteStore::Scan(std::string_view sql,
 
 SqliteStatus SqliteStore::DeleteRows(std::string_view table,
                                      const std::vector<std::int64_t>& rowids) {
+  return Change({{"DELETE FROM " + Quoted(table) + " WHERE rowid = ?1", rowids}});
+}
+
+SqliteStatus SqliteStore::Change(const std::vector<SqliteChange>& changes) {
   if (db_ == nullptr) return SqliteStatus::Failed;
-  if (rowids.empty()) return SqliteStatus::Ok;
+  if (std::all_of(changes.begin(), changes.end(),
+                  [](const SqliteChange& change) { return change.ids.empty(); })) {
+    return SqliteStatus::Ok;
+  }
   if (const SqliteStatus status = Execute("PRAGMA secure_delete=ON"); status != SqliteStatus::Ok) {
     return status;
   }
@@ -226,15 +233,22 @@ SqliteStatus SqliteStore::DeleteRows(std::string_view table,
   if (const SqliteStatus status = Execute("BEGIN IMMEDIATE"); status != SqliteStatus::Ok) {
     return status;
   }
-  const std::string sql = "DELETE FROM " + Quoted(table) + " WHERE rowid = ?";
-  sqlite3_stmt* statement = nullptr;
-  int code = sqlite3_prepare_v2(db_, sql.c_str(), -1, &statement, nullptr);
-  for (std::size_t i = 0; code == SQLITE_OK && i < rowids.size(); ++i) {
-    sqlite3_bind_int64(statement, 1, rowids[i]);
-    code = sqlite3_step(statement);
-    if (code == SQLITE_DONE) code = sqlite3_reset(statement);
+  int code = SQLITE_OK;
+  for (const SqliteChange& change : changes) {
+    sqlite3_stmt* statement = nullptr;
+    code = sqlite3_prepare_v2(db_, change.sql.c_str(), -1, &statement, nullptr);
+    if (code == SQLITE_OK && change.ids.empty()) {
+      code = sqlite3_step(statement);
+      if (code == SQLITE_DONE) code = SQLITE_OK;
+    }
+    for (std::size_t i = 0; code == SQLITE_OK && i < change.ids.size(); ++i) {
+      sqlite3_bind_int64(statement, 1, change.ids[i]);
+      code = sqlite3_step(statement);
+      if (code == SQLITE_DONE) code = sqlite3_reset(statement);
+    }
+    sqlite3_finalize(statement);
+    if (code != SQLITE_OK) break;
   }
-  sqlite3_finalize(statement);
   if (code != SQLITE_OK) {
     static_cast<void>(Execute("ROLLBACK"));
     return FromCode(code);

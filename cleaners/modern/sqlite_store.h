@@ -34,6 +34,13 @@ enum class SqliteStatus {
 
 enum class SqliteAccess { Read, Change };
 
+// One statement of a change: run once per id, bound to every "?1" of the text; without ids it
+// runs once, unbound.
+struct SqliteChange {
+  std::string sql;
+  std::vector<std::int64_t> ids;
+};
+
 class SqliteStore {
  public:
   SqliteStore() = default;
@@ -58,6 +65,11 @@ class SqliteStore {
   // then checkpoints the write-ahead log and compacts the file. Nothing changes unless all go.
   [[nodiscard]] SqliteStatus DeleteRows(std::string_view table,
                                         const std::vector<std::int64_t>& rowids);
+
+  // Runs the statements in order in one transaction, with secure deletion, then checkpoints and
+  // compacts as DeleteRows does. Nothing changes unless every statement succeeds; a change
+  // without any id to run is no change at all (the file is left as it is).
+  [[nodiscard]] SqliteStatus Change(const std::vector<SqliteChange>& changes);
 
  private:
   [[nodiscard]] SqliteStatus Execute(const char* sql);

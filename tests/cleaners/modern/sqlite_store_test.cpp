@@ -236,5 +236,42 @@ TEST(SqliteStoreTest, ADatabaseAnotherProgramWritesIsLeftWhole) {
   EXPECT_EQ(CountRows(store), 3);
 }
 
+TEST(SqliteStoreTest, AChangeOfSeveralStatementsGoesWholeOrNotAtAll) {
+  const TempDir dir;
+  const fs::path db = dir.Path() / "places.sqlite";
+  MakeCookies(db, "a.test", 4);
+  RunSql(db,
+         "CREATE TABLE visits (id INTEGER PRIMARY KEY, cookie INTEGER, note TEXT);"
+         "INSERT INTO visits (cookie, note) VALUES (1, 'x'), (1, 'y'), (2, 'z'), (3, 'w');");
+  SqliteStore store;
+  ASSERT_EQ(store.Open(db.string(), SqliteAccess::Change), SqliteStatus::Ok);
+  auto count = [&](const char* sql) {
+    int rows = 0;
+    EXPECT_EQ(store.Scan(sql,
+                         [&](sqlite3_stmt*) {
+                           ++rows;
+                           return true;
+                         }),
+              SqliteStatus::Ok);
+    return rows;
+  };
+
+  // The second statement names a table that does not exist: the first one's rows stay.
+  EXPECT_NE(store.Change({{"DELETE FROM visits WHERE cookie = ?1", {1, 2}},
+                          {"DELETE FROM no_such_table WHERE id = ?1", {1}}}),
+            SqliteStatus::Ok);
+  EXPECT_EQ(count("SELECT id FROM visits"), 4);
+
+  // "?1" twice in one statement, and a statement without ids that runs once.
+  EXPECT_EQ(
+      store.Change({{"DELETE FROM visits WHERE cookie = ?1 OR id = ?1", {1, 4}},
+                    {"DELETE FROM moz_cookies WHERE id NOT IN (SELECT cookie FROM visits)", {}}}),
+      SqliteStatus::Ok);
+  EXPECT_EQ(count("SELECT id FROM visits"), 1);  // only (2, 'z') is left
+  EXPECT_EQ(count("SELECT id FROM moz_cookies"), 1);
+  // Nothing to run: nothing is touched, not even a vacuum.
+  EXPECT_EQ(store.Change({{"DELETE FROM no_such_table", {}}}), SqliteStatus::Ok);
+}
+
 }  // namespace
 }  // namespace corvane
