@@ -5,6 +5,7 @@
 #include <fstream>
 #include <optional>
 
+#include "demo/demo_modern_history.h"
 #include "platform/machine.h"
 
 namespace corvane {
@@ -90,6 +91,8 @@ bool PlantModernBrowserTraces(const std::string& user) {
   const std::optional<fs::path> chrome =
       Host(local + "Google\\Chrome\\User Data\\Default\\Network\\Cookies");
   if (!ini || !firefox || !chrome) return false;
+  const fs::path firefoxProfile = firefox->parent_path();
+  const fs::path chromeProfile = chrome->parent_path().parent_path();
   std::error_code ec;
   fs::create_directories(ini->parent_path(), ec);
   std::ofstream(*ini, std::ios::binary | std::ios::trunc)
@@ -101,7 +104,16 @@ bool PlantModernBrowserTraces(const std::string& user) {
                                 {".example.com", ".example.com", "news.test", ".shop.test",
                                  ".tracker.example.net", "www.forum.test"}) &&
          MakeChromiumCookieStore(
-             *chrome, {".example.com", ".ads.example.biz", "search.test", "search.test"});
+             *chrome, {".example.com", ".ads.example.biz", "search.test", "search.test"}) &&
+         MakeFirefoxPlaces(
+             firefoxProfile / "places.sqlite",
+             {"https://www.example.com/", "https://www.example.com/", "https://news.test/today",
+              "https://shop.test/cart", "https://news.test/today",
+              "file:///C:/users/" + user + "/Documents/letter.pdf"}) &&
+         MakeFirefoxPermissions(firefoxProfile / "permissions.sqlite", {"https://news.test"}) &&
+         MakeChromiumHistory(chromeProfile / "History",
+                             {"https://search.test/?q=weather", "https://example.com/",
+                              "https://search.test/?q=news", "https://video.test/watch"});
 }
 
 }  // namespace corvane
