@@ -108,7 +108,8 @@ SqliteStatus PlanChromiumHistoryErase(SqliteStore& store, const HistoryKeySelect
     plan.changes.push_back({std::move(sql), ids});
   };
   // Rows keyed by a visit of the address, before the visits themselves.
-  constexpr std::string_view kVisitsOf = " IN (SELECT id FROM visits WHERE url = ?1)";
+  constexpr std::string_view kVisitsOf =
+      " IN (SELECT id FROM visits WHERE url IN (SELECT value FROM json_each(?1)))";
   for (const auto& [table, column] : {std::pair{"visit_source", "id"},
                                       {"content_annotations", "visit_id"},
                                       {"context_annotations", "visit_id"},
@@ -121,26 +122,26 @@ SqliteStatus PlanChromiumHistoryErase(SqliteStore& store, const HistoryKeySelect
   }
   if (HasColumns(store, "journey_history_entries", {"visit_timestamp_micros"})) {
     add("DELETE FROM journey_history_entries WHERE visit_timestamp_micros IN "
-        "(SELECT visit_time FROM visits WHERE url = ?1)",
+        "(SELECT visit_time FROM visits WHERE url IN (SELECT value FROM json_each(?1)))",
         urls);
   }
-  add("DELETE FROM visits WHERE url = ?1", urls);
+  add("DELETE FROM visits WHERE url IN (SELECT value FROM json_each(?1))", urls);
   if (HasColumns(store, "keyword_search_terms", {"url_id"})) {
-    add("DELETE FROM keyword_search_terms WHERE url_id = ?1", urls);
+    add("DELETE FROM keyword_search_terms WHERE url_id IN (SELECT value FROM json_each(?1))", urls);
   }
   if (HasColumns(store, "segments", {"id", "url_id"})) {
     if (HasColumns(store, "segment_usage", {"segment_id"})) {
       add("DELETE FROM segment_usage WHERE segment_id IN "
-          "(SELECT id FROM segments WHERE url_id = ?1)",
+          "(SELECT id FROM segments WHERE url_id IN (SELECT value FROM json_each(?1)))",
           urls);
     }
-    add("DELETE FROM segments WHERE url_id = ?1", urls);
+    add("DELETE FROM segments WHERE url_id IN (SELECT value FROM json_each(?1))", urls);
   }
   if (hasLinks) {
-    add("DELETE FROM visited_links WHERE link_url_id = ?1", urls);
-    add("DELETE FROM visited_links WHERE id = ?1", links);
+    add("DELETE FROM visited_links WHERE link_url_id IN (SELECT value FROM json_each(?1))", urls);
+    add("DELETE FROM visited_links WHERE id IN (SELECT value FROM json_each(?1))", links);
   }
-  add("DELETE FROM urls WHERE id = ?1", urls);
+  add("DELETE FROM urls WHERE id IN (SELECT value FROM json_each(?1))", urls);
   // Clusters left without a visit are empty groupings of what went.
   if (HasColumns(store, "clusters", {"cluster_id"}) &&
       HasColumns(store, "clusters_and_visits", {"cluster_id"})) {
@@ -156,11 +157,13 @@ SqliteStatus PlanChromiumHistoryErase(SqliteStore& store, const HistoryKeySelect
     }
   }
   if (hasDownloads) {
-    add("DELETE FROM downloads_url_chains WHERE id = ?1", downloads);
+    add("DELETE FROM downloads_url_chains WHERE id IN (SELECT value FROM json_each(?1))",
+        downloads);
     if (HasColumns(store, "downloads_slices", {"download_id"})) {
-      add("DELETE FROM downloads_slices WHERE download_id = ?1", downloads);
+      add("DELETE FROM downloads_slices WHERE download_id IN (SELECT value FROM json_each(?1))",
+          downloads);
     }
-    add("DELETE FROM downloads WHERE id = ?1", downloads);
+    add("DELETE FROM downloads WHERE id IN (SELECT value FROM json_each(?1))", downloads);
   }
   return SqliteStatus::Ok;
 }

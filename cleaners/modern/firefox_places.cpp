@@ -85,16 +85,18 @@ SqliteStatus PlanFirefoxPlacesErase(SqliteStore& store, const HistoryKeySelected
   // Children first: rows keyed by a visit, the visits, then what hangs on a page.
   if (HasColumns(store, "moz_historyvisits_extra", {"visit_id"})) {
     add("DELETE FROM moz_historyvisits_extra WHERE visit_id IN "
-        "(SELECT id FROM moz_historyvisits WHERE place_id = ?1)",
+        "(SELECT id FROM moz_historyvisits WHERE place_id IN (SELECT value FROM json_each(?1)))",
         pages);
   }
-  add("DELETE FROM moz_historyvisits WHERE place_id = ?1", pages);
+  add("DELETE FROM moz_historyvisits WHERE place_id IN (SELECT value FROM json_each(?1))", pages);
   // What was typed into the address bar to reach the page.
   if (HasColumns(store, "moz_inputhistory", {"place_id"})) {
-    add("DELETE FROM moz_inputhistory WHERE place_id = ?1", pages);
+    add("DELETE FROM moz_inputhistory WHERE place_id IN (SELECT value FROM json_each(?1))", pages);
   }
   if (HasColumns(store, "moz_places_metadata", {"place_id", "referrer_place_id"})) {
-    add("DELETE FROM moz_places_metadata WHERE place_id = ?1 OR referrer_place_id = ?1", pages);
+    add("DELETE FROM moz_places_metadata WHERE place_id IN (SELECT value FROM json_each(?1)) OR "
+        "referrer_place_id IN (SELECT value FROM json_each(?1))",
+        pages);
     if (HasColumns(store, "moz_places_metadata", {"search_query_id"}) &&
         HasColumns(store, "moz_places_metadata_search_queries", {"id"})) {
       // Search terms no interaction record refers to any more: run once, after the records.
@@ -105,26 +107,29 @@ SqliteStatus PlanFirefoxPlacesErase(SqliteStore& store, const HistoryKeySelected
     }
   }
   if (HasColumns(store, "moz_newtab_shortcuts_interaction", {"place_id"})) {
-    add("DELETE FROM moz_newtab_shortcuts_interaction WHERE place_id = ?1", pages);
+    add("DELETE FROM moz_newtab_shortcuts_interaction WHERE place_id IN (SELECT value FROM "
+        "json_each(?1))",
+        pages);
   }
   // Page annotations and extra sync data belong to the page: they go with it.
   if (HasColumns(store, "moz_annos", {"place_id"})) {
-    add("DELETE FROM moz_annos WHERE place_id = ?1", deleted);
+    add("DELETE FROM moz_annos WHERE place_id IN (SELECT value FROM json_each(?1))", deleted);
   }
   if (HasColumns(store, "moz_places_extra", {"place_id"})) {
-    add("DELETE FROM moz_places_extra WHERE place_id = ?1", deleted);
+    add("DELETE FROM moz_places_extra WHERE place_id IN (SELECT value FROM json_each(?1))",
+        deleted);
   }
-  add("DELETE FROM moz_places WHERE id = ?1", deleted);
+  add("DELETE FROM moz_places WHERE id IN (SELECT value FROM json_each(?1))", deleted);
   // A kept page shows no sign of its visits; Firefox recomputes its ranking when told to.
   add(HasColumns(store, "moz_places", {"recalc_frecency", "typed", "last_visit_date"})
           ? "UPDATE moz_places SET visit_count = 0, last_visit_date = NULL, typed = 0, "
-            "recalc_frecency = 1 WHERE id = ?1"
-          : "UPDATE moz_places SET visit_count = 0 WHERE id = ?1",
+            "recalc_frecency = 1 WHERE id IN (SELECT value FROM json_each(?1))"
+          : "UPDATE moz_places SET visit_count = 0 WHERE id IN (SELECT value FROM json_each(?1))",
       kept);
   // No trigger of the file removes an origin whose last page went.
   if (origins) {
-    add("DELETE FROM moz_origins WHERE id = ?1 AND NOT EXISTS "
-        "(SELECT 1 FROM moz_places WHERE origin_id = ?1)",
+    add("DELETE FROM moz_origins WHERE id IN (SELECT value FROM json_each(?1)) AND NOT EXISTS "
+        "(SELECT 1 FROM moz_places WHERE origin_id = moz_origins.id)",
         std::vector<std::int64_t>(originIds.begin(), originIds.end()));
   }
   return SqliteStatus::Ok;

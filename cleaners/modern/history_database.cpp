@@ -109,7 +109,9 @@ SqliteStatus PlanRowTablesErase(SqliteStore& store, std::span<const RowTable> ta
                                 const HistoryKeySelected& selected, HistoryErasePlan& plan) {
   for (const RowTable& table : tables) {
     if (!HasRowTable(store, table)) continue;
-    SqliteChange change{"DELETE FROM \"" + std::string(table.table) + "\" WHERE rowid = ?1", {}};
+    SqliteChange change{"DELETE FROM \"" + std::string(table.table) +
+                            "\" WHERE rowid IN (SELECT value FROM json_each(?1))",
+                        {}};
     const SqliteStatus status = store.Scan(RowQuery(table), [&](sqlite3_stmt* row) {
       const std::string key = RowKey(table, ColumnText(row, 1));
       if (!key.empty() && selected(key)) {

@@ -34,12 +34,16 @@ enum class SqliteStatus {
 
 enum class SqliteAccess { Read, Change };
 
-// One statement of a change: run once per id, bound to every "?1" of the text; without ids it
-// runs once, unbound.
+// One statement of a change. Its "?1", if it has one, is bound to the ids as a JSON array
+// ("[4,7]"), read with `json_each(?1)`: the statement runs once, however many rows it touches.
+// A statement with "?1" and no ids is skipped; one without parameters runs as it is.
 struct SqliteChange {
   std::string sql;
   std::vector<std::int64_t> ids;
 };
+
+// The SQL that reads the ids bound to "?1" as a list: "x IN (SELECT value FROM json_each(?1))".
+inline constexpr std::string_view kBoundIds = "(SELECT value FROM json_each(?1))";
 
 class SqliteStore {
  public:

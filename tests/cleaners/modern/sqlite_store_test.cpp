@@ -257,14 +257,17 @@ TEST(SqliteStoreTest, AChangeOfSeveralStatementsGoesWholeOrNotAtAll) {
   };
 
   // The second statement names a table that does not exist: the first one's rows stay.
-  EXPECT_NE(store.Change({{"DELETE FROM visits WHERE cookie = ?1", {1, 2}},
-                          {"DELETE FROM no_such_table WHERE id = ?1", {1}}}),
-            SqliteStatus::Ok);
+  EXPECT_NE(
+      store.Change({{"DELETE FROM visits WHERE cookie IN " + std::string(kBoundIds), {1, 2}},
+                    {"DELETE FROM no_such_table WHERE id IN " + std::string(kBoundIds), {1}}}),
+      SqliteStatus::Ok);
   EXPECT_EQ(count("SELECT id FROM visits"), 4);
 
-  // "?1" twice in one statement, and a statement without ids that runs once.
+  // The list twice in one statement, one with no ids (skipped) and one without parameters.
+  const std::string ids(kBoundIds);
   EXPECT_EQ(
-      store.Change({{"DELETE FROM visits WHERE cookie = ?1 OR id = ?1", {1, 4}},
+      store.Change({{"DELETE FROM visits WHERE cookie IN " + ids + " OR id IN " + ids, {1, 4}},
+                    {"DELETE FROM visits WHERE id IN " + ids, {}},
                     {"DELETE FROM moz_cookies WHERE id NOT IN (SELECT cookie FROM visits)", {}}}),
       SqliteStatus::Ok);
   EXPECT_EQ(count("SELECT id FROM visits"), 1);  // only (2, 'z') is left
