@@ -2,7 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <fstream>
 #include <map>
 #include <string_view>
 
@@ -275,6 +277,27 @@ bool MakeFirefoxPermissions(const fs::path& file, const std::vector<std::string>
     }
     return true;
   });
+}
+
+std::string MozLz4Frame(std::string_view text) {
+  std::string frame("mozLz40\0", 8);
+  for (int i = 0; i < 4; ++i) frame += static_cast<char>((text.size() >> (8 * i)) & 0xff);
+  // The token's high half holds the literal count, 15 meaning more follow in 255-steps.
+  frame += static_cast<char>(std::min<std::size_t>(text.size(), 15) << 4);
+  if (text.size() >= 15) {
+    std::size_t rest = text.size() - 15;
+    for (; rest >= 255; rest -= 255) frame += static_cast<char>(255);
+    frame += static_cast<char>(rest);
+  }
+  return frame.append(text);
+}
+
+bool WriteBytes(const fs::path& file, std::string_view bytes) {
+  std::error_code ec;
+  fs::create_directories(file.parent_path(), ec);
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return static_cast<bool>(out.flush());
 }
 
 }  // namespace corvane

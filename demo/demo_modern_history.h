@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace corvane {
@@ -22,5 +23,11 @@ namespace corvane {
 // Writes a Firefox "permissions.sqlite" with one permission per origin given.
 [[nodiscard]] bool MakeFirefoxPermissions(const std::filesystem::path& file,
                                           const std::vector<std::string>& origins);
+
+// The text in Firefox's "mozLz4" frame, as one LZ4 block of literals (valid LZ4, uncompressed).
+[[nodiscard]] std::string MozLz4Frame(std::string_view text);
+
+// Writes a file with these bytes, making its folder. False when it could not be written.
+[[nodiscard]] bool WriteBytes(const std::filesystem::path& file, std::string_view bytes);
 
 }  // namespace corvane

@@ -111,6 +111,11 @@ bool PlantModernBrowserTraces(const std::string& user) {
               "https://shop.test/cart", "https://news.test/today",
               "file:///C:/users/" + user + "/Documents/letter.pdf"}) &&
          MakeFirefoxPermissions(firefoxProfile / "permissions.sqlite", {"https://news.test"}) &&
+         WriteBytes(firefoxProfile / "sessionstore.jsonlz4",
+                    MozLz4Frame("{\"windows\":[{\"tabs\":[{\"entries\":[{\"url\":"
+                                "\"https://news.test/today\",\"title\":\"News\"}]}],"
+                                "\"_closedTabs\":[{\"state\":{\"entries\":[{\"url\":"
+                                "\"https://www.example.com/\"}]}}]}]}")) &&
          MakeChromiumHistory(chromeProfile / "History",
                              {"https://search.test/?q=weather", "https://example.com/",
                               "https://search.test/?q=news", "https://video.test/watch"});

@@ -1,7 +1,8 @@
 #pragma once
 // Today's browsers on the demo machine: a Firefox profile (listed in "profiles.ini") and a
 // Chrome profile, each with a cookie and a history database of the browser's own layout, so that
-// the cookies and history cleaners have SQLite stores to find. The makers of those databases serve the tests too.
+// the cookies and history cleaners have SQLite stores to find. The makers of those databases serve
+// the tests too.
 
 #include <filesystem>
 #include <string>

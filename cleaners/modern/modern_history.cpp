@@ -3,8 +3,27 @@
 #include <algorithm>
 
 #include "cleaners/modern/history_database.h"
+#include "cleaners/modern/session_file.h"
+#include "engine/erase_file.h"
 
 namespace corvane {
+
+namespace {
+
+std::string_view SessionStatusText(SqliteStatus status) {
+  switch (status) {
+    case SqliteStatus::Corrupt:
+      return "damaged or unknown session file, left alone";
+    case SqliteStatus::InUse:
+      return "session in use by the browser, left alone";
+    default:
+      return SqliteStatusText(status);
+  }
+}
+
+constexpr std::string_view kSessionKept = "session names hosts that stay, left whole";
+
+}  // namespace
 
 bool ModernHistory::Scan(BrowserResults& results, ProgressReporter& progress) {
   failures_.Clear();
@@ -35,8 +54,86 @@ bool ModernHistory::Scan(BrowserResults& results, ProgressReporter& progress) {
         for (DomainEntry& entry : record.entries) result.AddEntry(key, std::move(entry));
       }
     }
+    if (!ScanSessions(profile, results, progress)) return false;
   }
   return true;
+}
+
+bool ModernHistory::ScanSessions(const ModernProfile& profile, BrowserResults& results,
+                                 ProgressReporter& progress) {
+  for (const SessionFile& session : SessionFiles(profile)) {
+    if (progress.IsCancelled()) return false;
+    progress.Report(session.file);
+    std::vector<std::string> urls;
+    const SqliteStatus status = ReadSessionUrls(session, urls);
+    if (status == SqliteStatus::Missing) continue;
+    if (status != SqliteStatus::Ok) {
+      failures_.Add(results, profile.browser, session.file, SessionStatusText(status));
+      continue;
+    }
+    BrowserScanResult& result = results[profile.browser];
+    result.browser = profile.browser;
+    for (std::string& url : urls) {
+      DomainEntry entry;
+      entry.localFile = session.file;
+      const std::string key = UrlHostKey(url);
+      entry.url = std::move(url);
+      result.AddEntry(key, std::move(entry));
+    }
+  }
+  return true;
+}
+
+// A session file cannot be edited without its browser: it goes whole, overwritten, when every
+// host it names is to go, and stays whole otherwise (its Selected hosts then stay too, Failed).
+// One that names no web host is left alone: it holds nothing of anyone's history.
+void ModernHistory::EraseSessions(const ModernProfile& profile, BrowserScanResult& result,
+                                  BrowserResults& results, ProgressReporter& progress,
+                                  DeletionTally* tally, std::set<ModernFailures::Key>& failed) {
+  const bool inUse = IsProfileInUse(profile);
+  for (const SessionFile& session : SessionFiles(profile)) {
+    if (progress.IsCancelled()) return;
+    progress.Report(session.file);
+    std::vector<std::string> urls;
+    SqliteStatus status = ReadSessionUrls(session, urls);
+    if (status == SqliteStatus::Missing) continue;
+    std::set<std::string> keys;
+    for (const std::string& url : urls) keys.insert(UrlHostKey(url));
+    const auto isSelected = [&](const std::string& key) {
+      const auto record = result.domains.find(key);
+      return record != result.domains.end() && record->second.status == DomainStatus::Selected;
+    };
+    const auto failSelected = [&](std::string_view why, bool unread) {
+      for (const auto& [key, record] : result.domains) {
+        if (record.status == DomainStatus::Selected && (unread || keys.contains(key))) {
+          failed.emplace(profile.browser, key);
+        }
+      }
+      failures_.Add(results, profile.browser, session.file, why);
+    };
+    if (status != SqliteStatus::Ok) {
+      failSelected(SessionStatusText(status), true);
+      continue;
+    }
+    if (keys.empty() || std::none_of(keys.begin(), keys.end(), isSelected)) continue;
+    if (!std::all_of(keys.begin(), keys.end(), isSelected)) {
+      failSelected(kSessionKept, false);
+      continue;
+    }
+    if (inUse) {
+      failSelected(SessionStatusText(SqliteStatus::InUse), false);
+      continue;
+    }
+    const EraseResult erased =
+        EraseFile(session.file, Overwrite::On, WipePattern::WipeOnes, progress.AsCancelCheck());
+    if (erased <= 0) {
+      failSelected(SqliteStatusText(SqliteStatus::Failed), false);
+      continue;
+    }
+    if (tally != nullptr) {
+      tally->AddDone({static_cast<std::uint32_t>(urls.size()), ErasedBytes(erased)});
+    }
+  }
 }
 
 bool ModernHistory::Erase(BrowserResults& results, ProgressReporter& progress,
@@ -79,6 +176,8 @@ bool ModernHistory::Erase(BrowserResults& results, ProgressReporter& progress,
       }
       if (tally != nullptr && plan.items > 0) tally->AddDone({plan.items, 0});
     }
+    EraseSessions(profile, result, results, progress, tally, failed);
+    if (progress.IsCancelled()) return false;
   }
   SettleModernErase(results, failed);
   return true;

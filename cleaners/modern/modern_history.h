@@ -3,8 +3,10 @@
 // the Chromium family's "History" (with its downloads list), the site permissions Firefox keeps,
 // Chromium's address-bar shortcuts and top sites. A page is filed under its host key, so the
 // same host reads the same in every store; local files and other addresses without a host are
-// filed under their scheme ("file:").
+// filed under their scheme ("file:"). The session files (open and recently closed tabs) are read
+// for the hosts they name and go whole or not at all.
 
+#include <set>
 #include <string_view>
 
 #include "cleaners/modern/modern_store.h"
@@ -33,6 +35,12 @@ class ModernHistory {
   }
 
  private:
+  [[nodiscard]] bool ScanSessions(const ModernProfile& profile, BrowserResults& results,
+                                  ProgressReporter& progress);
+  void EraseSessions(const ModernProfile& profile, BrowserScanResult& result,
+                     BrowserResults& results, ProgressReporter& progress, DeletionTally* tally,
+                     std::set<ModernFailures::Key>& failed);
+
   ModernFailures failures_;
 };
 

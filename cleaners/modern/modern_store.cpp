@@ -53,9 +53,14 @@ std::string UrlHostKey(std::string_view url) {
 
 void ModernFailures::Add(BrowserResults& results, BrowserCode browser, const std::string& file,
                          SqliteStatus status) {
+  Add(results, browser, file, SqliteStatusText(status));
+}
+
+void ModernFailures::Add(BrowserResults& results, BrowserCode browser, const std::string& file,
+                         std::string_view why) {
   BrowserScanResult& result = results[browser];
   result.browser = browser;
-  std::string key = file + ": " + std::string(SqliteStatusText(status));
+  std::string key = file + ": " + std::string(why);
   DomainRecord& record = result.domains[key];
   record.name = key;
   record.status = DomainStatus::Failed;

@@ -42,6 +42,9 @@ class ModernFailures {
   // Adds a failure record of the file to the browser's result.
   void Add(BrowserResults& results, BrowserCode browser, const std::string& file,
            SqliteStatus status);
+  // The same with its own reason (for a store that is no database).
+  void Add(BrowserResults& results, BrowserCode browser, const std::string& file,
+           std::string_view why);
   [[nodiscard]] bool Contains(BrowserCode browser, std::string_view key) const;
   // Removes the records from the results and forgets them: an erase looks at every database
   // again, and what fails then is recorded anew.

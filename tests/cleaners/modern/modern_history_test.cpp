@@ -305,6 +305,56 @@ TEST_F(ModernHistoryTest, AProfileInUseKeepsItsHistoryWhole) {
   EXPECT_TRUE(Scan()[BrowserCode::Firefox].domains.contains("beta.test"));
 }
 
+TEST_F(ModernHistoryTest, SessionFilesGoWholeOnlyWhenEveryHostTheyNameGoes) {
+  const fs::path backups = firefox_ / "sessionstore-backups";
+  ASSERT_TRUE(
+      WriteBytes(firefox_ / "sessionstore.jsonlz4",
+                 MozLz4Frame(R"({"windows":[{"tabs":[{"entries":[{"url":)"
+                             R"("https://beta.test/open"},{"url":"https://keep.test/"}]}]}]})")));
+  ASSERT_TRUE(WriteBytes(backups / "recovery.jsonlz4",
+                         MozLz4Frame(R"({"_closedWindows":[{"url":"https://www.beta.test/x"}]})")));
+  ASSERT_TRUE(WriteBytes(backups / "recovery.baklz4", "mozLz40\0garbage"));
+  const fs::path session = chrome_ / "Sessions" / "Session_13345678901234567";
+  ASSERT_TRUE(WriteBytes(session, std::string("SNSS\3\0\0\0\x12\0\1\0\0\0", 14) +
+                                      std::string("\x17\0\0\0", 4) + "https://beta.test/tab/1" +
+                                      std::string(1, '\0')));
+
+  BrowserResults results = Scan();
+  std::size_t sessionEntries = 0;
+  for (const DomainEntry& entry : results[BrowserCode::Firefox].domains.at("beta.test").entries) {
+    if (!entry.localFile.empty()) ++sessionEntries;
+  }
+  EXPECT_EQ(sessionEntries, 2u);
+  const std::string damaged = std::string(kRoaming) +
+                              "Mozilla\\Firefox\\Profiles\\ab12.default-release\\"
+                              "sessionstore-backups\\recovery.baklz4";
+  bool damagedListed = false;
+  for (const auto& [key, record] : results[BrowserCode::Firefox].domains) {
+    if (key.starts_with(damaged + ": damaged"))
+      damagedListed = history_.IsFailure(BrowserCode::Firefox, key);
+  }
+  EXPECT_TRUE(damagedListed);
+  EXPECT_EQ(results[BrowserCode::Chrome].domains.at("beta.test").hitTotal, 3u);
+
+  // keep.test stays, so the session naming it stays whole, and so does beta.test in Firefox.
+  Select(results, "beta.test");
+  ASSERT_TRUE(history_.Erase(results, progress_, nullptr));
+  EXPECT_FALSE(fs::exists(backups / "recovery.jsonlz4"));
+  EXPECT_TRUE(fs::exists(firefox_ / "sessionstore.jsonlz4"));
+  EXPECT_TRUE(fs::exists(backups / "recovery.baklz4"));
+  EXPECT_EQ(results[BrowserCode::Firefox].domains.at("beta.test").status, DomainStatus::Failed);
+  EXPECT_FALSE(fs::exists(session));
+  EXPECT_EQ(results[BrowserCode::Chrome].domains.at("beta.test").status, DomainStatus::Erased);
+
+  fs::remove(backups / "recovery.baklz4");
+  results = Scan();
+  Select(results, "beta.test");
+  Select(results, "keep.test");
+  ASSERT_TRUE(history_.Erase(results, progress_, nullptr));
+  EXPECT_FALSE(fs::exists(firefox_ / "sessionstore.jsonlz4"));
+  EXPECT_EQ(results[BrowserCode::Firefox].domains.at("beta.test").status, DomainStatus::Erased);
+}
+
 TEST(HistoryKeyTest, HostsAreParsedAndOtherAddressesFiledUnderTheirScheme) {
   EXPECT_EQ(HistoryKey("https://www.Beta.Test:443/a?b"), "beta.test");
   EXPECT_EQ(HistoryKey("https://beta.testing.com/"), "beta.testing.com");
