@@ -55,8 +55,26 @@ bool ModernHistory::Scan(BrowserResults& results, ProgressReporter& progress) {
       }
     }
     if (!ScanSessions(profile, results, progress)) return false;
+    if (profile.browser != BrowserCode::Firefox) NoteSiteSettings(profile, results);
   }
   return true;
+}
+
+// Chromium rewrites "Preferences" whenever it runs, and part of it is signed: an edit from
+// outside risks the user's settings. Its site settings name every site visited lately (site
+// engagement, zoom, permissions), so they are told, on a row of their own, and left alone.
+void ModernHistory::NoteSiteSettings(const ModernProfile& profile, BrowserResults& results) {
+  std::vector<std::string> hosts;
+  const std::string file = profile.folder + "Preferences";
+  const SqliteStatus status = ReadSiteSettingHosts(profile, hosts);
+  if (status == SqliteStatus::Missing || (status == SqliteStatus::Ok && hosts.empty())) return;
+  if (status != SqliteStatus::Ok) {
+    failures_.Add(results, profile.browser, file, SessionStatusText(status));
+    return;
+  }
+  failures_.Add(results, profile.browser, file,
+                "site settings of " + std::to_string(hosts.size()) +
+                    " sites, left alone (clear them in the browser)");
 }
 
 bool ModernHistory::ScanSessions(const ModernProfile& profile, BrowserResults& results,
@@ -178,6 +196,7 @@ bool ModernHistory::Erase(BrowserResults& results, ProgressReporter& progress,
     }
     EraseSessions(profile, result, results, progress, tally, failed);
     if (progress.IsCancelled()) return false;
+    if (profile.browser != BrowserCode::Firefox) NoteSiteSettings(profile, results);
   }
   SettleModernErase(results, failed);
   return true;

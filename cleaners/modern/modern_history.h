@@ -4,7 +4,8 @@
 // Chromium's address-bar shortcuts and top sites. A page is filed under its host key, so the
 // same host reads the same in every store; local files and other addresses without a host are
 // filed under their scheme ("file:"). The session files (open and recently closed tabs) are read
-// for the hosts they name and go whole or not at all.
+// for the hosts they name and go whole or not at all. The Chromium family's "Preferences" is
+// only read: a row tells how many sites its site settings still name.
 
 #include <set>
 #include <string_view>
@@ -40,6 +41,7 @@ class ModernHistory {
   void EraseSessions(const ModernProfile& profile, BrowserScanResult& result,
                      BrowserResults& results, ProgressReporter& progress, DeletionTally* tally,
                      std::set<ModernFailures::Key>& failed);
+  void NoteSiteSettings(const ModernProfile& profile, BrowserResults& results);
 
   ModernFailures failures_;
 };

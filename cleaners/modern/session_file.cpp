@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <set>
 
 #include "cleaners/modern/modern_store.h"
 #include "platform/file_handle.h"
@@ -116,6 +117,22 @@ void AddFolderFiles(const std::string& folder, bool mozLz4, Wanted wanted,
   }
 }
 
+// A regular file of the prefix, read whole through its folder's handle.
+SqliteStatus ReadWholeFile(const std::string& path, std::string& data) {
+  std::optional<PathEntry> entry = OpenPathEntry(path);
+  struct stat seen {};
+  if (!entry || !entry->folder.Status(entry->name, &seen)) return SqliteStatus::Missing;
+  if (!S_ISREG(seen.st_mode)) return SqliteStatus::Refused;
+  if (static_cast<std::uint64_t>(seen.st_size) > kMaxFileSize) return SqliteStatus::Corrupt;
+  FileHandle file = OpenExistingFileIn(entry->folder, entry->name, FileAccess::Read, &seen);
+  if (!file) return SqliteStatus::Failed;
+  data.assign(static_cast<std::size_t>(seen.st_size), '\0');
+  std::size_t read = 0;
+  if (!file.Read(data.data(), data.size(), &read)) return SqliteStatus::Failed;
+  data.resize(read);
+  return SqliteStatus::Ok;
+}
+
 }  // namespace
 
 std::optional<std::string> DecodeLz4Block(std::string_view block, std::size_t size) {
@@ -167,6 +184,19 @@ std::vector<std::string> JsonWebUrls(std::string_view json) {
     if (IsWebUrl(*value)) urls.push_back(std::move(*value));
   }
   return urls;
+}
+
+std::vector<std::string> SiteSettingHosts(std::string_view json) {
+  std::set<std::string> hosts;
+  std::size_t at = 0;
+  while ((at = json.find('"', at)) != std::string_view::npos) {
+    ++at;
+    const std::optional<std::string> value = JsonString(json, at);
+    if (!value) break;
+    if (value->find(',') == std::string::npos) continue;
+    if (std::string key = UrlHostKey(*value); !key.empty()) hosts.insert(std::move(key));
+  }
+  return {hosts.begin(), hosts.end()};
 }
 
 std::vector<std::string> BinaryWebUrls(std::string_view data) {
@@ -227,19 +257,20 @@ std::vector<SessionFile> SessionFiles(const ModernProfile& profile) {
   return files;
 }
 
+SqliteStatus ReadSiteSettingHosts(const ModernProfile& profile, std::vector<std::string>& hosts) {
+  hosts.clear();
+  std::string data;
+  const SqliteStatus status = ReadWholeFile(profile.folder + "Preferences", data);
+  if (status == SqliteStatus::Ok) hosts = SiteSettingHosts(data);
+  return status;
+}
+
 SqliteStatus ReadSessionUrls(const SessionFile& session, std::vector<std::string>& urls) {
   urls.clear();
-  std::optional<PathEntry> entry = OpenPathEntry(session.file);
-  struct stat seen {};
-  if (!entry || !entry->folder.Status(entry->name, &seen)) return SqliteStatus::Missing;
-  if (!S_ISREG(seen.st_mode)) return SqliteStatus::Refused;
-  if (static_cast<std::uint64_t>(seen.st_size) > kMaxFileSize) return SqliteStatus::Corrupt;
-  FileHandle file = OpenExistingFileIn(entry->folder, entry->name, FileAccess::Read, &seen);
-  if (!file) return SqliteStatus::Failed;
-  std::string data(static_cast<std::size_t>(seen.st_size), '\0');
-  std::size_t read = 0;
-  if (!file.Read(data.data(), data.size(), &read)) return SqliteStatus::Failed;
-  data.resize(read);
+  std::string data;
+  if (const SqliteStatus status = ReadWholeFile(session.file, data); status != SqliteStatus::Ok) {
+    return status;
+  }
   if (session.mozLz4) {
     const std::optional<std::string> json = DecodeMozLz4(data, kMaxDecodedSize);
     if (!json) return SqliteStatus::Corrupt;

@@ -33,6 +33,15 @@ namespace corvane {
 // as its 32-bit length prefix says when it has one, else up to the first byte no URL holds.
 [[nodiscard]] std::vector<std::string> BinaryWebUrls(std::string_view data);
 
+// The hosts of the site-settings patterns ("https://a.test:443,*") among the strings of a
+// Chromium "Preferences" text, each once.
+[[nodiscard]] std::vector<std::string> SiteSettingHosts(std::string_view json);
+
+// Reads the hosts a profile's "Preferences" keeps site settings for: Missing, Refused, Corrupt
+// (too large to be one), or Ok.
+[[nodiscard]] SqliteStatus ReadSiteSettingHosts(const ModernProfile& profile,
+                                                std::vector<std::string>& hosts);
+
 // A session file of a profile (present or not).
 struct SessionFile {
   std::string file;  // machine path

@@ -315,6 +315,10 @@ TEST_F(ModernHistoryTest, SessionFilesGoWholeOnlyWhenEveryHostTheyNameGoes) {
                          MozLz4Frame(R"({"_closedWindows":[{"url":"https://www.beta.test/x"}]})")));
   ASSERT_TRUE(WriteBytes(backups / "recovery.baklz4", "mozLz40\0garbage"));
   const fs::path session = chrome_ / "Sessions" / "Session_13345678901234567";
+  const std::string preferences =
+      R"({"profile":{"content_settings":{"exceptions":{"site_engagement":{)"
+      R"("https://beta.test:443,*":{},"https://keep.test:443,*":{}}}}}})";
+  ASSERT_TRUE(WriteBytes(chrome_ / "Preferences", preferences));
   ASSERT_TRUE(WriteBytes(session, std::string("SNSS\3\0\0\0\x12\0\1\0\0\0", 14) +
                                       std::string("\x17\0\0\0", 4) + "https://beta.test/tab/1" +
                                       std::string(1, '\0')));
@@ -345,6 +349,12 @@ TEST_F(ModernHistoryTest, SessionFilesGoWholeOnlyWhenEveryHostTheyNameGoes) {
   EXPECT_EQ(results[BrowserCode::Firefox].domains.at("beta.test").status, DomainStatus::Failed);
   EXPECT_FALSE(fs::exists(session));
   EXPECT_EQ(results[BrowserCode::Chrome].domains.at("beta.test").status, DomainStatus::Erased);
+  // The preferences are told, not changed.
+  const std::string told = std::string(kLocal) +
+                           "Google\\Chrome\\User Data\\Default\\Preferences: site settings of 2 "
+                           "sites, left alone (clear them in the browser)";
+  EXPECT_TRUE(history_.IsFailure(BrowserCode::Chrome, told));
+  EXPECT_EQ(ReadAll(chrome_ / "Preferences"), preferences);
 
   fs::remove(backups / "recovery.baklz4");
   results = Scan();

@@ -74,5 +74,14 @@ TEST(SessionFileTest, BinaryAddressesFollowTheirLengthPrefixes) {
   EXPECT_EQ(BinaryWebUrls("ftp://"), Urls{});
 }
 
+TEST(SessionFileTest, SiteSettingsNameTheHostsOfTheirPatterns) {
+  const std::string json =
+      R"({"homepage":"https://home.test/","profile":{"content_settings":{"exceptions":)"
+      R"({"site_engagement":{"https://www.beta.test:443,*":{"setting":{"rawScore":3.0}},)"
+      R"("http://beta.test:80,*":{}},"zoom":{"[*.]gamma.test,https://x.test:443":{}}}}}})";
+  // "[*.]gamma.test" is a pattern but no URL: it is passed over rather than misread.
+  EXPECT_EQ(SiteSettingHosts(json), (Urls{"beta.test"}));
+}
+
 }  // namespace
 }  // namespace corvane
