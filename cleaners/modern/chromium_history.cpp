@@ -22,6 +22,18 @@ constexpr char kDownloadQuery[] =
     "ORDER BY c.chain_index LIMIT 1), d.tab_url), d.start_time, d.received_bytes "
     "FROM downloads d";
 
+// Whether the table holds a row: the tables keyed by visits are often empty, and a delete from
+// one that is not still looks up every visit of the addresses.
+bool HasRows(SqliteStore& store, std::string_view table) {
+  bool found = false;
+  const SqliteStatus status =
+      store.Scan("SELECT 1 FROM \"" + std::string(table) + "\" LIMIT 1", [&](sqlite3_stmt*) {
+        found = true;
+        return false;
+      });
+  return status != SqliteStatus::Ok || found;
+}
+
 bool HasDownloads(SqliteStore& store) {
   return HasColumns(store, "downloads", {"id", "tab_url", "start_time", "received_bytes"}) &&
          HasColumns(store, "downloads_url_chains", {"id", "chain_index", "url"});
@@ -39,7 +51,9 @@ SqliteStatus CheckChromiumHistory(SqliteStore& store) {
 
 SqliteStatus ScanChromiumHistory(SqliteStore& store, const HistoryEntrySink& sink) {
   SqliteStatus status = store.Scan(
-      "SELECT u.url, count(v.id), max(v.visit_time), u.last_visit_time FROM urls u "
+      // The visits are counted through their address index alone; the last visit time is the
+      // one Chromium keeps on the address.
+      "SELECT u.url, count(v.id), u.last_visit_time FROM urls u "
       "LEFT JOIN visits v ON v.url = u.id GROUP BY u.id",
       [&](sqlite3_stmt* row) {
         const std::string key = HistoryKey(ColumnText(row, 0));
@@ -47,8 +61,7 @@ SqliteStatus ScanChromiumHistory(SqliteStore& store, const HistoryEntrySink& sin
         DomainEntry entry;
         entry.url = ColumnText(row, 0);
         entry.hits = Clamp32(sqlite3_column_int64(row, 1));
-        entry.lastAccess = WindowsMicrosToFileTime(
-            std::max(sqlite3_column_int64(row, 2), sqlite3_column_int64(row, 3)));
+        entry.lastAccess = WindowsMicrosToFileTime(sqlite3_column_int64(row, 2));
         return sink(key, std::move(entry));
       });
   if (status != SqliteStatus::Ok || !HasDownloads(store)) return status;
@@ -116,11 +129,12 @@ SqliteStatus PlanChromiumHistoryErase(SqliteStore& store, const HistoryKeySelect
                                       {"clusters_and_visits", "visit_id"},
                                       {"cluster_visit_duplicates", "visit_id"},
                                       {"cluster_visit_duplicates", "duplicate_visit_id"}}) {
-    if (HasColumns(store, table, {column})) {
+    if (HasColumns(store, table, {column}) && HasRows(store, table)) {
       add("DELETE FROM " + std::string(table) + " WHERE " + column + std::string(kVisitsOf), urls);
     }
   }
-  if (HasColumns(store, "journey_history_entries", {"visit_timestamp_micros"})) {
+  if (HasColumns(store, "journey_history_entries", {"visit_timestamp_micros"}) &&
+      HasRows(store, "journey_history_entries")) {
     add("DELETE FROM journey_history_entries WHERE visit_timestamp_micros IN "
         "(SELECT visit_time FROM visits WHERE url IN (SELECT value FROM json_each(?1)))",
         urls);
