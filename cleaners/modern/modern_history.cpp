@@ -69,7 +69,7 @@ void ModernHistory::NoteSiteSettings(const ModernProfile& profile, BrowserResult
   const SqliteStatus status = ReadSiteSettingHosts(profile, hosts);
   if (status == SqliteStatus::Missing || (status == SqliteStatus::Ok && hosts.empty())) return;
   if (status != SqliteStatus::Ok) {
-    failures_.Add(results, profile.browser, file, SessionStatusText(status));
+    failures_.Add(results, profile.browser, file, "could not be read, left alone");
     return;
   }
   failures_.Add(results, profile.browser, file,
@@ -113,7 +113,7 @@ void ModernHistory::EraseSessions(const ModernProfile& profile, BrowserScanResul
     if (progress.IsCancelled()) return;
     progress.Report(session.file);
     std::vector<std::string> urls;
-    SqliteStatus status = ReadSessionUrls(session, urls);
+    const SqliteStatus status = ReadSessionUrls(session, urls);
     if (status == SqliteStatus::Missing) continue;
     std::set<std::string> keys;
     for (const std::string& url : urls) keys.insert(UrlHostKey(url));
@@ -145,7 +145,8 @@ void ModernHistory::EraseSessions(const ModernProfile& profile, BrowserScanResul
     const EraseResult erased =
         EraseFile(session.file, Overwrite::On, WipePattern::WipeOnes, progress.AsCancelCheck());
     if (erased <= 0) {
-      failSelected(SqliteStatusText(SqliteStatus::Failed), false);
+      // Not deleted now (a failure, or only scheduled for the next start): not done.
+      failSelected("could not be removed, left alone", false);
       continue;
     }
     if (tally != nullptr) {
