@@ -87,7 +87,7 @@ SqliteStatus PlanChromiumHistoryErase(SqliteStore& store, const HistoryKeySelect
         if (key.empty() || !selected(key)) return true;
         urls.push_back(sqlite3_column_int64(row, 0));
         plan.items += std::max<std::uint32_t>(1, Clamp32(sqlite3_column_int64(row, 2)));
-        AddPlannedKey(plan, key);
+        plan.keys.insert(key);
         return true;
       });
   if (status != SqliteStatus::Ok) return status;
@@ -111,7 +111,7 @@ SqliteStatus PlanChromiumHistoryErase(SqliteStore& store, const HistoryKeySelect
       if (key.empty() || !selected(key)) return true;
       downloads.push_back(sqlite3_column_int64(row, 0));
       ++plan.items;
-      AddPlannedKey(plan, key);
+      plan.keys.insert(key);
       return true;
     });
     if (status != SqliteStatus::Ok) return status;

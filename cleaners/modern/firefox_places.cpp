@@ -64,7 +64,7 @@ SqliteStatus PlanFirefoxPlacesErase(SqliteStore& store, const HistoryKeySelected
         const std::int64_t visits = sqlite3_column_int64(row, 3);
         const bool keep = sqlite3_column_int64(row, 2) > 0;
         if (keep && visits == 0) return true;  // a bookmark, not history
-        AddPlannedKey(plan, key);
+        plan.keys.insert(key);
         plan.items += Clamp32(visits);
         pages.push_back(id);
         if (keep) {

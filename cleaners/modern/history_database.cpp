@@ -116,7 +116,7 @@ SqliteStatus PlanRowTablesErase(SqliteStore& store, std::span<const RowTable> ta
       const std::string key = RowKey(table, ColumnText(row, 1));
       if (!key.empty() && selected(key)) {
         change.ids.push_back(sqlite3_column_int64(row, 0));
-        AddPlannedKey(plan, key);
+        plan.keys.insert(key);
       }
       return true;
     });
@@ -169,12 +169,6 @@ std::uint64_t WindowsMicrosToFileTime(std::int64_t micros) {
 bool HasColumns(SqliteStore& store, std::string_view table,
                 std::initializer_list<std::string_view> columns) {
   return store.CheckColumns(table, columns) == SqliteStatus::Ok;
-}
-
-void AddPlannedKey(HistoryErasePlan& plan, const std::string& key) {
-  if (std::find(plan.keys.begin(), plan.keys.end(), key) == plan.keys.end()) {
-    plan.keys.push_back(key);
-  }
 }
 
 SqliteStatus OpenHistoryDatabase(SqliteStore& store, const HistoryDatabase& database,

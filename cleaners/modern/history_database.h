@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,8 +57,8 @@ using HistoryEntrySink = std::function<bool(const std::string& key, DomainEntry 
 // What an erase of the selected keys changes in one database.
 struct HistoryErasePlan {
   std::vector<SqliteChange> changes;
-  std::vector<std::string> keys;  // the selected keys the database holds
-  std::uint32_t items = 0;        // entries that go (visits, downloads, permissions)
+  std::set<std::string, std::less<>> keys;  // the selected keys the database holds
+  std::uint32_t items = 0;                  // entries that go (visits, downloads, permissions)
 };
 
 using HistoryKeySelected = std::function<bool(const std::string& key)>;
@@ -68,8 +69,5 @@ using HistoryKeySelected = std::function<bool(const std::string& key)>;
 // Whether the table has every column named (a missing table has none).
 [[nodiscard]] bool HasColumns(SqliteStore& store, std::string_view table,
                               std::initializer_list<std::string_view> columns);
-
-// Notes a key of the plan once.
-void AddPlannedKey(HistoryErasePlan& plan, const std::string& key);
 
 }  // namespace corvane

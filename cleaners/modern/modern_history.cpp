@@ -186,7 +186,7 @@ bool ModernHistory::Erase(BrowserResults& results, ProgressReporter& progress,
         // Unread, every Selected host may have entries in it: none is known to be gone.
         for (const auto& [key, record] : result.domains) {
           if (record.status != DomainStatus::Selected) continue;
-          if (!planned || std::find(plan.keys.begin(), plan.keys.end(), key) != plan.keys.end()) {
+          if (!planned || plan.keys.contains(key)) {
             failed.emplace(profile.browser, key);
           }
         }
