@@ -279,6 +279,8 @@ SqliteStatus ReadSessionUrls(const SessionFile& session, std::vector<std::string
     if (!data.starts_with(kChromiumMagic)) return SqliteStatus::Corrupt;
     urls = BinaryWebUrls(data);
   }
+  std::sort(urls.begin(), urls.end());
+  urls.erase(std::unique(urls.begin(), urls.end()), urls.end());
   return SqliteStatus::Ok;
 }
 

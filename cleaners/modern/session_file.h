@@ -51,7 +51,8 @@ struct SessionFile {
 // The session files the profile holds now.
 [[nodiscard]] std::vector<SessionFile> SessionFiles(const ModernProfile& profile);
 
-// Reads the web addresses of a session file: Missing, Refused (a link, no regular file), Corrupt
+// Reads the web addresses of a session file, each once (a tab's address is stored more than once):
+// Missing, Refused (a link, no regular file), Corrupt
 // (not a session file of its kind, damaged, or too large), or Ok.
 [[nodiscard]] SqliteStatus ReadSessionUrls(const SessionFile& session,
                                            std::vector<std::string>& urls);

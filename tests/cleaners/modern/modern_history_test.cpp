@@ -321,6 +321,7 @@ TEST_F(ModernHistoryTest, SessionFilesGoWholeOnlyWhenEveryHostTheyNameGoes) {
   ASSERT_TRUE(WriteBytes(chrome_ / "Preferences", preferences));
   ASSERT_TRUE(WriteBytes(session, std::string("SNSS\3\0\0\0\x12\0\1\0\0\0", 14) +
                                       std::string("\x17\0\0\0", 4) + "https://beta.test/tab/1" +
+                                      std::string("\0\x17\0\0\0", 5) + "https://beta.test/tab/1" +
                                       std::string(1, '\0')));
 
   BrowserResults results = Scan();
@@ -339,6 +340,8 @@ TEST_F(ModernHistoryTest, SessionFilesGoWholeOnlyWhenEveryHostTheyNameGoes) {
   }
   EXPECT_TRUE(damagedListed);
   EXPECT_EQ(results[BrowserCode::Chrome].domains.at("beta.test").hitTotal, 3u);
+  // Two addresses and a download in History, and the session's tab counted once.
+  EXPECT_EQ(results[BrowserCode::Chrome].domains.at("beta.test").itemCount, 4u);
 
   // keep.test stays, so the session naming it stays whole, and so does beta.test in Firefox.
   Select(results, "beta.test");
