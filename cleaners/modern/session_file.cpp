@@ -271,6 +271,8 @@ SqliteStatus ReadSessionUrls(const SessionFile& session, std::vector<std::string
   if (const SqliteStatus status = ReadWholeFile(session.file, data); status != SqliteStatus::Ok) {
     return status;
   }
+  // A browser may leave an empty file behind (created, never written): it names nothing.
+  if (data.empty()) return SqliteStatus::Ok;
   if (session.mozLz4) {
     const std::optional<std::string> json = DecodeMozLz4(data, kMaxDecodedSize);
     if (!json) return SqliteStatus::Corrupt;

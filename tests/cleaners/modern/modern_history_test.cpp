@@ -319,6 +319,7 @@ TEST_F(ModernHistoryTest, SessionFilesGoWholeOnlyWhenEveryHostTheyNameGoes) {
       R"({"profile":{"content_settings":{"exceptions":{"site_engagement":{)"
       R"("https://beta.test:443,*":{},"https://keep.test:443,*":{}}}}}})";
   ASSERT_TRUE(WriteBytes(chrome_ / "Preferences", preferences));
+  ASSERT_TRUE(WriteBytes(chrome_ / "Sessions" / "Tabs_13345678901234567", ""));
   ASSERT_TRUE(WriteBytes(session, std::string("SNSS\3\0\0\0\x12\0\1\0\0\0", 14) +
                                       std::string("\x17\0\0\0", 4) + "https://beta.test/tab/1" +
                                       std::string("\0\x17\0\0\0", 5) + "https://beta.test/tab/1" +
