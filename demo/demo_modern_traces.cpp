@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "demo/demo_cache_entries.h"
+#include "demo/demo_modern_history.h"
 #include "platform/machine.h"
 
 namespace corvane {
@@ -91,6 +92,8 @@ bool PlantModernBrowserTraces(const std::string& user) {
   const std::optional<fs::path> chrome =
       Host(local + "Google\\Chrome\\User Data\\Default\\Network\\Cookies");
   if (!ini || !firefox || !chrome) return false;
+  const fs::path firefoxProfile = firefox->parent_path();
+  const fs::path chromeProfile = chrome->parent_path().parent_path();
   std::error_code ec;
   fs::create_directories(ini->parent_path(), ec);
   std::ofstream(*ini, std::ios::binary | std::ios::trunc)
@@ -103,7 +106,21 @@ bool PlantModernBrowserTraces(const std::string& user) {
                                  ".tracker.example.net", "www.forum.test"}) &&
          MakeChromiumCookieStore(
              *chrome, {".example.com", ".ads.example.biz", "search.test", "search.test"}) &&
-         PlantModernCacheTraces(user);
+         PlantModernCacheTraces(user) &&
+         MakeFirefoxPlaces(
+             firefoxProfile / "places.sqlite",
+             {"https://www.example.com/", "https://www.example.com/", "https://news.test/today",
+              "https://shop.test/cart", "https://news.test/today",
+              "file:///C:/users/" + user + "/Documents/letter.pdf"}) &&
+         MakeFirefoxPermissions(firefoxProfile / "permissions.sqlite", {"https://news.test"}) &&
+         WriteBytes(firefoxProfile / "sessionstore.jsonlz4",
+                    MozLz4Frame("{\"windows\":[{\"tabs\":[{\"entries\":[{\"url\":"
+                                "\"https://news.test/today\",\"title\":\"News\"}]}],"
+                                "\"_closedTabs\":[{\"state\":{\"entries\":[{\"url\":"
+                                "\"https://www.example.com/\"}]}}]}]}")) &&
+         MakeChromiumHistory(chromeProfile / "History",
+                             {"https://search.test/?q=weather", "https://example.com/",
+                              "https://search.test/?q=news", "https://video.test/watch"});
 }
 
 }  // namespace corvane

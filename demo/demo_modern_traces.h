@@ -1,8 +1,8 @@
 #pragma once
 // Today's browsers on the demo machine: a Firefox profile (listed in "profiles.ini") and a
-// Chrome profile, each with a cookie database of the browser's own layout, so that the cookies
-// cleaner has SQLite stores to find, and cache entries (demo/demo_cache_entries.h). The makers of
-// those databases serve the tests too.
+// Chrome profile, each with cookie and history databases of the browser's own layout, so that
+// the cookies and history cleaners have SQLite stores to find, and cache entries
+// (demo/demo_cache_entries.h). The makers of those databases serve the tests too.
 
 #include <filesystem>
 #include <string>

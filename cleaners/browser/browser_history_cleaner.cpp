@@ -86,10 +86,17 @@ PluginResult BrowserHistoryCleaner::ScanTracks() {
   if (progress.IsCancelled()) return PluginResult::Cancelled;
   if (scanned != 1) return PluginResult::Failed;
 
-  const std::uint64_t items = ie.domains.size() + typed.domains.size() + mozilla.domains.size();
+  BrowserResults modern;
+  if (!modern_.Scan(modern, progress)) return PluginResult::Cancelled;
+
+  results_ = std::move(modern);
   results_[BrowserCode::InternetExplorer] = std::move(ie);
   results_[BrowserCode::Mozilla] = std::move(mozilla);
   results_[BrowserCode::TypedUrls] = std::move(typed);
+  const std::uint64_t items = results_[BrowserCode::InternetExplorer].domains.size() +
+                              results_[BrowserCode::Mozilla].domains.size() +
+                              results_[BrowserCode::TypedUrls].domains.size() +
+                              CountModernDomains();
   return Finish({{"items", items}}, DomainSortColumn::HitTotal);
 }
 
@@ -121,6 +128,29 @@ std::uint64_t BrowserHistoryCleaner::EraseMozilla(BrowserScanResult& result) {
   return 0;
 }
 
+std::uint64_t BrowserHistoryCleaner::CountModernDomains() const {
+  std::uint64_t domains = 0;
+  for (const auto& [browser, result] : results_) {
+    if (browser < BrowserCode::Firefox) continue;
+    for (const auto& [key, record] : result.domains) {
+      if (!modern_.IsFailure(browser, key) && record.status != DomainStatus::Erased) ++domains;
+    }
+  }
+  return domains;
+}
+
+bool BrowserHistoryCleaner::EraseModern(ProgressReporter& progress, std::uint64_t& remaining) {
+  for (auto& [browser, result] : results_) {
+    if (browser < BrowserCode::Firefox) continue;
+    for (auto& [key, record] : result.domains) {
+      if (!modern_.IsFailure(browser, key)) record.status = DomainStatus::Selected;
+    }
+  }
+  if (!modern_.Erase(results_, progress, &Tally())) return false;
+  remaining += CountModernDomains();
+  return true;
+}
+
 PluginResult BrowserHistoryCleaner::EraseTracks() {
   ProgressReporter progress = BeginErase();
   BrowserScanResult& typed = results_[BrowserCode::TypedUrls];
@@ -135,6 +165,7 @@ PluginResult BrowserHistoryCleaner::EraseTracks() {
   static_cast<void>(EraseTypedUrls(typed));
   remaining += RemainingDomains(typed);
   remaining += EraseMozilla(results_[BrowserCode::Mozilla]);
+  if (!EraseModern(progress, remaining)) return PluginResult::Cancelled;
   return Finish({{"items", remaining}}, DomainSortColumn::HitTotal);
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 // "Browsing History": the pages Internet Explorer visited (its URL cache's "visited:" entries),
-// the addresses typed into its address bar, and the URLs of the Mozilla family's "history.dat",
-// by domain with hit counts and last visits.
+// the addresses typed into its address bar, the URLs of the Mozilla family's "history.dat", and
+// the history of today's Firefox and Chromium family (visited pages, downloads list, site
+// permissions, address-bar shortcuts), by domain with hit counts and last visits.
 
 #include <cstdint>
 #include <string>
 
 #include "cleaners/browser/browser_cleaner.h"
+#include "cleaners/modern/modern_history.h"
 #include "engine/browser_scan_result.h"
 #include "engine/progress_reporter.h"
 
@@ -34,6 +36,13 @@ class BrowserHistoryCleaner final : public BrowserCleaner {
                                                    ProgressReporter& progress,
                                                    std::uint64_t& remaining);
   [[nodiscard]] std::uint64_t EraseMozilla(BrowserScanResult& result);
+  // Today's browsers: every domain goes; answers how many are left (failed). False when
+  // cancelled.
+  [[nodiscard]] bool EraseModern(ProgressReporter& progress, std::uint64_t& remaining);
+  // The domains of today's browsers that are not failure records.
+  [[nodiscard]] std::uint64_t CountModernDomains() const;
+
+  ModernHistory modern_;
 };
 
 }  // namespace corvane

@@ -81,13 +81,14 @@ SqliteStatus PlanFormHistory(SqliteStore& db, std::vector<FormStore::Table>& tab
   if (Has(db, "moz_deleted_formhistory", {"guid", "timeDeleted"})) {
     table.removals.emplace_back(
         "INSERT INTO moz_deleted_formhistory (guid, timeDeleted) SELECT guid, "
-        "CAST(strftime('%s', 'now') AS INTEGER) * 1000000 FROM moz_formhistory WHERE id = ? AND "
-        "guid IS NOT NULL");
+        "CAST(strftime('%s', 'now') AS INTEGER) * 1000000 FROM moz_formhistory WHERE id IN " +
+        std::string(kBoundIds) + " AND guid IS NOT NULL");
   }
   if (sources) {
-    table.removals.emplace_back("DELETE FROM moz_history_to_sources WHERE history_id = ?");
+    table.removals.emplace_back("DELETE FROM moz_history_to_sources WHERE history_id IN " +
+                                std::string(kBoundIds));
   }
-  table.removals.emplace_back("DELETE FROM moz_formhistory WHERE id = ?");
+  table.removals.emplace_back("DELETE FROM moz_formhistory WHERE id IN " + std::string(kBoundIds));
   tables.push_back(std::move(table));
   if (sources) {
     // A source no entry names any more still says where the user typed.
@@ -113,7 +114,7 @@ SqliteStatus PlanSignons(SqliteStore& db, std::vector<FormStore::Table>& tables)
     found.entry.url = ColumnText(row, 1);
     return found;
   };
-  table.removals.emplace_back("DELETE FROM moz_logins WHERE id = ?");
+  table.removals.emplace_back("DELETE FROM moz_logins WHERE id IN " + std::string(kBoundIds));
   tables.push_back(std::move(table));
   return SqliteStatus::Ok;
 }
@@ -138,7 +139,7 @@ SqliteStatus PlanWebData(SqliteStore& db, std::vector<FormStore::Table>& tables)
     found.entry.lastAccess = FileTimeSince1970(sqlite3_column_int64(row, 3), 10'000'000);
     return std::optional<FormRow>(std::move(found));
   };
-  autofill.removals.emplace_back("DELETE FROM autofill WHERE rowid = ?");
+  autofill.removals.emplace_back("DELETE FROM autofill WHERE rowid IN " + std::string(kBoundIds));
   tables.push_back(std::move(autofill));
 
   // Only the engines the browser added by itself from a site's search form: not the ones it
@@ -165,7 +166,7 @@ SqliteStatus PlanWebData(SqliteStore& db, std::vector<FormStore::Table>& tables)
     if (found.key.empty()) return std::nullopt;
     return found;
   };
-  keywords.removals.emplace_back("DELETE FROM keywords WHERE id = ?");
+  keywords.removals.emplace_back("DELETE FROM keywords WHERE id IN " + std::string(kBoundIds));
   tables.push_back(std::move(keywords));
   return SqliteStatus::Ok;
 }
@@ -194,10 +195,11 @@ SqliteStatus PlanLoginData(SqliteStore& db, std::vector<FormStore::Table>& table
   // What the browser keeps about a login beside it goes with it.
   for (const char* child : {"insecure_credentials", "password_notes"}) {
     if (Has(db, child, {"parent_id"})) {
-      table.removals.push_back("DELETE FROM " + std::string(child) + " WHERE parent_id = ?");
+      table.removals.push_back("DELETE FROM " + std::string(child) + " WHERE parent_id IN " +
+                               std::string(kBoundIds));
     }
   }
-  table.removals.emplace_back("DELETE FROM logins WHERE rowid = ?");
+  table.removals.emplace_back("DELETE FROM logins WHERE rowid IN " + std::string(kBoundIds));
   tables.push_back(std::move(table));
   return SqliteStatus::Ok;
 }

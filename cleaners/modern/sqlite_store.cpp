@@ -62,6 +62,16 @@ std::string Quoted(std::string_view name, char quote = '"') {
   return quoted + quote;
 }
 
+// The ids as a JSON array.
+std::string IdList(const std::vector<std::int64_t>& ids) {
+  std::string list = "[";
+  for (const std::int64_t id : ids) {
+    if (list.size() > 1) list += ',';
+    list += std::to_string(id);
+  }
+  return list + "]";
+}
+
 }  // namespace
 
 std::string_view SqliteStatusText(SqliteStatus status) {
@@ -216,24 +226,8 @@ SqliteStatus SqliteStore::Scan(std::string_view sql,
 
 SqliteStatus SqliteStore::DeleteRows(std::string_view table,
                                      const std::vector<std::int64_t>& rowids) {
-  return Change({{"DELETE FROM " + Quoted(table) + " WHERE rowid = ?", rowids}});
-}
-
-SqliteStatus SqliteStore::RunChange(const SqliteChange& change) {
-  sqlite3_stmt* statement = nullptr;
-  int code = sqlite3_prepare_v2(db_, change.sql.c_str(), -1, &statement, nullptr);
-  if (code == SQLITE_OK && sqlite3_bind_parameter_count(statement) == 0) {
-    code = sqlite3_step(statement);
-    if (code == SQLITE_DONE) code = SQLITE_OK;
-  } else {
-    for (std::size_t i = 0; code == SQLITE_OK && i < change.ids.size(); ++i) {
-      sqlite3_bind_int64(statement, 1, change.ids[i]);
-      code = sqlite3_step(statement);
-      if (code == SQLITE_DONE) code = sqlite3_reset(statement);
-    }
-  }
-  sqlite3_finalize(statement);
-  return FromCode(code);
+  return Change(
+      {{"DELETE FROM " + Quoted(table) + " WHERE rowid IN " + std::string(kBoundIds), rowids}});
 }
 
 SqliteStatus SqliteStore::Change(const std::vector<SqliteChange>& changes) {
@@ -250,11 +244,26 @@ SqliteStatus SqliteStore::Change(const std::vector<SqliteChange>& changes) {
   if (const SqliteStatus status = Execute("BEGIN IMMEDIATE"); status != SqliteStatus::Ok) {
     return status;
   }
+  int code = SQLITE_OK;
   for (const SqliteChange& change : changes) {
-    if (const SqliteStatus status = RunChange(change); status != SqliteStatus::Ok) {
-      static_cast<void>(Execute("ROLLBACK"));
-      return status;
+    sqlite3_stmt* statement = nullptr;
+    code = sqlite3_prepare_v2(db_, change.sql.c_str(), -1, &statement, nullptr);
+    const bool bound = code == SQLITE_OK && sqlite3_bind_parameter_count(statement) > 0;
+    if (code == SQLITE_OK && !(bound && change.ids.empty())) {
+      if (bound) {
+        const std::string list = IdList(change.ids);
+        sqlite3_bind_text(statement, 1, list.data(), static_cast<int>(list.size()),
+                          SQLITE_TRANSIENT);
+      }
+      code = sqlite3_step(statement);
+      if (code == SQLITE_DONE) code = SQLITE_OK;
     }
+    sqlite3_finalize(statement);
+    if (code != SQLITE_OK) break;
+  }
+  if (code != SQLITE_OK) {
+    static_cast<void>(Execute("ROLLBACK"));
+    return FromCode(code);
   }
   if (const SqliteStatus status = Execute("COMMIT"); status != SqliteStatus::Ok) {
     static_cast<void>(Execute("ROLLBACK"));

@@ -34,12 +34,16 @@ enum class SqliteStatus {
 
 enum class SqliteAccess { Read, Change };
 
-// One statement of a change. With a parameter ("?") it runs once per id, the id bound to it;
-// without one it runs once (e.g. a clean-up of rows nothing references any more).
+// One statement of a change. Its "?1", if it has one, is bound to the ids as a JSON array
+// ("[4,7]"), read with `json_each(?1)`: the statement runs once, however many rows it touches.
+// A statement with "?1" and no ids is skipped; one without parameters runs as it is.
 struct SqliteChange {
   std::string sql;
   std::vector<std::int64_t> ids;
 };
+
+// The SQL that reads the ids bound to "?1" as a list: "x IN (SELECT value FROM json_each(?1))".
+inline constexpr std::string_view kBoundIds = "(SELECT value FROM json_each(?1))";
 
 class SqliteStore {
  public:
@@ -66,15 +70,13 @@ class SqliteStore {
   [[nodiscard]] SqliteStatus DeleteRows(std::string_view table,
                                         const std::vector<std::int64_t>& rowids);
 
-  // Runs the statements in order in one transaction, with secure deletion, then compacts as
-  // DeleteRows does. Nothing changes unless every statement succeeds; nothing at all is done
-  // when no statement has an id to run with.
+  // Runs the statements in order in one transaction, with secure deletion, then checkpoints and
+  // compacts as DeleteRows does. Nothing changes unless every statement succeeds; a change
+  // without any id to run is no change at all (the file is left as it is).
   [[nodiscard]] SqliteStatus Change(const std::vector<SqliteChange>& changes);
 
  private:
   [[nodiscard]] SqliteStatus Execute(const char* sql);
-  // One statement of a change, inside the open transaction.
-  [[nodiscard]] SqliteStatus RunChange(const SqliteChange& change);
   [[nodiscard]] static SqliteStatus FromCode(int code);
 
   sqlite3* db_ = nullptr;

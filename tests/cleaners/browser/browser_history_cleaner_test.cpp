@@ -33,6 +33,9 @@ TEST(BrowserHistoryCleanerTest, ThreeSourcesFoundThenErased) {
   EXPECT_GT(CountRows(cleaner, BrowserCode::InternetExplorer), 0u);
   EXPECT_EQ(CountRows(cleaner, BrowserCode::TypedUrls), 3u);
   EXPECT_GT(CountRows(cleaner, BrowserCode::Mozilla), 0u);
+  // Today's browsers: Firefox's pages, a local file and a site permission, Chrome's pages.
+  EXPECT_EQ(CountRows(cleaner, BrowserCode::Firefox), 4u);
+  EXPECT_EQ(CountRows(cleaner, BrowserCode::Chrome), 3u);
   EXPECT_EQ(cleaner.TracksLeft().at("items"), cleaner.Rows().size());
   for (std::size_t i = 1; i < cleaner.Rows().size(); ++i) {
     EXPECT_GE(cleaner.Rows()[i - 1].hitTotal, cleaner.Rows()[i].hitTotal);
@@ -41,6 +44,9 @@ TEST(BrowserHistoryCleanerTest, ThreeSourcesFoundThenErased) {
   EXPECT_NE(details.find("IE URLs"), std::string::npos);
   EXPECT_NE(details.find("news.test"), std::string::npos);
   EXPECT_NE(details.find(">NA<"), std::string::npos);  // Mozilla rows have no hits
+  EXPECT_NE(details.find(">Firefox<"), std::string::npos);
+  EXPECT_NE(details.find(">Chrome<"), std::string::npos);
+  EXPECT_NE(details.find(">file:<"), std::string::npos);
 
   test::RunErase(cleaner, cancel);
   ASSERT_EQ(cleaner.GetScanState(), ScanState::Erased);
@@ -52,6 +58,11 @@ TEST(BrowserHistoryCleanerTest, ThreeSourcesFoundThenErased) {
   BrowserScanResult typed;
   EXPECT_EQ(ScanTypedUrls(typed), PluginResult::Finished);
   EXPECT_TRUE(typed.domains.empty());
+  ModernHistory modern;
+  BrowserResults left;
+  ProgressReporter progress(owner, "test", "", nullptr);
+  ASSERT_TRUE(modern.Scan(left, progress));
+  for (const auto& [browser, result] : left) EXPECT_TRUE(result.domains.empty()) << int(browser);
   const std::string report = test::PageHtml(cleaner, true);
   EXPECT_NE(report.find("Address Bar History"), std::string::npos);
 }
