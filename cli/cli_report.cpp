@@ -174,6 +174,13 @@ CounterPair FoundTotal(const CliPluginReport& plugin) {
   return total;
 }
 
+// "12 items (3.40 MB)", or "12 items" when nothing of it has a size.
+std::string ItemsAndSize(const CounterPair& total) {
+  std::string text = FormatCount(total.items) + " items";
+  if (total.bytes != 0) text += " (" + FormatSize(total.bytes) + ")";
+  return text;
+}
+
 }  // namespace
 
 std::string FormatCliText(CliCommand command, const CliOutcome& outcome) {
@@ -192,16 +199,15 @@ std::string FormatCliText(CliCommand command, const CliOutcome& outcome) {
     leftForRestart += plugin.leftForRestart;
   }
   if (command == CliCommand::Scan) {
-    text += "total: found " + FormatCount(found.items) + " items (" + FormatSize(found.bytes) +
-            ") in " + std::to_string(outcome.plugins.size()) + " cleaners\n";
+    text += "total: found " + ItemsAndSize(found) + " in " +
+            std::to_string(outcome.plugins.size()) + " cleaners\n";
   } else if (command == CliCommand::Erase) {
-    text += "total: erased " + FormatCount(erased.items) + " items (" + FormatSize(erased.bytes) +
-            ") with " + std::to_string(erasing) + " cleaners\n";
+    text += "total: erased " + ItemsAndSize(erased) + " with " + std::to_string(erasing) +
+            " cleaners\n";
   }
   if (outcome.cancelled) {
     text += command == CliCommand::Erase
-                ? "cancelled: erased " + std::to_string(erased.items) + " items (" +
-                      FormatSize(erased.bytes) + ") before the stop\n"
+                ? "cancelled: erased " + ItemsAndSize(erased) + " before the stop\n"
                 : std::string("cancelled: the scan stopped before every cleaner had finished\n");
   }
   if (leftForRestart != 0 && outcome.wineRestarted) {

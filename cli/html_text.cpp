@@ -153,29 +153,78 @@ std::vector<HtmlTable> HtmlTables(std::string_view html) {
   return document.root ? HtmlTables(*document.root) : std::vector<HtmlTable>();
 }
 
+namespace {
+
+// A text cell wider than this is folded over several lines: one long path or note must not push
+// the other columns off a terminal.
+constexpr std::size_t kMaxCellColumns = 56;
+
+// The byte offset after `columns` characters of `text`.
+std::size_t ByteOffset(std::string_view text, std::size_t columns) {
+  std::size_t offset = 0;
+  for (std::size_t seen = 0; offset < text.size(); ++offset) {
+    if ((static_cast<unsigned char>(text[offset]) & 0xC0) != 0x80 && seen++ == columns) break;
+  }
+  return offset;
+}
+
+// The pieces of a cell, each at most `width` characters, cut after a separator where one is in
+// the second half of the piece, else inside the word.
+std::vector<std::string> FoldCell(std::string_view cell, std::size_t width) {
+  std::vector<std::string> pieces;
+  while (Columns(cell) > width) {
+    std::size_t cut = ByteOffset(cell, width);
+    const std::size_t separator = cell.substr(0, cut).find_last_of(" \\/,");
+    if (separator != std::string_view::npos && Columns(cell.substr(0, separator + 1)) > width / 2) {
+      cut = separator + 1;
+    }
+    std::string_view piece = cell.substr(0, cut);
+    while (!piece.empty() && piece.back() == ' ') piece.remove_suffix(1);
+    pieces.emplace_back(piece);
+    cell.remove_prefix(cut);
+  }
+  pieces.emplace_back(cell);
+  return pieces;
+}
+
+}  // namespace
+
 std::vector<std::string> AlignedLines(const HtmlTable& table) {
   std::vector<const std::vector<std::string>*> rows;
   if (!table.header.empty()) rows.push_back(&table.header);
   for (const auto& row : table.rows) rows.push_back(&row);
+  const auto numeric = [&](std::size_t column) {
+    return column < table.numeric.size() && table.numeric[column];
+  };
   std::vector<std::size_t> widths;
   for (const auto* row : rows) {
     if (widths.size() < row->size()) widths.resize(row->size(), 0);
     for (std::size_t i = 0; i < row->size(); ++i) {
-      widths[i] = std::max(widths[i], Columns((*row)[i]));
+      const std::size_t columns = Columns((*row)[i]);
+      widths[i] = std::max(widths[i], numeric(i) ? columns : std::min(columns, kMaxCellColumns));
     }
   }
   std::vector<std::string> lines;
   for (const auto* row : rows) {
-    std::string line;
+    std::vector<std::vector<std::string>> cells;
+    std::size_t height = 1;
     for (std::size_t i = 0; i < row->size(); ++i) {
-      const std::string& cell = (*row)[i];
-      const std::string padding(widths[i] - Columns(cell), ' ');
-      const bool right = i < table.numeric.size() && table.numeric[i];
-      if (i != 0) line += "  ";
-      line += right ? padding + cell : cell + (i + 1 < row->size() ? padding : std::string());
+      cells.push_back(numeric(i) ? std::vector<std::string>{(*row)[i]}
+                                 : FoldCell((*row)[i], widths[i]));
+      height = std::max(height, cells.back().size());
     }
-    while (!line.empty() && line.back() == ' ') line.pop_back();
-    if (!line.empty()) lines.push_back(std::move(line));
+    for (std::size_t piece = 0; piece < height; ++piece) {
+      std::string line;
+      for (std::size_t i = 0; i < cells.size(); ++i) {
+        const std::string cell = piece < cells[i].size() ? cells[i][piece] : std::string();
+        const std::string padding(widths[i] - Columns(cell), ' ');
+        if (i != 0) line += "  ";
+        line +=
+            numeric(i) ? padding + cell : cell + (i + 1 < cells.size() ? padding : std::string());
+      }
+      while (!line.empty() && line.back() == ' ') line.pop_back();
+      if (!line.empty()) lines.push_back(std::move(line));
+    }
   }
   return lines;
 }

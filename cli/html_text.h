@@ -23,7 +23,8 @@ struct HtmlTable {
 // Every table below `root` in document order, nested ones after the table holding them.
 [[nodiscard]] std::vector<HtmlTable> HtmlTables(const dom::Node& root);
 [[nodiscard]] std::vector<HtmlTable> HtmlTables(std::string_view html);
-// The table as lines: each column as wide as its widest cell, figures right-aligned.
+// The table as lines: each column as wide as its widest cell, figures right-aligned; a text cell
+// of more than 56 characters is folded over several lines, after a space, "\" or "/" if it can.
 [[nodiscard]] std::vector<std::string> AlignedLines(const HtmlTable& table);
 
 }  // namespace corvane

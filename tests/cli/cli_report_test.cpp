@@ -40,6 +40,11 @@ TEST(CliReportTest, TextSaysPerPluginWhatWasFoundErasedAndLeft) {
                 .find("total: found 3 items (3.91 KB) in 2 "
                       "cleaners\n"),
             std::string::npos);
+  // Cleaners of entries without sizes: a count alone, no "0.00 B".
+  CliOutcome entries = Outcome();
+  entries.plugins[0].found = {{"domains", 5}};
+  EXPECT_TRUE(
+      FormatCliText(CliCommand::Scan, entries).ends_with("total: found 5 items in 2 cleaners\n"));
   EXPECT_EQ(FormatCliText(CliCommand::List, Outcome()),
             "CuPl_Temp.pld  Temporary files  [selected]\nWinGames  Games\n");
 }

@@ -37,6 +37,25 @@ TEST(HtmlTextTest, TablesAreAlignedWithFiguresToTheRightAndReadAsData) {
   EXPECT_EQ(tables[1].rows, (std::vector<std::vector<std::string>>{{"inner"}}));
 }
 
+TEST(HtmlTextTest, AnOverlongCellIsFoldedAndTheOtherColumnsKeepTheirPlace) {
+  const std::string note =
+      "C:\\users\\ann\\AppData\\Local\\Chromium\\User Data\\Default\\Preferences: site "
+      "settings of 5 sites, left alone";
+  HtmlTable table;
+  table.header = {"Domain", "Hits"};
+  table.rows = {{"beta.test", "8"}, {note, "NA"}, {std::string(60, 'x'), "1"}};
+  table.numeric = {false, true};
+  EXPECT_EQ(AlignedLines(table),
+            (std::vector<std::string>{
+                "Domain                                                    Hits",
+                "beta.test                                                    8",
+                "C:\\users\\ann\\AppData\\Local\\Chromium\\User Data\\Default\\      NA",
+                "Preferences: site settings of 5 sites, left alone",
+                std::string(56, 'x') + "     1",
+                "xxxx",
+            }));
+}
+
 TEST(HtmlTextTest, EmptyAndDeeplyNestedPages) {
   EXPECT_EQ(HtmlToText(""), "");
   EXPECT_EQ(HtmlToText("<p>  </p><!-- note -->"), "");
