@@ -41,6 +41,13 @@ std::string Indented(const std::string& text) {
   return out;
 }
 
+// "1,234 items (3.40 MB)", or "1,234 items" when nothing of it has a size.
+std::string ItemsAndSize(std::uint64_t items, std::uint64_t bytes) {
+  std::string text = FormatCount(items) + " items";
+  if (bytes != 0) text += " (" + FormatSize(bytes) + ")";
+  return text;
+}
+
 std::string TextOfPlugin(CliCommand command, const CliPluginReport& plugin) {
   std::string text =
       plugin.id + "  " + plugin.name + (plugin.selected ? "  [selected]" : "") + "\n";
@@ -53,11 +60,9 @@ std::string TextOfPlugin(CliCommand command, const CliPluginReport& plugin) {
   if (command == CliCommand::Erase) {
     text += std::string("  erase: ") + ResultName(plugin.erase);
     if (plugin.erase != CliPluginResult::NotRun) {
-      text += ", erased " + FormatCount(plugin.erased.items) + " items (" +
-              FormatSize(plugin.erased.bytes) + ")";
+      text += ", erased " + ItemsAndSize(plugin.erased.items, plugin.erased.bytes);
       if (plugin.failed.items != 0)
-        text += ", could not erase " + std::to_string(plugin.failed.items) + " items (" +
-                FormatSize(plugin.failed.bytes) + ")";
+        text += ", could not erase " + ItemsAndSize(plugin.failed.items, plugin.failed.bytes);
       if (plugin.leftForRestart != 0)
         text += ", " + std::to_string(plugin.leftForRestart) + " left for the next Wine start";
     } else {
@@ -174,13 +179,6 @@ CounterPair FoundTotal(const CliPluginReport& plugin) {
   return total;
 }
 
-// "12 items (3.40 MB)", or "12 items" when nothing of it has a size.
-std::string ItemsAndSize(const CounterPair& total) {
-  std::string text = FormatCount(total.items) + " items";
-  if (total.bytes != 0) text += " (" + FormatSize(total.bytes) + ")";
-  return text;
-}
-
 }  // namespace
 
 std::string FormatCliText(CliCommand command, const CliOutcome& outcome) {
@@ -199,16 +197,17 @@ std::string FormatCliText(CliCommand command, const CliOutcome& outcome) {
     leftForRestart += plugin.leftForRestart;
   }
   if (command == CliCommand::Scan) {
-    text += "total: found " + ItemsAndSize(found) + " in " +
+    text += "total: found " + ItemsAndSize(found.items, found.bytes) + " in " +
             std::to_string(outcome.plugins.size()) + " cleaners\n";
   } else if (command == CliCommand::Erase) {
-    text += "total: erased " + ItemsAndSize(erased) + " with " + std::to_string(erasing) +
-            " cleaners\n";
+    text += "total: erased " + ItemsAndSize(erased.items, erased.bytes) + " with " +
+            std::to_string(erasing) + " cleaners\n";
   }
   if (outcome.cancelled) {
-    text += command == CliCommand::Erase
-                ? "cancelled: erased " + ItemsAndSize(erased) + " before the stop\n"
-                : std::string("cancelled: the scan stopped before every cleaner had finished\n");
+    text +=
+        command == CliCommand::Erase
+            ? "cancelled: erased " + ItemsAndSize(erased.items, erased.bytes) + " before the stop\n"
+            : std::string("cancelled: the scan stopped before every cleaner had finished\n");
   }
   if (leftForRestart != 0 && outcome.wineRestarted) {
     text += std::to_string(leftForRestart) +
