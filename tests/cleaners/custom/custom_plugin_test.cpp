@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "app/trace_log.h"
 #include "engine/erase_fault.h"
@@ -638,6 +639,36 @@ TEST_F(CustomPluginTest, TheDefinitionsOfTheFolderAreAppendedInListingOrder) {
   for (Plugin& plugin : list) ids.push_back(plugin.GetId());
   EXPECT_EQ(ids, listed);
   EXPECT_EQ(ids.size(), 3u);
+}
+
+// In every language, no two shipped cleaners (built-in or custom) show the same name: the list
+// would give the user no way to tell them apart.
+TEST_F(CustomPluginTest, EveryShippedCleanerHasANameOfItsOwn) {
+  for (const std::string language : {"English", "German"}) {
+    SCOPED_TRACE(language);
+    std::map<std::string, std::string> owners;  // name -> cleaner
+    const auto add = [&owners](const std::string& name, const std::string& cleaner) {
+      const auto [at, added] = owners.emplace(name, cleaner);
+      EXPECT_TRUE(added) << "\"" << name << "\" names " << at->second << " and " << cleaner;
+    };
+    const fs::path plugins = fs::path(CORVANE_SOURCE_DIR) / "data" / "html" / language / "Plugins";
+    for (const auto& entry : fs::directory_iterator(plugins)) {
+      if (entry.is_directory() && fs::exists(entry.path() / "name.html") &&
+          entry.path().filename() != "PlgCustom") {
+        add(ReadHostFile(entry.path() / "name.html"), entry.path().filename().string());
+      }
+    }
+    for (const auto& entry :
+         fs::directory_iterator(fs::path(CORVANE_SOURCE_DIR) / "data" / "CustomPlugins")) {
+      if (entry.path().extension() != ".pld") continue;
+      const std::string file = entry.path().filename().string();
+      DefineBytes(file, ReadHostFile(entry.path()));
+      PluginPtr plugin = CustomPlugin::Load(owner_, "CustomPlugins\\" + file);
+      ASSERT_TRUE(plugin);
+      plugin->LoadNames(language);
+      add(plugin->GetNameHtml(), file);
+    }
+  }
 }
 
 TEST_F(CustomPluginTest, TheShippedDefinitionsLoad) {
