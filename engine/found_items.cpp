@@ -55,7 +55,7 @@ std::string ItemListHtml(std::span<const FoundItem> shown, std::size_t count,
     }
     rows += "<tr><td class=\"item-path\">" + name + "</td>";
     if (sizes) {
-      rows += "<td class=\"num\">" + FormatSize(item.size) + "</td><td class=\"num\">" +
+      rows += "<td class=\"num\">" + FormatSizeOrDash(item.size) + "</td><td class=\"num\">" +
               ShownDate(item.modified) + "</td>";
     }
     rows += "</tr>";

@@ -58,7 +58,7 @@ TEST(BrowserCleanerTest, HistoryDetailsListTheEntriesOfEachDomain) {
 }
 
 TEST(BrowserCleanerTest, CookieDetailsListTheEntriesOfEachDomain) {
-  ExpectEntryListsOnTheDetailsPageOnly<BrowserCookiesCleaner>("Show its");
+  ExpectEntryListsOnTheDetailsPageOnly<BrowserCookiesCleaner>("Show entries (");
 }
 
 }  // namespace
