@@ -45,12 +45,11 @@ std::string ItemListHtml(std::span<const FoundItem> shown, std::size_t count,
   for (const FoundItem& item : shown) {
     // Paths break at their separators, not inside names.
     std::string name;
-    for (const char c : HtmlEscape(item.name)) {
+    for (const char c : HtmlEscapePath(item.name)) {
       if (c == '#') {
         name += "&#35;";
       } else {
         name += c;
-        if (c == '\\' || c == '/') name += "<wbr>";
       }
     }
     rows += "<tr><td class=\"item-path\">" + name + "</td>";

@@ -216,7 +216,7 @@ std::string MessageHistoryPlugin::Rows(bool details) const {
                            {"#classname#", details && page.opensFiles ? "domen" : "linkstyle"},
                            {"#historyid#", std::string(page.rowPrefix) + std::to_string(n + 1)},
                            {"#messenger#", n == 0 ? header : std::string()},
-                           {"#historyfile#", HtmlEscape(file.path)}});
+                           {"#historyfile#", HtmlEscapePath(file.path)}});
       rows += row;
     }
   }

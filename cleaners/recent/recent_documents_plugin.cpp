@@ -76,6 +76,16 @@ std::string PageText(std::string_view text) {
   return out;
 }
 
+// A path as PageText writes it, which may break after its separators.
+std::string PathPageText(std::string_view path) {
+  std::string out;
+  for (const char c : PageText(path)) {
+    out += c;
+    if (c == '\\' || c == '/') out += "<wbr>";
+  }
+  return out;
+}
+
 std::string FileNameOf(std::string_view path) {
   std::size_t cut = path.rfind('\\');
   if (cut == std::string_view::npos) cut = path.rfind('/');
@@ -319,7 +329,7 @@ std::string RecentDocumentsPlugin::RowsHtml(bool details) const {
                               {"#result#", result},
                               {"#name#", PageText(rows[i]->name)},
                               {"#type#", PageText(rows[i]->typeName)},
-                              {"#path#", PageText(rows[i]->path)}});
+                              {"#path#", PathPageText(rows[i]->path)}});
     html += row;
   }
   return html;

@@ -98,7 +98,7 @@ TEST_F(MessageHistoryPluginTest, EachMessengersHistoryIsFoundShownOpenedAndErase
   EXPECT_EQ(details->ElementsWithAttribute("cid", "icqlite5-1").size(), 1u);
   EXPECT_EQ(details->ElementsWithAttribute("cid", "msn70-3").size(), 1u);
   EXPECT_EQ(details->ElementsWithAttribute("cid", "icqpro2003b-2").size(), 1u);
-  EXPECT_EQ(details->ElementsWithAttribute("class", "path domen").size(), 6u);
+  EXPECT_EQ(details->ElementsWithAttribute("class", "path path-parts domen").size(), 6u);
   EXPECT_NE(details->Body().InnerText().find("History files found: 8"), std::string::npos);
   EXPECT_EQ(plugin_->ItemToOpen("icqlite5-", 1), Plugin().Scanned(Messenger::IcqLite)[0].path);
   EXPECT_EQ(plugin_->ItemToOpen("msn70-", 3), Plugin().Scanned(Messenger::Msn)[2].path);
@@ -119,7 +119,7 @@ TEST_F(MessageHistoryPluginTest, EachMessengersHistoryIsFoundShownOpenedAndErase
   EXPECT_EQ(plugin_->TracksLeft().at("items"), 0u);
   const auto report = Page(false);
   EXPECT_EQ(report->ElementsWithAttribute("class", "badge erased").size(), 8u);
-  EXPECT_EQ(report->ElementsWithAttribute("class", "path domen").size(), 0u);
+  EXPECT_EQ(report->ElementsWithAttribute("class", "path path-parts domen").size(), 0u);
 }
 
 TEST_F(MessageHistoryPluginTest, AMachineWithoutMessengersShowsEmptyBlocks) {
