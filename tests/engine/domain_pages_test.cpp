@@ -153,6 +153,18 @@ TEST_F(DomainPagesTest, TheReportWritesErasedAndFailedRowsButCountsThemAll) {
   EXPECT_EQ(Table(), (std::vector<std::vector<std::string>>{{"nothing erased"}}));
 }
 
+TEST_F(DomainPagesTest, AnErasedRowThatHeldNothingIsNotMarkedErased) {
+  scratch_.Write("html/English/Plugins/res_Nothing.html", "<b>nothing</b>");
+  Cache().SetScanState(ScanState::Erased);
+  const std::vector<DomainRow> rows = {
+      {"empty", 0, 0, 0, 0, BrowserCode::Mozilla, DomainStatus::Erased},
+      {"full", 2, 10, 0, 0, BrowserCode::Mozilla, DomainStatus::Erased}};
+  EXPECT_EQ(ShowReport(rows), 0);
+  ASSERT_EQ(Table().size(), 2u);
+  EXPECT_EQ(Table()[0][4], "nothing");
+  EXPECT_EQ(Table()[1][4], "erased");
+}
+
 TEST_F(DomainPagesTest, DataThatLooksLikeAPlaceholderStaysAsItIs) {
   Cache().SetScanState(ScanState::Erased);
   const std::vector<DomainRow> rows = {
