@@ -133,8 +133,14 @@ TEST_F(MessageHistoryPluginTest, AMachineWithoutMessengersShowsEmptyBlocks) {
   EXPECT_EQ(details->ElementsWithAttribute("cid", "noref").size(), 3u);
   EXPECT_NE(details->Body().InnerText().find("No history found"), std::string::npos);
   EXPECT_NE(details->Body().InnerText().find("ICQ Pro 2003b (1)"), std::string::npos);
+  // A messenger without a history is never marked as found, nor its report row as erased.
+  EXPECT_TRUE(details->ElementsWithAttribute("class", "badge found").empty());
+  EXPECT_EQ(details->ElementsWithAttribute("class", "badge none").size(), 3u);
   ASSERT_EQ(Run(false), PluginResult::Finished);
   EXPECT_EQ(plugin_->CopyCounters().current.items, 0u);
+  const auto report = Page(false);
+  EXPECT_TRUE(report->ElementsWithAttribute("class", "badge erased").empty());
+  EXPECT_EQ(report->ElementsWithAttribute("class", "badge none").size(), 3u);
 }
 
 // A cancelled scan still ends, and says it was cancelled.
