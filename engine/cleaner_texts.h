@@ -12,6 +12,8 @@ inline constexpr std::string_view kScanningPage = "Scaning.html";
 inline constexpr std::string_view kClearingPage = "Clearing.html";
 inline constexpr std::string_view kNoItemsFound = "no_items_found.html";
 inline constexpr std::string_view kNoItemsErased = "no_items_erased.html";
+// The mark of a report row whose erase had nothing to remove: never "Erased".
+inline constexpr std::string_view kNothingToErase = "res_Nothing.html";
 
 // Below the program folder. The installed folder is spelt "Common", and on Linux the spelling
 // must match.

@@ -46,18 +46,34 @@ struct DomainTotals {
 using DomainRowFill = std::function<TemplateStore::Replacements(const DomainRow&)>;
 using DomainTotalsFill = std::function<TemplateStore::Replacements(const DomainTotals&)>;
 
+// A details page lists the entries of each row's domain, collapsed, in the row's "#entries#": at
+// most kShownDomainEntries of a domain and kShownPageEntries of a page are written, so that a
+// page stays quick however many entries a scan found; the rest are counted ("and N more").
+inline constexpr std::size_t kShownDomainEntries = 300;
+inline constexpr std::size_t kShownPageEntries = 3000;
+
+// The collapsed list of a domain's entries (address, size, last access), writing at most
+// `pageBudget` rows and taking them from it; nothing when there are no entries.
+[[nodiscard]] std::string DomainEntriesHtml(std::span<const DomainEntry> entries,
+                                            std::string_view languageFolder,
+                                            std::size_t& pageBudget);
+
 // The page's HTML. Each row's "#row#" becomes its number in the list, from 1 (what its check box
-// is named after). A report writes only rows whose status is Failed or Erased, with "#result#"
-// replaced (before the row's own replacements) by the plug-in's "res_Error.html" or
-// "res_Erased.html" text. The page gets "#total#" = the totals text, then "#volumes#" = the rows.
+// is named after). With `entries` (the results the rows were built from) a details page fills
+// each row's "#entries#" first; without, or on a report, "#entries#" is left out. A report writes
+// only rows whose status is Failed or Erased, with "#result#" replaced (before the row's own
+// replacements) by the plug-in's "res_Error.html" or "res_Erased.html" text. The page gets
+// "#total#" = the totals text, then "#volumes#" = the rows.
 [[nodiscard]] std::string BuildDomainPage(const Plugin& plugin, std::span<const DomainRow> rows,
                                           DomainPageKind kind, const DomainRowFill& fillRow,
-                                          const DomainTotalsFill& fillTotals);
+                                          const DomainTotalsFill& fillTotals,
+                                          const BrowserResults* entries = nullptr);
 
 // The cache cleaner's layout: rows with "#name#", "#num#", "#size#" (FormatSize) and "#browser#";
 // totals with "#numdom#", "#numit#", "#size#" and, on the details page, "#icon#" (the no-icon
 // when there are rows, the ok icon when there are none).
-[[nodiscard]] std::string BuildDomainDetails(const Plugin& plugin, std::span<const DomainRow> rows);
+[[nodiscard]] std::string BuildDomainDetails(const Plugin& plugin, std::span<const DomainRow> rows,
+                                             const BrowserResults* entries = nullptr);
 [[nodiscard]] std::string BuildDomainReport(const Plugin& plugin, std::span<const DomainRow> rows);
 
 // Puts the page `build` makes into the element: 1 and the element untouched (nothing built) when

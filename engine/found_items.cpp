@@ -36,34 +36,43 @@ void FoundItems::Add(FoundItem item) {
   if (shown_.size() < kShownRows) shown_.push_back(std::move(item));
 }
 
-std::string FoundItemsHtml(const FoundItems& items, std::string_view languageFolder, bool files) {
-  if (items.Count() == 0) return {};
+std::string ItemListHtml(std::span<const FoundItem> shown, std::size_t count,
+                         std::string_view languageFolder, std::string_view listTemplate,
+                         bool sizes) {
+  if (count == 0) return {};
   const std::string separator = LanguageText(languageFolder, "thousands_separator.txt");
   std::string rows;
-  for (const FoundItem& item : items.Shown()) {
+  for (const FoundItem& item : shown) {
     // Paths break at their separators, not inside names.
-    std::string name = HtmlEscape(item.name);
-    for (std::size_t at = name.find('\\'); at != std::string::npos; at = name.find('\\', at + 6)) {
-      name.insert(at + 1, "<wbr>");
+    std::string name;
+    for (const char c : HtmlEscapePath(item.name)) {
+      if (c == '#') {
+        name += "&#35;";
+      } else {
+        name += c;
+      }
     }
     rows += "<tr><td class=\"item-path\">" + name + "</td>";
-    if (files) {
-      rows += "<td class=\"num\">" + FormatSize(item.size) + "</td><td class=\"num\">" +
+    if (sizes) {
+      rows += "<td class=\"num\">" + FormatSizeOrDash(item.size) + "</td><td class=\"num\">" +
               ShownDate(item.modified) + "</td>";
     }
     rows += "</tr>";
   }
   std::string more;
-  if (items.Count() > items.Shown().size()) {
+  if (count > shown.size()) {
     more = LanguageText(languageFolder, "found_more.html");
-    TemplateStore::Fill(
-        more, {{"#count#", FormatCount(items.Count() - items.Shown().size(), separator)}});
+    TemplateStore::Fill(more, {{"#count#", FormatCount(count - shown.size(), separator)}});
   }
-  std::string html = LanguageText(languageFolder, files ? "found_files.html" : "found_values.html");
+  std::string html = LanguageText(languageFolder, listTemplate);
   TemplateStore::Fill(
-      html,
-      {{"#count#", FormatCount(items.Count(), separator)}, {"#rows#", rows}, {"#more#", more}});
+      html, {{"#count#", FormatCount(count, separator)}, {"#rows#", rows}, {"#more#", more}});
   return html;
+}
+
+std::string FoundItemsHtml(const FoundItems& items, std::string_view languageFolder, bool files) {
+  return ItemListHtml(items.Shown(), items.Count(), languageFolder,
+                      files ? "found_files.html" : "found_values.html", files);
 }
 
 }  // namespace corvane

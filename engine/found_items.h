@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,5 +37,13 @@ class FoundItems {
 // come from "html\<language>\found_*.html"; nothing at all when the list is empty.
 [[nodiscard]] std::string FoundItemsHtml(const FoundItems& items, std::string_view languageFolder,
                                          bool files);
+
+// The same block for any list: `shown` are the rows written, `count` all there are, `listTemplate`
+// the language's file around them ("#count#", "#rows#", "#more#"); `sizes` adds the size and date
+// columns. A "#" of an item's name is written as a character reference, so that no placeholder
+// filled after the block can be found inside a name.
+[[nodiscard]] std::string ItemListHtml(std::span<const FoundItem> shown, std::size_t count,
+                                       std::string_view languageFolder,
+                                       std::string_view listTemplate, bool sizes);
 
 }  // namespace corvane

@@ -29,4 +29,13 @@ std::string HtmlEscape(std::string_view text) {
   return out;
 }
 
+std::string HtmlEscapePath(std::string_view path) {
+  std::string out;
+  for (const char c : HtmlEscape(path)) {
+    out += c;
+    if (c == '\\' || c == '/') out += "<wbr>";
+  }
+  return out;
+}
+
 }  // namespace corvane

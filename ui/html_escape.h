@@ -11,4 +11,9 @@ namespace corvane {
 // content and inside a quoted attribute value.
 [[nodiscard]] std::string HtmlEscape(std::string_view text);
 
+// A path escaped as HtmlEscape does, with a line-break opportunity ("<wbr>") after each "\" and
+// "/": a narrow column then wraps it between its folders rather than inside a name (with CSS
+// "overflow-wrap: break-word", as the class "path-parts" has).
+[[nodiscard]] std::string HtmlEscapePath(std::string_view path);
+
 }  // namespace corvane

@@ -280,6 +280,13 @@ int CMainController::OnClick(dom::Element element) {
   if (EqualsNoCase(cid, "name") && plugin != nullptr &&
       (plugin->IsEnabled() || state_ == PageState::ScanResults || plugin->IsInRun())) {
     selectedPlugin_ = pluginId;
+    // On the results a click on a name is a jump: the header names the cleaner shown, and Next
+    // and Back go on from it.
+    if ((state_ == PageState::ScanResults || state_ == PageState::EraseResults) &&
+        WizardShows(*plugin)) {
+      resultsPlugin_ = pluginId;
+      RenderWizardHeader();
+    }
     RenderDetailsArea();
     RenderPluginsArea();
     return 0;

@@ -160,7 +160,8 @@ PluginResult BrowserCacheCleaner::EraseMozilla(BrowserScanResult& result,
 }
 
 int BrowserCacheCleaner::ShowDetails(dom::Element element) {
-  return ShowDomainPage(*this, element, [this] { return BuildDomainDetails(*this, rows_); });
+  return ShowDomainPage(*this, element,
+                        [this] { return BuildDomainDetails(*this, rows_, &results_); });
 }
 
 int BrowserCacheCleaner::ShowReport(dom::Element element) {

@@ -63,13 +63,17 @@ PluginResult BrowserCleaner::Finish(TracksLeftMap counters, DomainSortColumn col
 int BrowserCleaner::ShowRows(dom::Element& element, DomainPageKind kind,
                              const DomainRowFill& fillRow) {
   return ShowDomainPage(*this, element, [this, kind, &fillRow] {
-    return BuildDomainPage(*this, rows_, kind, fillRow, [kind](const DomainTotals& totals) {
-      if (kind == DomainPageKind::Report) {
-        return TemplateStore::Replacements{{"#num#", std::to_string(totals.shownRows)}};
-      }
-      return TemplateStore::Replacements{{"#num#", std::to_string(totals.rows)},
-                                         {"#icon#", totals.anyRow ? LoadNoIcon() : LoadOkIcon()}};
-    });
+    return BuildDomainPage(
+        *this, rows_, kind, fillRow,
+        [kind](const DomainTotals& totals) {
+          if (kind == DomainPageKind::Report) {
+            return TemplateStore::Replacements{{"#num#", std::to_string(totals.shownRows)}};
+          }
+          return TemplateStore::Replacements{
+              {"#num#", std::to_string(totals.rows)},
+              {"#icon#", totals.anyRow ? LoadNoIcon() : LoadOkIcon()}};
+        },
+        &results_);
   });
 }
 

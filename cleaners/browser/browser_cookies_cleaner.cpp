@@ -176,13 +176,15 @@ int BrowserCookiesCleaner::ShowDetails(dom::Element element) {
                  [](const DomainRow& row) { return !IsBlacklisted(row); });
     const auto blacklisted =
         static_cast<std::size_t>(std::count_if(ordered.begin(), ordered.end(), IsBlacklisted));
-    return BuildDomainPage(*this, ordered, DomainPageKind::Details, CookieRow,
-                           [blacklisted](const DomainTotals& totals) {
-                             return TemplateStore::Replacements{
-                                 {"#num#", std::to_string(totals.rows)},
-                                 {"#graynum#", std::to_string(blacklisted)},
-                                 {"#icon#", totals.anyRow ? LoadNoIcon() : LoadOkIcon()}};
-                           });
+    return BuildDomainPage(
+        *this, ordered, DomainPageKind::Details, CookieRow,
+        [blacklisted](const DomainTotals& totals) {
+          return TemplateStore::Replacements{
+              {"#num#", std::to_string(totals.rows)},
+              {"#graynum#", std::to_string(blacklisted)},
+              {"#icon#", totals.anyRow ? LoadNoIcon() : LoadOkIcon()}};
+        },
+        &results_);
   });
 }
 

@@ -25,6 +25,8 @@ inline constexpr std::int32_t kCustomItemFolderTree = 3;
 // Outcome an erase leaves on an item (0 until an erase has looked at it).
 inline constexpr std::int32_t kCustomItemErased = 2;
 inline constexpr std::int32_t kCustomItemFailed = 3;
+// Done, but there was nothing to remove.
+inline constexpr std::int32_t kCustomItemNothing = 4;
 
 // A file, or the files of a folder (and its subfolders), to remove.
 struct CustomFileItem {

@@ -207,6 +207,7 @@ PluginResult CustomPlugin::EraseTracks() {
   for (CustomFileItem& item : definition_.files) {
     reporter.Report(dots += '.');
     item.status = 0;
+    const std::uint64_t itemsBefore = CopyCounters().current.items;
     const Overwrite overwrite = item.overwrite != 0 ? Overwrite::On : Overwrite::Off;
     const bool allowed = IsCustomItemPathAllowed(item.expandedPath, item.kind);
     bool ok = false;
@@ -245,7 +246,8 @@ PluginResult CustomPlugin::EraseTracks() {
         break;
     }
     if (ok) {
-      item.status = kCustomItemErased;
+      item.status =
+          CopyCounters().current.items != itemsBefore ? kCustomItemErased : kCustomItemNothing;
     } else if (reporter.IsCancelled()) {
       cancelled = true;
       break;
@@ -269,6 +271,7 @@ void CustomPlugin::EraseRegistry(const CancelCheck& cancel) {
   for (CustomRegistryItem& item : definition_.registry) {
     item.status = 0;
     const auto root = PredefinedRoot(item.root);
+    const std::uint64_t valuesBefore = count + treeTally.Erased().items;
     bool ok = false;
     switch (item.kind) {
       case kCustomItemOneFile: {
@@ -291,7 +294,8 @@ void CustomPlugin::EraseRegistry(const CancelCheck& cancel) {
         break;
     }
     if (ok) {
-      item.status = kCustomItemErased;
+      item.status =
+          count + treeTally.Erased().items != valuesBefore ? kCustomItemErased : kCustomItemNothing;
     } else if (cancel()) {
       break;
     } else {
@@ -380,8 +384,10 @@ int CustomPlugin::ShowReport(dom::Element element) {
   if (GetScanState() != ScanState::Erased) return 1;
   std::string page = LoadPluginText("report.html");
   const std::string rowTemplate = LoadPluginText("repfiles.html");
-  const auto result = [this](std::int32_t status) -> const std::string* {
+  const std::string nothing = LoadSharedPluginText(LanguageFolder(), kNothingToErase);
+  const auto result = [this, &nothing](std::int32_t status) -> const std::string* {
     if (status == kCustomItemErased) return &ResErasedHtml();
+    if (status == kCustomItemNothing) return &nothing;
     if (status == kCustomItemFailed) return &ResErrorHtml();
     return nullptr;
   };

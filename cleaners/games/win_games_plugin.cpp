@@ -151,7 +151,22 @@ constexpr std::array<Game, 4> kGames = {{{"pinball", ResetPinball},
                                          {"mine", ResetMines},
                                          {"spider", ResetSpider}}};
 
+bool ValueExists(const char* keyPath, std::string_view name) {
+  HKEY key = 0;
+  if (RegOpenKeyW(HKEY_CURRENT_USER, keyPath, &key) != ERROR_SUCCESS) return false;
+  DWORD size = 0;
+  const bool found = RegQueryValueExW(key, name, nullptr, nullptr, &size) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return found;
+}
+
 }  // namespace
+
+void WinGamesPlugin::ListValue(const char* keyPath, std::string_view name) {
+  if (!ValueExists(keyPath, name)) return;
+  foundValues_.Add(
+      {"HKEY_CURRENT_USER\\" + std::string(keyPath) + "\\" + std::string(name), 0, -1});
+}
 
 WinGamesPlugin::WinGamesPlugin(PluginOwner& owner) : Plugin(kWinGamesId, "Games", owner) {
   LoadTracksLeft();
@@ -163,7 +178,11 @@ void WinGamesPlugin::ReadPinball() {
     PinballEntry& entry = pinball_[n];
     entry.name = ReadString(kPinballKey, Numbered("%d.Name", n), "");
     entry.score = ScoreOf(ReadString(kPinballKey, Numbered("%d.Score", n), "-999"));
-    if (entry.score != kNoScore || !entry.name.empty()) ++found;
+    if (entry.score != kNoScore || !entry.name.empty()) {
+      ++found;
+      ListValue(kPinballKey, Numbered("%d.Name", n));
+      ListValue(kPinballKey, Numbered("%d.Score", n));
+    }
   }
   records_["pinball"] = found;
 }
@@ -172,6 +191,8 @@ void WinGamesPlugin::ReadFreeCell() {
   freeCellWon_ = ReadDword(kFreeCellKey, "won", 0);
   freeCellLost_ = ReadDword(kFreeCellKey, "lost", 0);
   records_["freecell"] = freeCellWon_ != 0 || freeCellLost_ != 0 ? 1 : 0;
+  if (freeCellWon_ != 0) ListValue(kFreeCellKey, "won");
+  if (freeCellLost_ != 0) ListValue(kFreeCellKey, "lost");
 }
 
 void WinGamesPlugin::ReadMines() {
@@ -180,7 +201,11 @@ void WinGamesPlugin::ReadMines() {
     MinesLevel& level = mines_[n - 1];
     level.name = ReadString(kMinesKey, Numbered("Name%d", n), kAnonymous);
     level.time = ReadDword(kMinesKey, Numbered("Time%d", n), kNoTime);
-    if (level.name != kAnonymous || level.time != kNoTime) ++found;
+    if (level.name != kAnonymous || level.time != kNoTime) {
+      ++found;
+      ListValue(kMinesKey, Numbered("Name%d", n));
+      ListValue(kMinesKey, Numbered("Time%d", n));
+    }
   }
   records_["mine"] = found;
 }
@@ -191,6 +216,8 @@ void WinGamesPlugin::ReadSpider() {
     const std::string level(kSpiderLevels[i]);
     spider_[i].wins = ReadDword(kSpiderKey, "Wins_" + level, 0);
     spider_[i].losses = ReadDword(kSpiderKey, "Losses_" + level, 0);
+    if (spider_[i].wins != 0) ListValue(kSpiderKey, "Wins_" + level);
+    if (spider_[i].losses != 0) ListValue(kSpiderKey, "Losses_" + level);
     if (spider_[i].wins != 0 || spider_[i].losses != 0) ++found;
   }
   records_["spider"] = found;
@@ -205,6 +232,7 @@ std::uint32_t WinGamesPlugin::TotalRecords() const {
 PluginResult WinGamesPlugin::ScanTracks() {
   records_.clear();
   reset_.clear();
+  foundValues_.Clear();
   ReadPinball();
   ReadFreeCell();
   ReadMines();
@@ -279,17 +307,27 @@ int WinGamesPlugin::ShowDetails(dom::Element element) {
   TemplateStore::Fill(totals, {{"#num#", std::to_string(total)},
                                {"#icon#", total != 0 ? LoadNoIcon() : LoadOkIcon()}});
   std::string page = LoadPluginText("details.html");
-  TemplateStore::Fill(
-      page, {{"#totalinfo#", totals}, {"#gamedetail#", freeCell + mines + spider + pinball}});
+  // The players' names are the machine's text: filled last.
+  TemplateStore::Fill(page,
+                      {{"#totalinfo#", totals},
+                       {"#foundvalues#", FoundItemsHtml(foundValues_, LanguageFolder(), false)},
+                       {"#gamedetail#", freeCell + mines + spider + pinball}});
   element.SetInnerHtml(page);
   return 0;
 }
 
 int WinGamesPlugin::ShowReport(dom::Element element) {
   if (GetScanState() != ScanState::Erased) return 1;
-  const auto result = [this](const char* game) {
+  const std::string nothing = LoadSharedPluginText(LanguageFolder(), kNothingToErase);
+  // A game reset without a record found had nothing to erase: not marked as erased.
+  const auto hadRecords = [this](const std::string& game) {
+    const auto found = records_.find(game);
+    return found != records_.end() && found->second != 0;
+  };
+  const auto result = [this, &nothing, &hadRecords](const char* game) {
     const auto found = reset_.find(game);
-    return found != reset_.end() && found->second ? ResErasedHtml() : ResErrorHtml();
+    if (found == reset_.end() || !found->second) return ResErrorHtml();
+    return hadRecords(game) ? ResErasedHtml() : nothing;
   };
   std::string games = LoadPluginText("gamereport.html");
   TemplateStore::Fill(games, {{"#EraseresultFreeCell#", result("freecell")},
@@ -297,7 +335,7 @@ int WinGamesPlugin::ShowReport(dom::Element element) {
                               {"#EraseresultPinball#", result("pinball")},
                               {"#EraseresultSpider#", result("spider")}});
   std::uint32_t resetCount = 0;
-  for (const auto& [game, done] : reset_) resetCount += done ? 1 : 0;
+  for (const auto& [game, done] : reset_) resetCount += done && hadRecords(game) ? 1 : 0;
   std::string totals = LoadPluginText("totalreport.html");
   TemplateStore::Replace(totals, "#num#", std::to_string(resetCount));
   std::string page = LoadPluginText("report.html");

@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "engine/found_items.h"
 #include "engine/plugin.h"
 
 namespace corvane {
@@ -43,6 +44,8 @@ class WinGamesPlugin final : public Plugin {
   [[nodiscard]] const std::map<std::string, std::uint32_t>& Records() const { return records_; }
   // Per game, whether the last erase reset it.
   [[nodiscard]] const std::map<std::string, bool>& Reset() const { return reset_; }
+  // The registry values that hold the records found, for the details page.
+  [[nodiscard]] const FoundItems& FoundValues() const { return foundValues_; }
 
  protected:
   PluginResult ScanTracks() override;
@@ -54,6 +57,8 @@ class WinGamesPlugin final : public Plugin {
   void ReadMines();
   void ReadSpider();
   [[nodiscard]] std::uint32_t TotalRecords() const;
+  // Lists the value of the game's key when it is there.
+  void ListValue(const char* keyPath, std::string_view name);
 
   std::array<PinballEntry, 5> pinball_{};
   std::uint32_t freeCellWon_ = 0;
@@ -62,6 +67,7 @@ class WinGamesPlugin final : public Plugin {
   std::array<SpiderRecord, 3> spider_{};
   std::map<std::string, std::uint32_t> records_;
   std::map<std::string, bool> reset_;
+  FoundItems foundValues_;
 };
 
 }  // namespace corvane

@@ -195,11 +195,13 @@ std::string MessageHistoryPlugin::Rows(bool details) const {
     if (files.empty()) {
       TemplateStore::Replace(header, "#rows#", "1");
       std::string row = rowTemplate;
-      TemplateStore::Fill(row, {{"#result#", ResOkHtml()},
-                                {"#classname#", "linkstyle"},
-                                {"#historyid#", "noref"},
-                                {"#messenger#", header},
-                                {"#historyfile#", LoadPluginText("nohistory.html")}});
+      // A messenger without a history has nothing to erase; "Found" would say the opposite.
+      TemplateStore::Fill(row,
+                          {{"#result#", LoadSharedPluginText(LanguageFolder(), kNothingToErase)},
+                           {"#classname#", "linkstyle"},
+                           {"#historyid#", "noref"},
+                           {"#messenger#", header},
+                           {"#historyfile#", LoadPluginText("nohistory.html")}});
       rows += row;
       continue;
     }
@@ -216,7 +218,7 @@ std::string MessageHistoryPlugin::Rows(bool details) const {
                            {"#classname#", details && page.opensFiles ? "domen" : "linkstyle"},
                            {"#historyid#", std::string(page.rowPrefix) + std::to_string(n + 1)},
                            {"#messenger#", n == 0 ? header : std::string()},
-                           {"#historyfile#", HtmlEscape(file.path)}});
+                           {"#historyfile#", HtmlEscapePath(file.path)}});
       rows += row;
     }
   }

@@ -76,6 +76,16 @@ std::string PageText(std::string_view text) {
   return out;
 }
 
+// A path as PageText writes it, which may break after its separators.
+std::string PathPageText(std::string_view path) {
+  std::string out;
+  for (const char c : PageText(path)) {
+    out += c;
+    if (c == '\\' || c == '/') out += "<wbr>";
+  }
+  return out;
+}
+
 std::string FileNameOf(std::string_view path) {
   std::size_t cut = path.rfind('\\');
   if (cut == std::string_view::npos) cut = path.rfind('/');
@@ -111,6 +121,8 @@ DocumentList ScanOffice() {
       document.name = FileNameOf(*path);
       document.typeName = GetFileTypeName(*path, FileTypeCheck::NameOnly).value_or("-");
       document.path = std::move(*path);
+      document.registryKey = list.key;
+      document.registryValue = ValueName(list.valueFormat, n);
       documents.push_back(std::move(document));
     }
     RegCloseKey(key);
@@ -134,6 +146,15 @@ void EraseOfficeLists() {
     }
     RegCloseKey(key);
   }
+}
+
+bool ValueExists(const std::string& keyPath, const std::string& name) {
+  HKEY key = 0;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  DWORD size = 0;
+  const bool found = RegQueryValueExW(key, name, nullptr, nullptr, &size) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return found;
 }
 
 // A folder the erase empties: only on the machine's own drives.
@@ -191,7 +212,7 @@ PluginResult RecentDocumentsPlugin::ScanTracks() {
                             CancelEvent(), kThrottle);
   windows_.clear();
   office_.clear();
-  erased_ = false;
+  foundValues_.Clear();
   if (reporter.IsCancelled()) return PluginResult::Cancelled;
   reporter.Report(".");
   if (const auto recent = SHGetSpecialFolderPathW(CSIDL_RECENT, FolderCreation::MustExist)) {
@@ -200,6 +221,10 @@ PluginResult RecentDocumentsPlugin::ScanTracks() {
   if (reporter.IsCancelled()) return PluginResult::Cancelled;
   reporter.Report("..");
   office_ = ScanOffice();
+  for (const RecentDocument& document : office_) {
+    foundValues_.Add(
+        {"HKEY_CURRENT_USER\\" + document.registryKey + "\\" + document.registryValue, 0, -1});
+  }
   if (reporter.IsCancelled()) return PluginResult::Cancelled;
   static_cast<void>(PublishTracksLeft({{"items", windows_.size() + office_.size()}}));
   return PluginResult::Finished;
@@ -246,6 +271,16 @@ PluginResult RecentDocumentsPlugin::EraseTracks() {
   for (const RecentDocument& document : windows_) left += document.status != Status::Erased;
 
   EraseOfficeLists();
+  // An entry counts as erased once its value is gone; one that stayed (a key Office still
+  // holds open, a hive used read-only) is reported as not erased.
+  TallyRecord officeDone;
+  TallyRecord officeFailed;
+  for (RecentDocument& document : office_) {
+    const bool stayed = ValueExists(document.registryKey, document.registryValue);
+    document.status = stayed ? Status::Failed : Status::Erased;
+    ++(stayed ? officeFailed : officeDone).items;
+    left += stayed ? 1 : 0;
+  }
   if (reporter.IsCancelled()) return PluginResult::Cancelled;
   if (const auto officeRecent = FolderToEmpty(CSIDL_APPDATA, "Microsoft\\Office\\Recent")) {
     if (!EraseFileSetTree(*officeRecent, {}, "*", Overwrite::On, WipePattern::WipeRandom, cancel,
@@ -253,9 +288,9 @@ PluginResult RecentDocumentsPlugin::EraseTracks() {
       return reporter.IsCancelled() ? PluginResult::Cancelled : PluginResult::Failed;
     }
   }
-  tally.AddDone({static_cast<std::uint32_t>(office_.size()), 0});
+  tally.AddDone(officeDone);
+  if (officeFailed.items != 0) tally.AddFailed(officeFailed);
   static_cast<void>(PublishTracksLeft({{"items", left}}));
-  erased_ = true;
   return PluginResult::Finished;
 }
 
@@ -284,15 +319,17 @@ std::string RecentDocumentsPlugin::RowsHtml(bool details) const {
   }
   const std::string rowTemplate =
       LoadPluginText(details ? "domaindetails.html" : "domainreport.html");
-  const std::string& result = erased_ ? ResErasedHtml() : ResErrorHtml();
   std::string html;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     std::string row = rowTemplate;
+    // Only what the erase removed is marked erased: a row it failed on or never reached is not.
+    const std::string& result =
+        rows[i]->status == Status::Erased ? ResErasedHtml() : ResErrorHtml();
     TemplateStore::Fill(row, {{"#docid#", "RecDocId-" + std::to_string(i)},
                               {"#result#", result},
                               {"#name#", PageText(rows[i]->name)},
                               {"#type#", PageText(rows[i]->typeName)},
-                              {"#path#", PageText(rows[i]->path)}});
+                              {"#path#", PathPageText(rows[i]->path)}});
     html += row;
   }
   return html;
@@ -302,8 +339,10 @@ int RecentDocumentsPlugin::ShowDetails(dom::Element element) {
   if (GetScanState() == ScanState::NotScanned) return 1;
   const std::size_t count = windows_.size() + office_.size();
   std::string totals = LoadPluginText("totaldetails.html");
-  TemplateStore::Fill(totals, {{"#num#", std::to_string(count)},
-                               {"#icon#", count != 0 ? LoadNoIcon() : LoadOkIcon()}});
+  TemplateStore::Fill(totals,
+                      {{"#num#", std::to_string(count)},
+                       {"#icon#", count != 0 ? LoadNoIcon() : LoadOkIcon()},
+                       {"#foundvalues#", FoundItemsHtml(foundValues_, LanguageFolder(), false)}});
   std::string page = LoadPluginText("details.html");
   TemplateStore::Fill(page, {{"#total#", totals}, {"#volumes#", RowsHtml(true)}});
   element.SetInnerHtml(page);

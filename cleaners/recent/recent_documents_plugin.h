@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/found_items.h"
 #include "engine/plugin.h"
 
 namespace corvane {
@@ -18,10 +19,12 @@ class RecentDocumentsPlugin final : public Plugin {
   enum class Source { Windows = 1, Office = 2 };
   enum class Status : std::int32_t { Found = 0, Processing = 1, Erased = 2, Failed = 3 };
   struct RecentDocument {
-    std::string name;          // shortcut: its shown name; Office: the file name of the path
-    std::string path;          // the document (a shortcut's target, or the stored text)
-    std::string shortcutPath;  // shortcut: the link file itself; Office: empty
-    std::string typeName;      // "-" for an Office entry without a type
+    std::string name;           // shortcut: its shown name; Office: the file name of the path
+    std::string path;           // the document (a shortcut's target, or the stored text)
+    std::string shortcutPath;   // shortcut: the link file itself; Office: empty
+    std::string typeName;       // "-" for an Office entry without a type
+    std::string registryKey;    // Office: the list's key below HKEY_CURRENT_USER; else empty
+    std::string registryValue;  // Office: the value naming the document; else empty
     Status status = Status::Found;
   };
   using DocumentList = std::vector<RecentDocument>;
@@ -38,6 +41,8 @@ class RecentDocumentsPlugin final : public Plugin {
   [[nodiscard]] const DocumentList& Documents(Source source) const {
     return source == Source::Windows ? windows_ : office_;
   }
+  // The Office lists' registry values found, for the details page.
+  [[nodiscard]] const FoundItems& FoundValues() const { return foundValues_; }
 
  protected:
   PluginResult ScanTracks() override;
@@ -50,7 +55,7 @@ class RecentDocumentsPlugin final : public Plugin {
 
   DocumentList windows_;
   DocumentList office_;
-  bool erased_ = false;
+  FoundItems foundValues_;
 };
 
 // The shortcuts of the Recent folder (a machine path) whose target is known and exists, in the

@@ -260,12 +260,17 @@ int RecycleBinPlugin::ShowDetails(dom::Element element) {
 int RecycleBinPlugin::ShowReport(dom::Element element) {
   if (GetScanState() != ScanState::Erased) return 1;
   const std::string volumeTemplate = LoadPluginText("volumereport.html");
+  const std::string nothing = LoadSharedPluginText(LanguageFolder(), kNothingToErase);
   std::string volumeRows;
   for (const auto& [root, volume] : volumes_) {
     if (volume.status == VolumeStatus::Found) continue;
     std::string row = volumeTemplate;
-    TemplateStore::Fill(row, {{"#result#", volume.status == VolumeStatus::Erased ? ResErasedHtml()
-                                                                                 : ResErrorHtml()},
+    // An emptied bin that held nothing is not marked as erased.
+    const bool held = volume.items != 0 || volume.size != 0;
+    const std::string& result = volume.status != VolumeStatus::Erased ? ResErrorHtml()
+                                : held                                ? ResErasedHtml()
+                                                                      : nothing;
+    TemplateStore::Fill(row, {{"#result#", result},
                               {"#size#", FormatSize(volume.size)},
                               {"#numel#", std::to_string(volume.items)},
                               {"#name#", HtmlEscape(root)}});

@@ -153,6 +153,18 @@ TEST_F(DomainPagesTest, TheReportWritesErasedAndFailedRowsButCountsThemAll) {
   EXPECT_EQ(Table(), (std::vector<std::vector<std::string>>{{"nothing erased"}}));
 }
 
+TEST_F(DomainPagesTest, AnErasedRowThatHeldNothingIsNotMarkedErased) {
+  scratch_.Write("html/English/Plugins/res_Nothing.html", "<b>nothing</b>");
+  Cache().SetScanState(ScanState::Erased);
+  const std::vector<DomainRow> rows = {
+      {"empty", 0, 0, 0, 0, BrowserCode::Mozilla, DomainStatus::Erased},
+      {"full", 2, 10, 0, 0, BrowserCode::Mozilla, DomainStatus::Erased}};
+  EXPECT_EQ(ShowReport(rows), 0);
+  ASSERT_EQ(Table().size(), 2u);
+  EXPECT_EQ(Table()[0][4], "nothing");
+  EXPECT_EQ(Table()[1][4], "erased");
+}
+
 TEST_F(DomainPagesTest, DataThatLooksLikeAPlaceholderStaysAsItIs) {
   Cache().SetScanState(ScanState::Erased);
   const std::vector<DomainRow> rows = {
@@ -182,6 +194,67 @@ TEST_F(DomainPagesTest, TotalsBeyond32BitsAreNotCutShort) {
   EXPECT_EQ(ShowDetails(rows), 0);
   EXPECT_EQ(Text("numit"), "12884901885");
   EXPECT_EQ(Text("size"), "12.00 GB");
+}
+
+// The entries of each domain come under its name, capped per domain and per page so that a page
+// of 100,000 entries stays small; the rest are counted. An entry's "#" is never a placeholder.
+TEST_F(DomainPagesTest, DetailsListEachDomainsEntriesWithinTheirCaps) {
+  scratch_.Write("html/English/Plugins/PlgBrowserCache/domaindetails.html",
+                 "<tr id=r#row#><td>#name##entries#</td><td>#num#</td><td>#size#</td>"
+                 "<td>#browser#</td></tr>");
+  scratch_.Write("html/English/found_entries.html",
+                 "<details class=entries><summary>#count# entries</summary><table><tbody>#rows#"
+                 "</tbody></table>#more#</details>");
+  scratch_.Write("html/English/found_more.html", "<p class=more>and #count# more</p>");
+  scratch_.Write("html/English/thousands_separator.txt", ",");
+  Cache().SetScanState(ScanState::Scanned);
+  BrowserResults results;
+  BrowserScanResult& ie = results[BrowserCode::InternetExplorer];
+  for (int i = 0; i < 100'000; ++i) {
+    ie.AddEntry("big.test", {"http://big.test/" + std::to_string(i), "", 10, 1, 0});
+  }
+  ie.AddEntry("hash.test", {"http://hash.test/#size#", "", 2048, 1, 133'000'000'000'000'000});
+  BrowserScanResult& mozilla = results[BrowserCode::Mozilla];
+  for (int d = 0; d < 20; ++d) {
+    for (int i = 0; i < 200; ++i) {
+      mozilla.AddEntry("m" + std::to_string(d), {"http://m/" + std::to_string(i), "", 1, 1, 0});
+    }
+  }
+  const auto rows = BuildDomainRows(results, DomainSortColumn::Size);
+  EXPECT_EQ(
+      ShowDomainPage(*plugin_, area_, [&] { return BuildDomainDetails(*plugin_, rows, &results); }),
+      0);
+  std::size_t shown = 0;
+  for (const auto& cell : page_->ElementsWithAttribute("class", "item-path")) {
+    static_cast<void>(cell);
+    ++shown;
+  }
+  EXPECT_EQ(shown, kShownPageEntries);
+  // The largest domain comes first: its first 300 entries, the rest counted.
+  const std::string big = page_->GetElementById("r1").InnerText();
+  EXPECT_NE(big.find("100,000 entries"), std::string::npos);
+  EXPECT_NE(big.find("and 99,700 more"), std::string::npos);
+  EXPECT_NE(big.find("http://big.test/299"), std::string::npos);
+  EXPECT_EQ(big.find("http://big.test/300"), std::string::npos);
+  const std::string hash = page_->GetElementById("r2").InnerText();
+  EXPECT_NE(hash.find("http://hash.test/#size#"), std::string::npos) << hash;
+  EXPECT_NE(hash.find("2.00 KB"), std::string::npos) << hash;
+  EXPECT_NE(hash.find("2022-"), std::string::npos) << hash;  // the FILETIME as a date
+  // The last domain, past the page's cap, still says how many entries it has.
+  const std::string last = page_->GetElementById("r22").InnerText();
+  EXPECT_NE(last.find("200 entries"), std::string::npos) << last;
+  EXPECT_NE(last.find("and 200 more"), std::string::npos) << last;
+}
+
+TEST_F(DomainPagesTest, ReportsAndPagesWithoutResultsListNoEntries) {
+  scratch_.Write("html/English/Plugins/PlgBrowserCache/domaindetails.html",
+                 "<tr id=r#row#><td>#name##entries#</td></tr>");
+  Cache().SetScanState(ScanState::Scanned);
+  const std::vector<DomainRow> rows = {
+      {"a", 1, 1, 0, 0, BrowserCode::InternetExplorer, DomainStatus::Found}};
+  EXPECT_EQ(ShowDetails(rows), 0);
+  EXPECT_EQ(page_->GetElementById("r1").InnerText(), "a");
+  EXPECT_EQ(page_->GetElementById("r1").InnerHtml().find("#entries#"), std::string::npos);
 }
 
 TEST_F(DomainPagesTest, CheckBoxesAnswerAsTheirIdAndStateSay) {

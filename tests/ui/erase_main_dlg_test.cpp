@@ -223,7 +223,8 @@ TEST_F(MainWindowGuiTest, ClickingThroughAScanAndAnErase) {
   EXPECT_EQ(ViewText("#TitleText"), "Browser cache");
   Shot("3-scan-results");
   Click("btn_settings");
-  ASSERT_TRUE(RunUntil([&] { return ViewText("#TitleText") == "Recently used documents"; }));
+  ASSERT_TRUE(
+      RunUntil([&] { return ViewText("#TitleText") == "Recent documents of Windows and Office"; }));
   Shot("4-scan-results-second");
   Click("btn_settings");
   ASSERT_TRUE(WaitForState(PageState::Settings));

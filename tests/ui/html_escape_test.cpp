@@ -5,6 +5,12 @@
 namespace corvane {
 namespace {
 
+TEST(HtmlEscapeTest, PathsMayBreakAfterTheirSeparatorsOnly) {
+  EXPECT_EQ(HtmlEscapePath("C:\\users\\<ann>/a b.txt"),
+            "C:\\<wbr>users\\<wbr>&lt;ann&gt;/<wbr>a b.txt");
+  EXPECT_EQ(HtmlEscapePath(""), "");
+}
+
 TEST(HtmlEscapeTest, MarkupCharactersBecomeReferences) {
   EXPECT_EQ(HtmlEscape("<img src=x onerror='a(\"b\")'>&"),
             "&lt;img src=x onerror=&#39;a(&quot;b&quot;)&#39;&gt;&amp;");

@@ -852,6 +852,12 @@ TEST_F(MainControllerTest, ClickingAPluginShowsItsDescriptionInTheResultsArea) {
   EXPECT_NE(Html("ResultsArea").find("recognise you"), std::string::npos);
   EXPECT_EQ(Controller().SelectedPlugin(), "BrowserCookies");
   EXPECT_NE(Html("DetailsArea").find("FakeDetails"), std::string::npos);
+  // The jump moves the wizard: the header names the cleaner shown, and Back goes on from it.
+  EXPECT_EQ(Controller().ResultsPlugin(), "BrowserCookies");
+  EXPECT_EQ(Text("TitleText"), "Cookies");
+  Click("btn_back");
+  EXPECT_EQ(Controller().ResultsPlugin(), "BrowserHistory");
+  EXPECT_EQ(Text("TitleText"), "Browsing history");
 }
 
 }  // namespace

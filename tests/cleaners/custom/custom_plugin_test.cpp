@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "app/trace_log.h"
 #include "engine/erase_fault.h"
@@ -285,8 +286,8 @@ TEST_F(CustomPluginTest, EveryKindIsScannedAndErased) {
   EXPECT_EQ(files[1].status, kCustomItemFailed);  // missing: EraseFile gives 0
   EXPECT_EQ(files[2].status, kCustomItemErased);
   EXPECT_EQ(files[3].status, kCustomItemErased);
-  EXPECT_EQ(files[4].status, kCustomItemErased);  // an ignored kind has nothing to do
-  EXPECT_EQ(files[5].status, kCustomItemFailed);  // several folders are no directory
+  EXPECT_EQ(files[4].status, kCustomItemNothing);  // an ignored kind has nothing to do
+  EXPECT_EQ(files[5].status, kCustomItemFailed);   // several folders are no directory
   // Files one.txt, a.tmp, x, y, z, the link, and the folders sub and sub\deeper.
   EXPECT_EQ(plugin.FilesErased(), 8u);
   EXPECT_EQ(plugin.BytesErased(), 5u + 3u + 60u);
@@ -305,7 +306,7 @@ TEST_F(CustomPluginTest, EveryKindIsScannedAndErased) {
   EXPECT_EQ(registry[1].status, kCustomItemFailed);
   EXPECT_EQ(registry[2].status, kCustomItemErased);
   EXPECT_EQ(registry[3].status, kCustomItemErased);
-  EXPECT_EQ(registry[4].status, kCustomItemErased);
+  EXPECT_EQ(registry[4].status, kCustomItemNothing);  // an ignored kind
   // The plug-in's counters hold files and registry values together.
   EXPECT_EQ(plugin.CopyCounters().erasedTotal.items, 8u + 6u);
   EXPECT_EQ(plugin.CopyCounters().erasedTotal.bytes, 68u);
@@ -322,6 +323,45 @@ TEST_F(CustomPluginTest, EveryKindIsScannedAndErased) {
             (std::vector<std::string>{"Erased", "Not erased", "Erased", "Erased", "Not erased",
                                       "Erased", "Not erased", "Erased", "Erased"}));
   EXPECT_NE(report.Text().find("68.00 B"), std::string::npos);
+}
+
+// Items whose erase found nothing to remove (an empty folder, a pattern no value matches) are
+// done, but their report rows must not claim that something was erased.
+TEST_F(CustomPluginTest, ItemsThatRemovedNothingAreNotMarkedErased) {
+  machine_.WriteFile("C:\\full\\a.tmp", "abc");
+  machine_.MakeFolder("C:\\empty");
+  CustomPlugin& plugin = LoadPlugin("N.pld", R"(name = n
+[folder]
+path = C:\full
+masks = *.tmp
+
+[folder]
+path = C:\empty
+masks = *.tmp
+
+[registry-key]
+root = HKCU
+key = Software\Test\Flat
+pattern = File*
+
+[registry-key]
+root = HKCU
+key = Software\Test\Flat
+pattern = Nothing*
+)");
+  ASSERT_EQ(Scan(plugin), PluginResult::Finished);
+  ASSERT_EQ(Erase(plugin), PluginResult::Finished);
+  EXPECT_EQ(plugin.Definition().files[0].status, kCustomItemErased);
+  EXPECT_EQ(plugin.Definition().files[1].status, kCustomItemNothing);
+  EXPECT_EQ(plugin.Definition().registry[0].status, kCustomItemErased);
+  EXPECT_EQ(plugin.Definition().registry[1].status, kCustomItemNothing);
+  const Page report = Render([&](dom::Element e) { return plugin.ShowReport(e); });
+  std::vector<std::string> outcomes;
+  for (const auto& cell : report.document->ElementsWithAttribute("class", "num")) {
+    if (cell.TagName() == "TD" && !cell.Children().empty()) outcomes.push_back(cell.InnerText());
+  }
+  EXPECT_EQ(outcomes,
+            (std::vector<std::string>{"Erased", "Nothing to erase", "Erased", "Nothing to erase"}));
 }
 
 TEST_F(CustomPluginTest, TheReportWaitsForAnEraseAndTheDetailsForAScan) {
@@ -599,6 +639,36 @@ TEST_F(CustomPluginTest, TheDefinitionsOfTheFolderAreAppendedInListingOrder) {
   for (Plugin& plugin : list) ids.push_back(plugin.GetId());
   EXPECT_EQ(ids, listed);
   EXPECT_EQ(ids.size(), 3u);
+}
+
+// In every language, no two shipped cleaners (built-in or custom) show the same name: the list
+// would give the user no way to tell them apart.
+TEST_F(CustomPluginTest, EveryShippedCleanerHasANameOfItsOwn) {
+  for (const std::string language : {"English", "German"}) {
+    SCOPED_TRACE(language);
+    std::map<std::string, std::string> owners;  // name -> cleaner
+    const auto add = [&owners](const std::string& name, const std::string& cleaner) {
+      const auto [at, added] = owners.emplace(name, cleaner);
+      EXPECT_TRUE(added) << "\"" << name << "\" names " << at->second << " and " << cleaner;
+    };
+    const fs::path plugins = fs::path(CORVANE_SOURCE_DIR) / "data" / "html" / language / "Plugins";
+    for (const auto& entry : fs::directory_iterator(plugins)) {
+      if (entry.is_directory() && fs::exists(entry.path() / "name.html") &&
+          entry.path().filename() != "PlgCustom") {
+        add(ReadHostFile(entry.path() / "name.html"), entry.path().filename().string());
+      }
+    }
+    for (const auto& entry :
+         fs::directory_iterator(fs::path(CORVANE_SOURCE_DIR) / "data" / "CustomPlugins")) {
+      if (entry.path().extension() != ".pld") continue;
+      const std::string file = entry.path().filename().string();
+      DefineBytes(file, ReadHostFile(entry.path()));
+      PluginPtr plugin = CustomPlugin::Load(owner_, "CustomPlugins\\" + file);
+      ASSERT_TRUE(plugin);
+      plugin->LoadNames(language);
+      add(plugin->GetNameHtml(), file);
+    }
+  }
 }
 
 TEST_F(CustomPluginTest, TheShippedDefinitionsLoad) {

@@ -141,6 +141,43 @@ TEST_F(WinGamesPluginTest, AMachineWithoutGamesScansEmptyAndErasesCleanly) {
   EXPECT_EQ(Value("Software\\Microsoft\\winmine", "Time3"), std::string("\xe7\x03\0\0", 4));
 }
 
+// The details page lists the values holding the records, collapsed; the report marks only the
+// games whose reset removed a record, and counts only those.
+TEST_F(WinGamesPluginTest, ValuesAreListedAndOnlyGamesWithRecordsAreMarkedErased) {
+  TempMachineOptions options;
+  options.userHive =
+      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Applets\\\\FreeCell] 0\n"
+      "\"won\"=dword:00000003\n\"lost\"=dword:00000000\n"
+      "\n[Software\\\\Microsoft\\\\Spider] 0\n\"Losses_Medium\"=dword:00000004\n";
+  TempMachine machine(options);
+  plugin_ = MakePlugin<WinGamesPlugin>(owner_);
+  ASSERT_EQ(Run(true), PluginResult::Finished);
+  std::vector<std::string> values;
+  for (const FoundItem& item : Plugin().FoundValues().Shown()) values.push_back(item.name);
+  EXPECT_EQ(
+      values,
+      (std::vector<std::string>{
+          "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\FreeCell\\won",
+          "HKEY_CURRENT_USER\\Software\\Microsoft\\Spider\\Losses_Medium"}));
+  const std::string details = Page(true);
+  EXPECT_NE(details.find("class=\"found-items\""), std::string::npos) << details;
+  EXPECT_EQ(details.find("<details open"), std::string::npos);  // collapsed until clicked
+  EXPECT_NE(details.find("Show the 2 registry values"), std::string::npos) << details;
+  EXPECT_NE(details.find(">Losses_Medium</td>"), std::string::npos) << details;
+
+  ASSERT_EQ(Run(false), PluginResult::Finished);
+  const std::string report = Page(false);
+  EXPECT_NE(report.find("Games reset: 2"), std::string::npos) << report;
+  const auto count = [&report](std::string_view text) {
+    std::size_t n = 0;
+    for (auto at = report.find(text); at != std::string::npos; at = report.find(text, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("badge erased"), 2u) << report;      // FreeCell, Spider
+  EXPECT_EQ(count("Nothing to erase"), 2u) << report;  // Pinball, Minesweeper: nothing was there
+  EXPECT_EQ(count("Not erased"), 0u) << report;
+}
+
 // Wine's own Minesweeper keeps its best times in the same key; what Wine wrote is found, and
 // what we reset is what Wine reads back.
 TEST_F(WinGamesPluginTest, WinesMinesweeperTimesAreFoundAndReset) {

@@ -98,7 +98,7 @@ TEST_F(MessageHistoryPluginTest, EachMessengersHistoryIsFoundShownOpenedAndErase
   EXPECT_EQ(details->ElementsWithAttribute("cid", "icqlite5-1").size(), 1u);
   EXPECT_EQ(details->ElementsWithAttribute("cid", "msn70-3").size(), 1u);
   EXPECT_EQ(details->ElementsWithAttribute("cid", "icqpro2003b-2").size(), 1u);
-  EXPECT_EQ(details->ElementsWithAttribute("class", "path domen").size(), 6u);
+  EXPECT_EQ(details->ElementsWithAttribute("class", "path path-parts domen").size(), 6u);
   EXPECT_NE(details->Body().InnerText().find("History files found: 8"), std::string::npos);
   EXPECT_EQ(plugin_->ItemToOpen("icqlite5-", 1), Plugin().Scanned(Messenger::IcqLite)[0].path);
   EXPECT_EQ(plugin_->ItemToOpen("msn70-", 3), Plugin().Scanned(Messenger::Msn)[2].path);
@@ -119,7 +119,7 @@ TEST_F(MessageHistoryPluginTest, EachMessengersHistoryIsFoundShownOpenedAndErase
   EXPECT_EQ(plugin_->TracksLeft().at("items"), 0u);
   const auto report = Page(false);
   EXPECT_EQ(report->ElementsWithAttribute("class", "badge erased").size(), 8u);
-  EXPECT_EQ(report->ElementsWithAttribute("class", "path domen").size(), 0u);
+  EXPECT_EQ(report->ElementsWithAttribute("class", "path path-parts domen").size(), 0u);
 }
 
 TEST_F(MessageHistoryPluginTest, AMachineWithoutMessengersShowsEmptyBlocks) {
@@ -133,8 +133,14 @@ TEST_F(MessageHistoryPluginTest, AMachineWithoutMessengersShowsEmptyBlocks) {
   EXPECT_EQ(details->ElementsWithAttribute("cid", "noref").size(), 3u);
   EXPECT_NE(details->Body().InnerText().find("No history found"), std::string::npos);
   EXPECT_NE(details->Body().InnerText().find("ICQ Pro 2003b (1)"), std::string::npos);
+  // A messenger without a history is never marked as found, nor its report row as erased.
+  EXPECT_TRUE(details->ElementsWithAttribute("class", "badge found").empty());
+  EXPECT_EQ(details->ElementsWithAttribute("class", "badge none").size(), 3u);
   ASSERT_EQ(Run(false), PluginResult::Finished);
   EXPECT_EQ(plugin_->CopyCounters().current.items, 0u);
+  const auto report = Page(false);
+  EXPECT_TRUE(report->ElementsWithAttribute("class", "badge erased").empty());
+  EXPECT_EQ(report->ElementsWithAttribute("class", "badge none").size(), 3u);
 }
 
 // A cancelled scan still ends, and says it was cancelled.

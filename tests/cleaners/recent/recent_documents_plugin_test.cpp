@@ -160,6 +160,50 @@ TEST_F(RecentDocumentsPluginTest, NothingFoundShowsTheEmptyPage) {
   ASSERT_EQ(Run(false), PluginResult::Finished);
 }
 
+// The Office lists' values are listed on the details page; a list whose key cannot go (it has a
+// sub-key, which stays as on Windows) keeps its values, and those rows are not marked erased.
+TEST_F(RecentDocumentsPluginTest, OfficeValuesAreListedAndValuesThatStayAreNotMarkedErased) {
+  TempMachineOptions options;
+  options.userHive =
+      std::string(kShellFolders) +
+      "\n[Software\\\\Microsoft\\\\Office\\\\11.0\\\\Access\\\\Settings] 0\n"
+      "\"MRU1\"=\"C:\\\\db\\\\one.mdb\"\n"
+      "\n[Software\\\\Microsoft\\\\Office\\\\11.0\\\\Excel\\\\Recent Files] 0\n"
+      "\"File1\"=\"C:\\\\sheets\\\\a.xls\"\n"
+      "\n[Software\\\\Microsoft\\\\Office\\\\11.0\\\\Excel\\\\Recent Files\\\\Sub] 0\n"
+      "\"x\"=\"y\"\n";
+  TempMachine machine(options);
+  plugin_ = MakePlugin<RecentDocumentsPlugin>(owner_);
+  ASSERT_EQ(Run(true), PluginResult::Finished);
+  std::vector<std::string> values;
+  for (const FoundItem& item : Plugin().FoundValues().Shown()) values.push_back(item.name);
+  EXPECT_EQ(values,
+            (std::vector<std::string>{
+                "HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\11.0\\Access\\Settings\\MRU1",
+                "HKEY_CURRENT_USER\\Software\\Microsoft\\Office\\11.0\\Excel\\Recent "
+                "Files\\File1"}));
+  const auto details = Page(true);
+  const auto lists = details->ElementsWithAttribute("class", "found-items");
+  ASSERT_EQ(lists.size(), 1u);
+  EXPECT_TRUE(std::holds_alternative<std::monostate>(lists[0].GetAttribute("open")));  // collapsed
+  const std::string html = details->Body().InnerHtml();
+  EXPECT_NE(html.find("Settings\\<wbr"), std::string::npos) << html;
+  EXPECT_NE(html.find(">MRU1</td>"), std::string::npos) << html;
+
+  ASSERT_EQ(Run(false), PluginResult::Finished);
+  EXPECT_FALSE(ValueExists("Software\\Microsoft\\Office\\11.0\\Access\\Settings", "MRU1"));
+  EXPECT_TRUE(ValueExists("Software\\Microsoft\\Office\\11.0\\Excel\\Recent Files", "File1"));
+  using Status = RecentDocumentsPlugin::Status;
+  ASSERT_EQ(Plugin().Documents(Source::Office).size(), 2u);
+  EXPECT_EQ(Plugin().Documents(Source::Office)[0].status, Status::Erased);
+  EXPECT_EQ(Plugin().Documents(Source::Office)[1].status, Status::Failed);
+  EXPECT_EQ(plugin_->TracksLeft().at("items"), 1u);
+  EXPECT_EQ(plugin_->CopyCounters().current.items, 1u);
+  const auto report = Page(false);
+  EXPECT_EQ(report->ElementsWithAttribute("class", "badge erased").size(), 1u);
+  EXPECT_EQ(report->ElementsWithAttribute("class", "badge failed").size(), 1u);
+}
+
 // What Wine's own shell adds to the Recent folder is found, and erased.
 TEST_F(RecentDocumentsPluginTest, WinesRecentDocumentsAreFound) {
   if (!test::HasPrograms({"x86_64-w64-mingw32-gcc"})) {

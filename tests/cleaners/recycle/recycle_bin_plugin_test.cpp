@@ -119,6 +119,18 @@ TEST_F(RecycleBinPluginTest, BinsAndTheTrashItemsFromThePrefixAreFoundAndErased)
 
 // A Trash item that cannot be removed (nested deeper than any deletion makes) is a failure, and
 // stays whole; it is never left for a restart, which could not reach the Trash anyway.
+// An empty bin is emptied without fault, but the report must not say that something was erased.
+TEST_F(RecycleBinPluginTest, AnEmptyBinIsReportedAsHavingNothingToErase) {
+  TempMachine machine;
+  TempDir home("corvane-home");
+  plugin_ = MakePlugin<RecycleBinPlugin>(owner_, home.Path() / "Trash");
+  ASSERT_EQ(Run(true), PluginResult::Finished);
+  ASSERT_EQ(Run(false), PluginResult::Finished);
+  const std::string report = Page(false);
+  EXPECT_NE(report.find("Nothing to erase"), std::string::npos) << report;
+  EXPECT_EQ(report.find("Erased"), std::string::npos) << report;
+}
+
 TEST_F(RecycleBinPluginTest, ATrashItemThatStaysIsAFailure) {
   TempMachine machine;
   TempDir home("corvane-home");
