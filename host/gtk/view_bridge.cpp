@@ -137,22 +137,30 @@ constexpr std::string_view kScript = R"JS((() => {
     if (target) target.focus({ preventScroll: true });
   };
 
-  // Areas that survive a batch keep where the user had scrolled them to.
+  // Areas that survive a batch keep where the user had scrolled them to, as long as they still
+  // show the same cleaner's controls: another cleaner's page starts at its top.
+  const cleanerOf = el => {
+    const control = el.querySelector('[pluginid]');
+    return control ? control.getAttribute('pluginid') : '';
+  };
   window.corvaneApply = changes => {
     const focusKey = focusedKey();
     const kept = [];
     const page = document.scrollingElement;
-    if (page) kept.push([page, page.scrollTop, page.scrollLeft]);
+    if (page) kept.push([page, page.scrollTop, page.scrollLeft, cleanerOf(page)]);
     for (const el of document.querySelectorAll('[data-n]')) {
-      if (el.scrollTop || el.scrollLeft) kept.push([el, el.scrollTop, el.scrollLeft]);
+      if (el.scrollTop || el.scrollLeft) kept.push([el, el.scrollTop, el.scrollLeft, cleanerOf(el)]);
     }
     for (const c of changes) {
       try { applyOne(c); } catch (err) { console.error('corvane: change not applied', err); }
     }
-    for (const [el, top, left] of kept) {
-      if (el.isConnected && (el.scrollTop !== top || el.scrollLeft !== left)) {
-        el.scrollTop = top;
-        el.scrollLeft = left;
+    for (const [el, top, left, cleaner] of kept) {
+      if (!el.isConnected) continue;
+      const same = cleanerOf(el) === cleaner;
+      const [y, x] = same ? [top, left] : [0, 0];
+      if (el.scrollTop !== y || el.scrollLeft !== x) {
+        el.scrollTop = y;
+        el.scrollLeft = x;
       }
     }
     refocus(focusKey);

@@ -239,6 +239,11 @@ TEST_F(GtkHostWindowTest, AppliesABatchOfChangesAsTheDomMadeThem) {
             "24,22,23");
   // The area's rows were replaced, but the user stays where they had scrolled to.
   EXPECT_EQ(Eval(window, "String(document.getElementById('scroll').scrollTop)"), "100");
+  // Another cleaner's page in the same area starts at its top.
+  window.ApplyChanges({{dom::ChangeKind::kSetInnerHtml, 11, "",
+                        "<div data-n=\"53\" style=\"height:500px\"><input pluginid=\"Other\" "
+                        "data-n=\"54\"></div>"}});
+  EXPECT_EQ(Eval(window, "String(document.getElementById('scroll').scrollTop)"), "0");
 
   window.ApplyChanges({{dom::ChangeKind::kMoveRow, 20, "", "", 0, 5},
                        {dom::ChangeKind::kRemoveAttribute, 30, "checked", ""}});
