@@ -117,7 +117,7 @@ TemplateStore::Replacements CacheRow(const DomainRow& row) {
   return {{"#num#", std::to_string(row.itemCount)},
           {"#size#", FormatSize(row.size)},
           {"#browser#", std::string(BrowserName(row.browser))},
-          {"#name#", HtmlEscape(row.name)}};
+          {"#name#", HtmlEscapeName(row.name)}};
 }
 
 TemplateStore::Replacements CacheTotals(const DomainTotals& totals) {

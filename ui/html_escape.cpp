@@ -29,13 +29,25 @@ std::string HtmlEscape(std::string_view text) {
   return out;
 }
 
-std::string HtmlEscapePath(std::string_view path) {
+namespace {
+
+std::string EscapeWithBreaksAfter(std::string_view text, std::string_view separators) {
   std::string out;
-  for (const char c : HtmlEscape(path)) {
+  for (const char c : HtmlEscape(text)) {
     out += c;
-    if (c == '\\' || c == '/') out += "<wbr>";
+    if (separators.find(c) != std::string_view::npos) out += "<wbr>";
   }
   return out;
+}
+
+}  // namespace
+
+std::string HtmlEscapePath(std::string_view path) {
+  return EscapeWithBreaksAfter(path, "\\/");
+}
+
+std::string HtmlEscapeName(std::string_view name) {
+  return EscapeWithBreaksAfter(name, "\\/.");
 }
 
 }  // namespace corvane

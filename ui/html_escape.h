@@ -16,4 +16,8 @@ namespace corvane {
 // "overflow-wrap: break-word", as the class "path-parts" has).
 [[nodiscard]] std::string HtmlEscapePath(std::string_view path);
 
+// A domain, address or path on a domain row: breaks also after each "." so that
+// "tracker.example.net" wraps between its labels.
+[[nodiscard]] std::string HtmlEscapeName(std::string_view name);
+
 }  // namespace corvane

@@ -161,7 +161,7 @@ TemplateStore::Replacements CookieRow(const DomainRow& row) {
           {"#browser#", std::string(BrowserName(row.browser))},
           {"#bl#", YesNo(row.listState == ListState::Blacklisted)},
           {"#wl#", YesNo(row.listState == ListState::Whitelisted)},
-          {"#name#", HtmlEscape(row.name)}};
+          {"#name#", HtmlEscapeName(row.name)}};
 }
 
 }  // namespace

@@ -104,7 +104,7 @@ namespace {
 TemplateStore::Replacements FormsRow(const DomainRow& row) {
   return {{"#num#", std::to_string(row.itemCount)},
           {"#browser#", std::string(BrowserName(row.browser))},
-          {"#name#", HtmlEscape(row.name)}};
+          {"#name#", HtmlEscapeName(row.name)}};
 }
 
 }  // namespace

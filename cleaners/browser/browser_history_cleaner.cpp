@@ -174,7 +174,7 @@ int BrowserHistoryCleaner::ShowDetails(dom::Element element) {
     return TemplateStore::Replacements{{"#hitr#", Hits(row)},
                                        {"#browser#", DetailsBrowser(row.browser)},
                                        {"#date#", HistoryDetailsDate(row.lastAccess)},
-                                       {"#name#", HtmlEscape(row.name)}};
+                                       {"#name#", HtmlEscapeName(row.name)}};
   });
 }
 
@@ -183,7 +183,7 @@ int BrowserHistoryCleaner::ShowReport(dom::Element element) {
     return TemplateStore::Replacements{{"#hitr#", Hits(row)},
                                        {"#browser#", ReportBrowser(row.browser)},
                                        {"#date#", HistoryReportDate(row.lastAccess)},
-                                       {"#name#", HtmlEscape(row.name)}};
+                                       {"#name#", HtmlEscapeName(row.name)}};
   });
 }
 

@@ -9,6 +9,8 @@ TEST(HtmlEscapeTest, PathsMayBreakAfterTheirSeparatorsOnly) {
   EXPECT_EQ(HtmlEscapePath("C:\\users\\<ann>/a b.txt"),
             "C:\\<wbr>users\\<wbr>&lt;ann&gt;/<wbr>a b.txt");
   EXPECT_EQ(HtmlEscapePath(""), "");
+  EXPECT_EQ(HtmlEscapeName("tracker.example.net/<a>"),
+            "tracker.<wbr>example.<wbr>net/<wbr>&lt;a&gt;");
 }
 
 TEST(HtmlEscapeTest, MarkupCharactersBecomeReferences) {

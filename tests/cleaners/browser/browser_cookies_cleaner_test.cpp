@@ -10,6 +10,7 @@
 #include "platform/dom/document.h"
 #include "platform/event.h"
 #include "tests/support/demo_machine_scope.h"
+#include "tests/support/plugin_run.h"
 #include "tests/support/test_plugin_owner.h"
 
 namespace corvane {
@@ -71,7 +72,7 @@ class BrowserCookiesCleanerTest : public ::testing::Test {
     auto page = dom::Document::Parse("<div id=area></div>");
     dom::Element area = page->GetElementById("area");
     EXPECT_EQ(Cleaner().ShowDetails(area), 0);
-    return area.InnerHtml();
+    return test::WithoutBreaks(area.InnerHtml());
   }
 
   test::DemoMachineScope demo_;
