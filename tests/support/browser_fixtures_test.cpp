@@ -1,6 +1,6 @@
-// The cookie cleaning run over the real Firefox and Chromium profiles: the hosts the browsers
-// stored are found per browser, and an erase leaves exactly the cookies it should, read back
-// with SQLite.
+// The browser cleaners over the real Firefox and Chromium profiles: the hosts the browsers
+// stored are found per browser, and an erase leaves exactly what it should, read back with
+// SQLite.
 
 #include "tests/support/browser_fixtures.h"
 
@@ -10,12 +10,17 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "cleaners/browser/browser_cache_cleaner.h"
 #include "cleaners/browser/browser_cookies_cleaner.h"
+#include "cleaners/browser/browser_forms_cleaner.h"
+#include "cleaners/browser/browser_history_cleaner.h"
 #include "cleaners/modern/modern_cookies.h"
 #include "platform/machine.h"
 #include "platform/registry_store.h"
@@ -175,6 +180,118 @@ TEST_F(RealBrowserCookiesTest, TheCleanerErasesAllButTheWhitelistInEveryBrowser)
     fs::create_directories(fs::path(keep) / "chromium");
     fs::copy(placed_.chromiumProfile.parent_path(), fs::path(keep) / "chromium", options);
   }
+}
+
+// The other three cleaners over the same real profiles: what the browsers wrote is found per
+// browser, and an erase leaves the databases sound with exactly what should stay.
+template <typename Cleaner>
+class RealBrowserProfilesTest : public test::CleanerTest<Cleaner> {
+ protected:
+  bool HasRow(const std::string& name, BrowserCode browser) {
+    const auto& rows = this->Plugin().Rows();
+    return std::any_of(rows.begin(), rows.end(), [&](const DomainRow& row) {
+      return row.name == name && row.browser == browser;
+    });
+  }
+  std::string Count(const fs::path& database, const std::string& table) {
+    const std::vector<std::string> count =
+        StoredHosts(database, "SELECT CAST(count(*) AS TEXT) FROM " + table);
+    return count.empty() ? std::string() : count.front();
+  }
+
+  TempMachine machine_{test::BrowserFixtureMachineOptions()};
+  test::PlacedBrowserFixtures placed_ = test::PlaceBrowserFixtures(machine_);
+};
+
+using RealBrowserHistoryTest = RealBrowserProfilesTest<BrowserHistoryCleaner>;
+using RealBrowserFormsTest = RealBrowserProfilesTest<BrowserFormsCleaner>;
+using RealBrowserCacheTest = RealBrowserProfilesTest<BrowserCacheCleaner>;
+
+constexpr BrowserCode kFixtureBrowsers[] = {BrowserCode::Firefox, BrowserCode::Chromium,
+                                            BrowserCode::Chrome};
+
+TEST_F(RealBrowserHistoryTest, EveryVisitGoesAndTheBookmarkStays) {
+  plugin_ = MakePlugin<BrowserHistoryCleaner>(owner_);
+  ASSERT_EQ(Run(true), PluginResult::Finished);
+  for (const BrowserCode browser : kFixtureBrowsers) {
+    for (const char* host : {"alpha.test", "beta.test", "beta.testing.com", "keep.test"}) {
+      EXPECT_TRUE(HasRow(host, browser)) << host << " " << static_cast<int>(browser);
+    }
+  }
+  ASSERT_EQ(Run(false), PluginResult::Finished);
+
+  const fs::path places = placed_.firefoxProfile / "places.sqlite";
+  // The toolbar bookmark of alpha.test and Firefox's own bookmarks stay, without visits.
+  EXPECT_EQ(StoredHosts(places,
+                        "SELECT url || ' ' || visit_count FROM moz_places WHERE url "
+                        "LIKE '%.test%'"),
+            std::vector<std::string>{"http://alpha.test/ 0"});
+  EXPECT_EQ(Count(places, "moz_places"), "5");
+  EXPECT_EQ(Count(places, "moz_historyvisits"), "0");
+  EXPECT_EQ(StoredHosts(places, "SELECT title FROM moz_bookmarks WHERE title = 'Alpha home'"),
+            std::vector<std::string>{"Alpha home"});
+  // Every host the session named went: the session file with it.
+  EXPECT_FALSE(fs::exists(placed_.firefoxProfile / "sessionstore.jsonlz4"));
+  for (const fs::path& profile : {placed_.chromiumProfile, placed_.chromeProfile}) {
+    for (const char* table : {"urls", "visits", "downloads", "keyword_search_terms"}) {
+      EXPECT_EQ(Count(profile / "History", table), "0") << profile << " " << table;
+    }
+  }
+}
+
+TEST_F(RealBrowserFormsTest, TypedValuesGoAndAWhitelistedSiteKeepsItsLogin) {
+  DomainList blacklist;
+  DomainList whitelist;
+  whitelist.Parse("keep.test\n");
+  plugin_ = MakePlugin<BrowserFormsCleaner>(owner_, &blacklist, &whitelist);
+  ASSERT_EQ(Run(true), PluginResult::Finished);
+  for (const BrowserCode browser : kFixtureBrowsers) {
+    EXPECT_TRUE(HasRow("q", browser)) << static_cast<int>(browser);
+    EXPECT_TRUE(HasRow("city", browser)) << static_cast<int>(browser);
+    EXPECT_TRUE(HasRow("saved logins: keep.test", browser)) << static_cast<int>(browser);
+  }
+  ASSERT_EQ(Run(false), PluginResult::Finished);
+
+  EXPECT_EQ(Count(placed_.firefoxProfile / "formhistory.sqlite", "moz_formhistory"), "0");
+  std::ifstream logins(placed_.firefoxProfile / "logins.json");
+  const std::string json((std::istreambuf_iterator<char>(logins)), {});
+  EXPECT_NE(json.find("\"http://keep.test\""), std::string::npos);
+  for (const fs::path& profile : {placed_.chromiumProfile, placed_.chromeProfile}) {
+    EXPECT_EQ(Count(profile / "Web Data", "autofill"), "0") << profile;
+    EXPECT_EQ(Count(profile / "Login Data", "logins"), "1") << profile;
+  }
+}
+
+TEST_F(RealBrowserCacheTest, EveryEntryOfTheChosenCachesGoes) {
+  plugin_ = MakePlugin<BrowserCacheCleaner>(owner_);
+  ASSERT_EQ(Run(true), PluginResult::Finished);
+  for (const BrowserCode browser : kFixtureBrowsers) {
+    EXPECT_TRUE(HasRow("alpha.test", browser)) << static_cast<int>(browser);
+    EXPECT_TRUE(HasRow("beta.testing.com", browser)) << static_cast<int>(browser);
+  }
+  ASSERT_EQ(Run(false), PluginResult::Finished);
+  // Entry files (Firefox's are all of "entries"; Chromium's end in "_0", "_1" or "_s"). An index
+  // of a cache that lost nothing (Code Cache's empty "wasm") stays as it was.
+  const auto entries = [](const fs::path& folder) {
+    std::size_t count = 0;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(folder, ec);
+         it != fs::recursive_directory_iterator(); ++it) {
+      const std::string name = it->path().filename().string();
+      const bool entry = folder.filename() == "entries" || name.ends_with("_0") ||
+                         name.ends_with("_1") || name.ends_with("_s");
+      count += it->is_regular_file() && entry ? 1 : 0;
+    }
+    return count;
+  };
+  EXPECT_EQ(entries(placed_.firefoxCache / "cache2" / "entries"), 0u);
+  for (const fs::path& profile : {placed_.chromiumProfile, placed_.chromeProfile}) {
+    EXPECT_EQ(entries(profile / "Cache"), 0u) << profile;
+    EXPECT_EQ(entries(profile / "Code Cache"), 0u) << profile;
+  }
+  // Only the caches: the browsers' databases stay.
+  EXPECT_TRUE(fs::exists(placed_.firefoxProfile / "places.sqlite"));
+  EXPECT_TRUE(fs::exists(placed_.chromiumProfile / "History"));
 }
 
 TEST(RealBrowserPrefixTest, APrefixWineMadeFindsTheProfilesThroughItsOwnShellFolders) {
