@@ -7,7 +7,6 @@
 // for the hosts they name and go whole or not at all. The Chromium family's "Preferences" is
 // only read: a row tells how many sites its site settings still name.
 
-#include <set>
 #include <string_view>
 
 #include "cleaners/modern/modern_store.h"
@@ -38,9 +37,8 @@ class ModernHistory {
  private:
   [[nodiscard]] bool ScanSessions(const ModernProfile& profile, BrowserResults& results,
                                   ProgressReporter& progress);
-  void EraseSessions(const ModernProfile& profile, BrowserScanResult& result,
-                     BrowserResults& results, ProgressReporter& progress, DeletionTally* tally,
-                     std::set<ModernFailures::Key>& failed);
+  void EraseSessions(const ModernProfile& profile, const BrowserScanResult& result,
+                     ModernErase& erase, ProgressReporter& progress, DeletionTally* tally);
   void NoteSiteSettings(const ModernProfile& profile, BrowserResults& results);
 
   ModernFailures failures_;
