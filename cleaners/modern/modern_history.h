@@ -16,7 +16,7 @@
 
 namespace corvane {
 
-class ModernHistory {
+class ModernHistory : public ModernStoreCleaner {
  public:
   // Counts the entries of every profile's history databases into `results` (a result per
   // browser that has some or a failed database). A database that cannot be read becomes a
@@ -30,18 +30,12 @@ class ModernHistory {
   [[nodiscard]] bool Erase(BrowserResults& results, ProgressReporter& progress,
                            DeletionTally* tally);
 
-  [[nodiscard]] bool IsFailure(BrowserCode browser, std::string_view key) const {
-    return failures_.Contains(browser, key);
-  }
-
  private:
   [[nodiscard]] bool ScanSessions(const ModernProfile& profile, BrowserResults& results,
                                   ProgressReporter& progress);
   void EraseSessions(const ModernProfile& profile, const BrowserScanResult& result,
                      ModernErase& erase, ProgressReporter& progress, DeletionTally* tally);
   void NoteSiteSettings(const ModernProfile& profile, BrowserResults& results);
-
-  ModernFailures failures_;
 };
 
 }  // namespace corvane

@@ -59,6 +59,20 @@ class ModernFailures {
   std::set<Key, std::less<>> keys_;
 };
 
+// What a cleaner of today's browsers' stores keeps from its last scan or erase to the next: which
+// records of its results are failure records.
+class ModernStoreCleaner {
+ public:
+  // Whether a record of the browser is a failure record (a file or folder that could not be read
+  // or changed, named after it and why), not a host, field or site it found.
+  [[nodiscard]] bool IsFailure(BrowserCode browser, std::string_view key) const {
+    return failures_.Contains(browser, key);
+  }
+
+ protected:
+  ModernFailures failures_;
+};
+
 // The end of an erase of today's browsers: every Selected host is Erased (its entries gone) unless
 // it is in `failed`, then Failed; each result is recounted.
 void SettleModernErase(BrowserResults& results, const std::set<ModernFailures::Key>& failed);
