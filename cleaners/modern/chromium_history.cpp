@@ -1,19 +1,12 @@
 #include "cleaners/modern/chromium_history.h"
 
-#include <limits>
+#include <algorithm>
 
 #include "cleaners/modern/modern_store.h"
 
 namespace corvane {
 
 namespace {
-
-std::uint32_t Clamp32(std::int64_t value) {
-  if (value <= 0) return 0;
-  return value > std::numeric_limits<std::uint32_t>::max()
-             ? std::numeric_limits<std::uint32_t>::max()
-             : static_cast<std::uint32_t>(value);
-}
 
 // A download is filed under the address it was asked for (the first of its chain of
 // redirects), or the page it started from when it has no chain.
@@ -55,15 +48,7 @@ SqliteStatus ScanChromiumHistory(SqliteStore& store, const HistoryEntrySink& sin
       // one Chromium keeps on the address.
       "SELECT u.url, count(v.id), u.last_visit_time FROM urls u "
       "LEFT JOIN visits v ON v.url = u.id GROUP BY u.id",
-      [&](sqlite3_stmt* row) {
-        const std::string key = HistoryKey(ColumnText(row, 0));
-        if (key.empty()) return true;
-        DomainEntry entry;
-        entry.url = ColumnText(row, 0);
-        entry.hits = Clamp32(sqlite3_column_int64(row, 1));
-        entry.lastAccess = WindowsMicrosToFileTime(sqlite3_column_int64(row, 2));
-        return sink(key, std::move(entry));
-      });
+      [&](sqlite3_stmt* row) { return SinkVisitedPage(row, WindowsMicrosToFileTime, sink); });
   if (status != SqliteStatus::Ok || !HasDownloads(store)) return status;
   return store.Scan(kDownloadQuery, [&](sqlite3_stmt* row) {
     const std::string key = HistoryKey(ColumnText(row, 1));

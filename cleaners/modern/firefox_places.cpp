@@ -1,22 +1,10 @@
 #include "cleaners/modern/firefox_places.h"
 
-#include <limits>
 #include <set>
 
 #include "cleaners/modern/modern_store.h"
 
 namespace corvane {
-
-namespace {
-
-std::uint32_t Clamp32(std::int64_t value) {
-  if (value <= 0) return 0;
-  return value > std::numeric_limits<std::uint32_t>::max()
-             ? std::numeric_limits<std::uint32_t>::max()
-             : static_cast<std::uint32_t>(value);
-}
-
-}  // namespace
 
 SqliteStatus CheckFirefoxPlaces(SqliteStore& store) {
   if (const SqliteStatus status =
@@ -34,15 +22,7 @@ SqliteStatus ScanFirefoxPlaces(SqliteStore& store, const HistoryEntrySink& sink)
       "SELECT p.url, count(v.id), max(v.visit_date) FROM moz_places p "
       "LEFT JOIN moz_historyvisits v ON v.place_id = p.id GROUP BY p.id "
       "HAVING count(v.id) > 0 OR p.foreign_count = 0",
-      [&](sqlite3_stmt* row) {
-        const std::string key = HistoryKey(ColumnText(row, 0));
-        if (key.empty()) return true;
-        DomainEntry entry;
-        entry.url = ColumnText(row, 0);
-        entry.hits = Clamp32(sqlite3_column_int64(row, 1));
-        entry.lastAccess = UnixMicrosToFileTime(sqlite3_column_int64(row, 2));
-        return sink(key, std::move(entry));
-      });
+      [&](sqlite3_stmt* row) { return SinkVisitedPage(row, UnixMicrosToFileTime, sink); });
 }
 
 SqliteStatus PlanFirefoxPlacesErase(SqliteStore& store, const HistoryKeySelected& selected,

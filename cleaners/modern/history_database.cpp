@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <limits>
 #include <span>
 
 #include "cleaners/modern/chromium_history.h"
@@ -164,6 +165,24 @@ std::uint64_t UnixMicrosToFileTime(std::int64_t micros) {
 std::uint64_t WindowsMicrosToFileTime(std::int64_t micros) {
   if (micros <= 0) return 0;
   return static_cast<std::uint64_t>(micros) * 10;
+}
+
+std::uint32_t Clamp32(std::int64_t value) {
+  if (value <= 0) return 0;
+  return value > std::numeric_limits<std::uint32_t>::max()
+             ? std::numeric_limits<std::uint32_t>::max()
+             : static_cast<std::uint32_t>(value);
+}
+
+bool SinkVisitedPage(sqlite3_stmt* row, std::uint64_t (*toFileTime)(std::int64_t micros),
+                     const HistoryEntrySink& entry) {
+  const std::string key = HistoryKey(ColumnText(row, 0));
+  if (key.empty()) return true;
+  DomainEntry page;
+  page.url = ColumnText(row, 0);
+  page.hits = Clamp32(sqlite3_column_int64(row, 1));
+  page.lastAccess = toFileTime(sqlite3_column_int64(row, 2));
+  return entry(key, std::move(page));
 }
 
 bool HasColumns(SqliteStore& store, std::string_view table,

@@ -45,6 +45,9 @@ struct HistoryDatabase {
 [[nodiscard]] std::uint64_t UnixMicrosToFileTime(std::int64_t micros);
 [[nodiscard]] std::uint64_t WindowsMicrosToFileTime(std::int64_t micros);
 
+// A stored count or size as an entry holds it: 0 when negative, at most the largest 32-bit value.
+[[nodiscard]] std::uint32_t Clamp32(std::int64_t value);
+
 // Opens the database and checks the tables and columns every scan and erase of its kind needs.
 [[nodiscard]] SqliteStatus OpenHistoryDatabase(SqliteStore& store, const HistoryDatabase& database,
                                                SqliteAccess access);
@@ -53,6 +56,12 @@ struct HistoryDatabase {
 using HistoryEntrySink = std::function<bool(const std::string& key, DomainEntry entry)>;
 [[nodiscard]] SqliteStatus ScanHistoryDatabase(SqliteStore& store, HistoryKind kind,
                                                const HistoryEntrySink& entry);
+
+// Hands a visited page to `entry`: a row of its URL, its visit count and its last visit in
+// microseconds (as `toFileTime` reads them). A URL that is no address is passed over (true).
+[[nodiscard]] bool SinkVisitedPage(sqlite3_stmt* row,
+                                   std::uint64_t (*toFileTime)(std::int64_t micros),
+                                   const HistoryEntrySink& entry);
 
 // What an erase of the selected keys changes in one database.
 struct HistoryErasePlan {

@@ -25,7 +25,7 @@ namespace corvane {
 inline constexpr char kGpuCacheDomain[] = "GPUCache";
 inline constexpr char kOtherCacheDomain[] = "Other";
 
-class ModernCache {
+class ModernCache : public ModernStoreCleaner {
  public:
   // Counts the cache entries of every profile found into `results` (a result per browser that
   // has entries or a failed cache): one item per entry, its size that of all its files. A cache
@@ -39,14 +39,6 @@ class ModernCache {
   // stays done).
   [[nodiscard]] bool Erase(BrowserResults& results, Overwrite overwrite, ProgressReporter& progress,
                            DeletionTally* tally);
-
-  // Whether a record of the browser is a failure record (not a domain).
-  [[nodiscard]] bool IsFailure(BrowserCode browser, std::string_view key) const {
-    return failures_.Contains(browser, key);
-  }
-
- private:
-  ModernFailures failures_;
 };
 
 }  // namespace corvane

@@ -36,35 +36,24 @@ std::string HostQuery(const CookieStore& cookies) {
 }  // namespace
 
 bool ModernCookies::Scan(BrowserResults& results, ProgressReporter& progress) {
-  failures_.Clear();
+  ModernScan scan(results, failures_, progress);
   for (const ModernProfile& profile : AllModernProfiles()) {
     if (progress.IsCancelled()) return false;
     progress.Report(profile.folder);
     for (const CookieStore& cookies : CookieStores(profile)) {
       SqliteStore store;
-      SqliteStatus status = OpenCookies(store, cookies, SqliteAccess::Read);
-      if (status == SqliteStatus::Missing) continue;
-      BrowserScanResult scanned;
-      if (status == SqliteStatus::Ok) {
-        status = store.Scan(HostQuery(cookies), [&](sqlite3_stmt* row) {
-          DomainEntry entry;
-          entry.url = ColumnText(row, 1);
-          const std::string key = HostKey(entry.url);
-          scanned.AddEntry(key, std::move(entry));
-          return !progress.IsCancelled();
-        });
-      }
-      if (progress.IsCancelled()) return false;
-      if (status != SqliteStatus::Ok) {
-        // Half a table is no count: the database counts as unread.
-        failures_.Add(results, profile.browser, cookies.file, status);
-        continue;
-      }
-      BrowserScanResult& result = results[profile.browser];
-      result.browser = profile.browser;
-      for (auto& [key, record] : scanned.domains) {
-        for (DomainEntry& entry : record.entries) result.AddEntry(key, std::move(entry));
-      }
+      const bool scanned = scan.Store(
+          profile.browser, cookies.file,
+          [&] { return OpenCookies(store, cookies, SqliteAccess::Read); },
+          [&](const ModernEntrySink& sink) {
+            return store.Scan(HostQuery(cookies), [&](sqlite3_stmt* row) {
+              DomainEntry entry;
+              entry.url = ColumnText(row, 1);
+              const std::string key = HostKey(entry.url);
+              return sink(key, std::move(entry));
+            });
+          });
+      if (!scanned) return false;
     }
   }
   return true;
@@ -72,52 +61,37 @@ bool ModernCookies::Scan(BrowserResults& results, ProgressReporter& progress) {
 
 bool ModernCookies::Erase(BrowserResults& results, ProgressReporter& progress,
                           DeletionTally* tally) {
-  failures_.DropFrom(results);
-  std::set<ModernFailures::Key> failed;
+  ModernErase erase(results, failures_, progress, tally);
   for (const ModernProfile& profile : AllModernProfiles()) {
-    const auto found = results.find(profile.browser);
-    if (found == results.end()) continue;
-    BrowserScanResult& result = found->second;
+    const BrowserScanResult* result = erase.ResultOf(profile.browser);
+    if (result == nullptr) continue;
     for (const CookieStore& cookies : CookieStores(profile)) {
-      if (progress.IsCancelled()) return false;
-      progress.Report(cookies.file);
       SqliteStore store;
-      SqliteStatus status = OpenCookies(store, cookies, SqliteAccess::Change);
-      if (status == SqliteStatus::Missing) continue;
-      // Opening changes nothing; a file the browser may hold is then left as it is.
-      if (status == SqliteStatus::Ok && IsProfileInUse(profile)) status = SqliteStatus::InUse;
-      std::vector<std::int64_t> rowids;
-      std::set<std::string> keys;
-      bool listed = false;
-      if (status == SqliteStatus::Ok) {
-        status = store.Scan(HostQuery(cookies), [&](sqlite3_stmt* row) {
+      const auto open = [&] {
+        const SqliteStatus status = OpenCookies(store, cookies, SqliteAccess::Change);
+        // Opening changes nothing; a file the browser may hold is then left as it is.
+        if (status == SqliteStatus::Ok && IsProfileInUse(profile)) return SqliteStatus::InUse;
+        return status;
+      };
+      const auto change = [&](ModernStoreChange& changed) {
+        std::vector<std::int64_t> rowids;
+        const SqliteStatus status = store.Scan(HostQuery(cookies), [&](sqlite3_stmt* row) {
           std::string key = HostKey(ColumnText(row, 1));
-          const auto record = result.domains.find(key);
-          if (record != result.domains.end() && record->second.status == DomainStatus::Selected) {
+          if (ModernErase::IsSelected(*result, key)) {
             rowids.push_back(sqlite3_column_int64(row, 0));
-            keys.insert(std::move(key));
+            changed.keys.insert(std::move(key));
           }
           return true;
         });
-        listed = status == SqliteStatus::Ok;
-      }
-      if (status == SqliteStatus::Ok) status = store.DeleteRows(cookies.table, rowids);
-      if (status != SqliteStatus::Ok) {
-        // Unread, every Selected domain may have rows in it: none of them is known to be gone.
-        for (const auto& [key, record] : result.domains) {
-          if (record.status == DomainStatus::Selected && (!listed || keys.contains(key))) {
-            failed.emplace(profile.browser, key);
-          }
-        }
-        failures_.Add(results, profile.browser, cookies.file, status);
-        continue;
-      }
-      if (tally != nullptr && !rowids.empty()) {
-        tally->AddDone({static_cast<std::uint32_t>(rowids.size()), 0});
-      }
+        changed.listed = status == SqliteStatus::Ok;
+        if (status != SqliteStatus::Ok) return status;
+        changed.items = static_cast<std::uint32_t>(rowids.size());
+        return store.DeleteRows(cookies.table, rowids);
+      };
+      if (!erase.Store(profile.browser, cookies.file, open, change)) return false;
     }
   }
-  SettleModernErase(results, failed);
+  erase.Settle();
   return true;
 }
 

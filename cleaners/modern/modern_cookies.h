@@ -14,7 +14,7 @@
 
 namespace corvane {
 
-class ModernCookies {
+class ModernCookies : public ModernStoreCleaner {
  public:
   // Counts the cookies of every profile found into `results` (a result per browser that has
   // cookies or a failed database). A database that cannot be read becomes a failure record of
@@ -27,14 +27,6 @@ class ModernCookies {
   // went. False when cancelled (what was done stays done).
   [[nodiscard]] bool Erase(BrowserResults& results, ProgressReporter& progress,
                            DeletionTally* tally);
-
-  // Whether a record of the browser is a failure record (not a domain).
-  [[nodiscard]] bool IsFailure(BrowserCode browser, std::string_view key) const {
-    return failures_.Contains(browser, key);
-  }
-
- private:
-  ModernFailures failures_;
 };
 
 }  // namespace corvane

@@ -1,7 +1,6 @@
 #include "cleaners/modern/modern_forms.h"
 
 #include <cstdint>
-#include <set>
 #include <utility>
 #include <vector>
 
@@ -21,7 +20,7 @@ bool Exists(const std::string& path) {
 }  // namespace
 
 bool ModernForms::Scan(BrowserResults& results, ProgressReporter& progress) {
-  failures_.Clear();
+  ModernScan scan(results, failures_, progress);
   for (const ModernProfile& profile : AllModernProfiles()) {
     if (progress.IsCancelled()) return false;
     progress.Report(profile.folder);
@@ -29,78 +28,51 @@ bool ModernForms::Scan(BrowserResults& results, ProgressReporter& progress) {
       // The backup holds the same logins as the file itself: counted once, erased from both.
       if (name.kind == FormFile::LoginsBackup) continue;
       FormStore store;
-      SqliteStatus status = store.Open(name, SqliteAccess::Read);
-      if (status == SqliteStatus::Missing) continue;
-      BrowserScanResult scanned;
-      if (status == SqliteStatus::Ok) {
-        status = store.List([&](FormRow& row) {
-          scanned.AddEntry(row.key, std::move(row.entry));
-          return !progress.IsCancelled();
-        });
-      }
-      if (progress.IsCancelled()) return false;
-      if (status != SqliteStatus::Ok) {
-        // Half a store is no count: the store counts as unread.
-        failures_.Add(results, profile.browser, name.path, status);
-        continue;
-      }
-      BrowserScanResult& result = results[profile.browser];
-      result.browser = profile.browser;
-      for (auto& [key, record] : scanned.domains) {
-        for (DomainEntry& entry : record.entries) result.AddEntry(key, std::move(entry));
-      }
+      const bool scanned = scan.Store(
+          profile.browser, name.path, [&] { return store.Open(name, SqliteAccess::Read); },
+          [&](const ModernEntrySink& sink) {
+            return store.List([&](FormRow& row) { return sink(row.key, std::move(row.entry)); });
+          });
+      if (!scanned) return false;
     }
   }
   return true;
 }
 
 bool ModernForms::Erase(BrowserResults& results, ProgressReporter& progress, DeletionTally* tally) {
-  failures_.DropFrom(results);
-  std::set<ModernFailures::Key> failed;
+  ModernErase erase(results, failures_, progress, tally);
   for (const ModernProfile& profile : AllModernProfiles()) {
-    const auto found = results.find(profile.browser);
-    if (found == results.end()) continue;
-    BrowserScanResult& result = found->second;
+    const BrowserScanResult* result = erase.ResultOf(profile.browser);
+    if (result == nullptr) continue;
     const bool inUse = IsProfileInUse(profile);
     for (const FormFileName& name : FormFiles(profile)) {
-      if (progress.IsCancelled()) return false;
-      progress.Report(name.path);
-      if (!Exists(name.path)) continue;
       FormStore store;
-      SqliteStatus status = inUse ? SqliteStatus::InUse : store.Open(name, SqliteAccess::Change);
-      if (status == SqliteStatus::Missing) continue;
-      std::vector<std::pair<std::size_t, std::int64_t>> rows;
-      std::set<std::string> keys;
-      bool listed = false;
-      if (status == SqliteStatus::Ok) {
-        status = store.List([&](FormRow& row) {
-          const auto record = result.domains.find(row.key);
-          if (record != result.domains.end() && record->second.status == DomainStatus::Selected) {
+      const auto open = [&] {
+        if (!Exists(name.path)) return SqliteStatus::Missing;
+        return inUse ? SqliteStatus::InUse : store.Open(name, SqliteAccess::Change);
+      };
+      const auto change = [&](ModernStoreChange& changed) {
+        std::vector<std::pair<std::size_t, std::int64_t>> rows;
+        const SqliteStatus status = store.List([&](FormRow& row) {
+          if (ModernErase::IsSelected(*result, row.key)) {
             rows.emplace_back(row.table, row.id);
-            keys.insert(std::move(row.key));
+            changed.keys.insert(std::move(row.key));
           }
           return !progress.IsCancelled();
         });
-        if (progress.IsCancelled()) return false;
-        listed = status == SqliteStatus::Ok;
-      }
-      if (status == SqliteStatus::Ok) status = store.Remove(rows);
-      if (status != SqliteStatus::Ok) {
-        // Unread, every Selected record may have entries in it: none of them is known gone.
-        for (const auto& [key, record] : result.domains) {
-          if (record.status == DomainStatus::Selected && (!listed || keys.contains(key))) {
-            failed.emplace(profile.browser, key);
-          }
+        changed.cancelled = progress.IsCancelled();
+        changed.listed = status == SqliteStatus::Ok;
+        if (status != SqliteStatus::Ok || changed.cancelled) return status;
+        // The backup's logins were counted with the file's own.
+        if (name.kind != FormFile::LoginsBackup) {
+          changed.items = static_cast<std::uint32_t>(rows.size());
         }
-        failures_.Add(results, profile.browser, name.path, status);
-        continue;
-      }
-      if (tally != nullptr && !rows.empty() && name.kind != FormFile::LoginsBackup) {
-        tally->AddDone({static_cast<std::uint32_t>(rows.size()), 0});
-      }
+        return store.Remove(rows);
+      };
+      if (!erase.Store(profile.browser, name.path, open, change)) return false;
     }
   }
-  SettleModernErase(results, failed);
+  erase.Settle();
   return true;
 }
 

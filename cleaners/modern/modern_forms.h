@@ -13,7 +13,7 @@
 
 namespace corvane {
 
-class ModernForms {
+class ModernForms : public ModernStoreCleaner {
  public:
   // Counts the entries of every profile found into `results` (a result per browser that has some
   // or a store that failed). A store that cannot be read becomes a failure record of its browser,
@@ -27,14 +27,6 @@ class ModernForms {
   // stays done).
   [[nodiscard]] bool Erase(BrowserResults& results, ProgressReporter& progress,
                            DeletionTally* tally);
-
-  // Whether a record of the browser is a failure record (not a field or site).
-  [[nodiscard]] bool IsFailure(BrowserCode browser, std::string_view key) const {
-    return failures_.Contains(browser, key);
-  }
-
- private:
-  ModernFailures failures_;
 };
 
 }  // namespace corvane

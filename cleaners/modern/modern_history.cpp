@@ -26,33 +26,19 @@ constexpr std::string_view kSessionKept = "session names hosts that stay, left w
 }  // namespace
 
 bool ModernHistory::Scan(BrowserResults& results, ProgressReporter& progress) {
-  failures_.Clear();
+  ModernScan scan(results, failures_, progress);
   for (const ModernProfile& profile : AllModernProfiles()) {
     for (const HistoryDatabase& database : HistoryDatabases(profile)) {
       if (progress.IsCancelled()) return false;
       progress.Report(database.file);
       SqliteStore store;
-      SqliteStatus status = OpenHistoryDatabase(store, database, SqliteAccess::Read);
-      if (status == SqliteStatus::Missing) continue;
-      BrowserScanResult scanned;
-      if (status == SqliteStatus::Ok) {
-        status = ScanHistoryDatabase(store, database.kind,
-                                     [&](const std::string& key, DomainEntry entry) {
-                                       scanned.AddEntry(key, std::move(entry));
-                                       return !progress.IsCancelled();
-                                     });
-      }
-      if (progress.IsCancelled()) return false;
-      if (status != SqliteStatus::Ok) {
-        // Half a database is no count: it counts as unread.
-        failures_.Add(results, profile.browser, database.file, status);
-        continue;
-      }
-      BrowserScanResult& result = results[profile.browser];
-      result.browser = profile.browser;
-      for (auto& [key, record] : scanned.domains) {
-        for (DomainEntry& entry : record.entries) result.AddEntry(key, std::move(entry));
-      }
+      const bool scanned = scan.Store(
+          profile.browser, database.file,
+          [&] { return OpenHistoryDatabase(store, database, SqliteAccess::Read); },
+          [&](const ModernEntrySink& sink) {
+            return ScanHistoryDatabase(store, database.kind, sink);
+          });
+      if (!scanned) return false;
     }
     if (!ScanSessions(profile, results, progress)) return false;
     if (profile.browser != BrowserCode::Firefox) NoteSiteSettings(profile, results);
@@ -105,9 +91,9 @@ bool ModernHistory::ScanSessions(const ModernProfile& profile, BrowserResults& r
 // A session file cannot be edited without its browser: it goes whole, overwritten, when every
 // host it names is to go, and stays whole otherwise (its Selected hosts then stay too, Failed).
 // One that names no web host is left alone: it holds nothing of anyone's history.
-void ModernHistory::EraseSessions(const ModernProfile& profile, BrowserScanResult& result,
-                                  BrowserResults& results, ProgressReporter& progress,
-                                  DeletionTally* tally, std::set<ModernFailures::Key>& failed) {
+void ModernHistory::EraseSessions(const ModernProfile& profile, const BrowserScanResult& result,
+                                  ModernErase& erase, ProgressReporter& progress,
+                                  DeletionTally* tally) {
   const bool inUse = IsProfileInUse(profile);
   for (const SessionFile& session : SessionFiles(profile)) {
     if (progress.IsCancelled()) return;
@@ -115,19 +101,13 @@ void ModernHistory::EraseSessions(const ModernProfile& profile, BrowserScanResul
     std::vector<std::string> urls;
     const SqliteStatus status = ReadSessionUrls(session, urls);
     if (status == SqliteStatus::Missing) continue;
-    std::set<std::string> keys;
+    std::set<std::string, std::less<>> keys;
     for (const std::string& url : urls) keys.insert(UrlHostKey(url));
     const auto isSelected = [&](const std::string& key) {
-      const auto record = result.domains.find(key);
-      return record != result.domains.end() && record->second.status == DomainStatus::Selected;
+      return ModernErase::IsSelected(result, key);
     };
     const auto failSelected = [&](std::string_view why, bool unread) {
-      for (const auto& [key, record] : result.domains) {
-        if (record.status == DomainStatus::Selected && (unread || keys.contains(key))) {
-          failed.emplace(profile.browser, key);
-        }
-      }
-      failures_.Add(results, profile.browser, session.file, why);
+      erase.Fail(profile.browser, session.file, why, unread, keys);
     };
     if (status != SqliteStatus::Ok) {
       failSelected(SessionStatusText(status), true);
@@ -157,49 +137,35 @@ void ModernHistory::EraseSessions(const ModernProfile& profile, BrowserScanResul
 
 bool ModernHistory::Erase(BrowserResults& results, ProgressReporter& progress,
                           DeletionTally* tally) {
-  failures_.DropFrom(results);
-  std::set<ModernFailures::Key> failed;
+  ModernErase erase(results, failures_, progress, tally);
   for (const ModernProfile& profile : AllModernProfiles()) {
-    const auto found = results.find(profile.browser);
-    if (found == results.end()) continue;
-    BrowserScanResult& result = found->second;
+    const BrowserScanResult* result = erase.ResultOf(profile.browser);
+    if (result == nullptr) continue;
     const auto selected = [&](const std::string& key) {
-      const auto record = result.domains.find(key);
-      return record != result.domains.end() && record->second.status == DomainStatus::Selected;
+      return ModernErase::IsSelected(*result, key);
     };
     for (const HistoryDatabase& database : HistoryDatabases(profile)) {
-      if (progress.IsCancelled()) return false;
-      progress.Report(database.file);
       SqliteStore store;
-      SqliteStatus status = IsProfileInUse(profile)
-                                ? SqliteStatus::InUse
-                                : OpenHistoryDatabase(store, database, SqliteAccess::Change);
-      if (status == SqliteStatus::Missing) continue;
-      HistoryErasePlan plan;
-      bool planned = false;
-      if (status == SqliteStatus::Ok) {
-        status = PlanHistoryErase(store, database.kind, selected, plan);
-        planned = status == SqliteStatus::Ok;
-      }
-      if (status == SqliteStatus::Ok) status = store.Change(plan.changes);
-      if (status != SqliteStatus::Ok) {
-        // Unread, every Selected host may have entries in it: none is known to be gone.
-        for (const auto& [key, record] : result.domains) {
-          if (record.status != DomainStatus::Selected) continue;
-          if (!planned || plan.keys.contains(key)) {
-            failed.emplace(profile.browser, key);
-          }
-        }
-        failures_.Add(results, profile.browser, database.file, status);
-        continue;
-      }
-      if (tally != nullptr && plan.items > 0) tally->AddDone({plan.items, 0});
+      const auto open = [&] {
+        return IsProfileInUse(profile) ? SqliteStatus::InUse
+                                       : OpenHistoryDatabase(store, database, SqliteAccess::Change);
+      };
+      const auto change = [&](ModernStoreChange& changed) {
+        HistoryErasePlan plan;
+        const SqliteStatus status = PlanHistoryErase(store, database.kind, selected, plan);
+        changed.keys = std::move(plan.keys);
+        changed.listed = status == SqliteStatus::Ok;
+        if (status != SqliteStatus::Ok) return status;
+        changed.items = plan.items;
+        return store.Change(plan.changes);
+      };
+      if (!erase.Store(profile.browser, database.file, open, change)) return false;
     }
-    EraseSessions(profile, result, results, progress, tally, failed);
+    EraseSessions(profile, *result, erase, progress, tally);
     if (progress.IsCancelled()) return false;
     if (profile.browser != BrowserCode::Firefox) NoteSiteSettings(profile, results);
   }
-  SettleModernErase(results, failed);
+  erase.Settle();
   return true;
 }
 

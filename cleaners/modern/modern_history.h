@@ -7,7 +7,6 @@
 // for the hosts they name and go whole or not at all. The Chromium family's "Preferences" is
 // only read: a row tells how many sites its site settings still name.
 
-#include <set>
 #include <string_view>
 
 #include "cleaners/modern/modern_store.h"
@@ -17,7 +16,7 @@
 
 namespace corvane {
 
-class ModernHistory {
+class ModernHistory : public ModernStoreCleaner {
  public:
   // Counts the entries of every profile's history databases into `results` (a result per
   // browser that has some or a failed database). A database that cannot be read becomes a
@@ -31,19 +30,12 @@ class ModernHistory {
   [[nodiscard]] bool Erase(BrowserResults& results, ProgressReporter& progress,
                            DeletionTally* tally);
 
-  [[nodiscard]] bool IsFailure(BrowserCode browser, std::string_view key) const {
-    return failures_.Contains(browser, key);
-  }
-
  private:
   [[nodiscard]] bool ScanSessions(const ModernProfile& profile, BrowserResults& results,
                                   ProgressReporter& progress);
-  void EraseSessions(const ModernProfile& profile, BrowserScanResult& result,
-                     BrowserResults& results, ProgressReporter& progress, DeletionTally* tally,
-                     std::set<ModernFailures::Key>& failed);
+  void EraseSessions(const ModernProfile& profile, const BrowserScanResult& result,
+                     ModernErase& erase, ProgressReporter& progress, DeletionTally* tally);
   void NoteSiteSettings(const ModernProfile& profile, BrowserResults& results);
-
-  ModernFailures failures_;
 };
 
 }  // namespace corvane

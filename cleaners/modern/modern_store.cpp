@@ -97,4 +97,84 @@ void SettleModernErase(BrowserResults& results, const std::set<ModernFailures::K
   }
 }
 
+ModernScan::ModernScan(BrowserResults& results, ModernFailures& failures,
+                       ProgressReporter& progress)
+    : results_(results), failures_(failures), progress_(progress) {
+  failures_.Clear();
+}
+
+bool ModernScan::Store(BrowserCode browser, const std::string& file,
+                       const std::function<SqliteStatus()>& open,
+                       const std::function<SqliteStatus(const ModernEntrySink&)>& list) {
+  SqliteStatus status = open();
+  if (status == SqliteStatus::Missing) return true;
+  BrowserScanResult scanned;
+  if (status == SqliteStatus::Ok) {
+    status = list([&](const std::string& key, DomainEntry entry) {
+      scanned.AddEntry(key, std::move(entry));
+      return !progress_.IsCancelled();
+    });
+  }
+  if (progress_.IsCancelled()) return false;
+  if (status != SqliteStatus::Ok) {
+    failures_.Add(results_, browser, file, status);
+    return true;
+  }
+  BrowserScanResult& result = results_[browser];
+  result.browser = browser;
+  for (auto& [key, record] : scanned.domains) {
+    for (DomainEntry& entry : record.entries) result.AddEntry(key, std::move(entry));
+  }
+  return true;
+}
+
+ModernErase::ModernErase(BrowserResults& results, ModernFailures& failures,
+                         ProgressReporter& progress, DeletionTally* tally)
+    : results_(results), failures_(failures), progress_(progress), tally_(tally) {
+  failures_.DropFrom(results_);
+}
+
+BrowserScanResult* ModernErase::ResultOf(BrowserCode browser) {
+  const auto found = results_.find(browser);
+  return found == results_.end() ? nullptr : &found->second;
+}
+
+bool ModernErase::IsSelected(const BrowserScanResult& result, const std::string& key) {
+  const auto record = result.domains.find(key);
+  return record != result.domains.end() && record->second.status == DomainStatus::Selected;
+}
+
+bool ModernErase::Store(BrowserCode browser, const std::string& file,
+                        const std::function<SqliteStatus()>& open,
+                        const std::function<SqliteStatus(ModernStoreChange&)>& change) {
+  if (progress_.IsCancelled()) return false;
+  progress_.Report(file);
+  SqliteStatus status = open();
+  if (status == SqliteStatus::Missing) return true;
+  ModernStoreChange changed;
+  if (status == SqliteStatus::Ok) {
+    status = change(changed);
+    if (changed.cancelled) return false;
+  }
+  if (status != SqliteStatus::Ok) {
+    // Unread, every Selected key may have entries in it: none of them is known to be gone.
+    Fail(browser, file, SqliteStatusText(status), !changed.listed, changed.keys);
+    return true;
+  }
+  if (tally_ != nullptr && changed.items > 0) tally_->AddDone({changed.items, 0});
+  return true;
+}
+
+void ModernErase::Fail(BrowserCode browser, const std::string& file, std::string_view why,
+                       bool unread, const std::set<std::string, std::less<>>& keys) {
+  if (const BrowserScanResult* result = ResultOf(browser); result != nullptr) {
+    for (const auto& [key, record] : result->domains) {
+      if (record.status == DomainStatus::Selected && (unread || keys.contains(key))) {
+        failed_.emplace(browser, key);
+      }
+    }
+  }
+  failures_.Add(results_, browser, file, why);
+}
+
 }  // namespace corvane
