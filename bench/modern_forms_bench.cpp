@@ -9,12 +9,12 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "bench/bench_machine.h"
+#include "bench/sqlite_reference.h"
 #include "cleaners/modern/form_store.h"
 #include "demo/demo_modern_forms.h"
 
@@ -59,30 +59,15 @@ std::size_t ScanStore(const FormFileName& name) {
   return result.domains.size();
 }
 
-void Report(benchmark::State& state, double ours, double shell) {
-  const auto runs = static_cast<double>(state.iterations());
-  state.counters["sqlite3_ms"] = shell * 1000 / runs;
-  state.counters["ratio"] = ours / shell;
-}
-
 void Scan(benchmark::State& state, const std::string& file, FormFile kind, const char* query,
           bool (*make)(const fs::path&)) {
   const bench::BenchMachine machine;
   fs::create_directories(machine.DriveC("profile"));
   const fs::path path = machine.DriveC("profile") / file;
   if (!make(path)) std::abort();
-  double ours = 0;
-  double shell = 0;
-  std::size_t records = 0;
-  for (auto _ : state) {
-    shell += bench::TimeCommand({"sqlite3", path.string(), query});
-    const auto start = std::chrono::steady_clock::now();
-    records = ScanStore({"C:\\profile\\" + file, kind});
-    const double run = bench::SecondsSince(start);
-    ours += run;
-    state.SetIterationTime(run);
-  }
-  Report(state, ours, shell);
+  const std::size_t records = bench::ScanAgainstSqlite3(state, path, query, [&] {
+    return ScanStore({"C:\\profile\\" + file, kind});
+  });
   state.counters["records"] = static_cast<double>(records);
 }
 
@@ -116,42 +101,29 @@ void BM_FormHistoryEraseAgainstSqlite3(benchmark::State& state) {
   if (!MakeHistory(master)) std::abort();
   const fs::path profile = machine.DriveC("profile");
   fs::create_directories(profile);
-  const fs::path theirs = machine.DriveC("shell.sqlite");
-  double ours = 0;
-  double shell = 0;
-  std::size_t removed = 0;
-  for (auto _ : state) {
-    fs::copy_file(master, theirs, fs::copy_options::overwrite_existing);
-    fs::copy_file(master, profile / "formhistory.sqlite", fs::copy_options::overwrite_existing);
-    shell += bench::TimeCommand(
-        {"sqlite3", theirs.string(),
-         "PRAGMA secure_delete=ON; BEGIN IMMEDIATE; DELETE FROM moz_history_to_sources WHERE "
-         "history_id IN (SELECT id FROM moz_formhistory WHERE fieldname LIKE 'gone%'); DELETE "
-         "FROM moz_formhistory WHERE fieldname LIKE 'gone%'; DELETE FROM moz_sources WHERE id NOT "
-         "IN (SELECT source_id FROM moz_history_to_sources); COMMIT; PRAGMA "
-         "wal_checkpoint(TRUNCATE); VACUUM;"});
-    const auto start = std::chrono::steady_clock::now();
-    FormStore store;
-    if (store.Open({"C:\\profile\\formhistory.sqlite", FormFile::FormHistory},
-                   SqliteAccess::Change) != SqliteStatus::Ok) {
-      std::abort();
-    }
-    std::vector<std::pair<std::size_t, std::int64_t>> rows;
-    if (store.List([&](FormRow& row) {
-          if (row.entry.url.starts_with("gone")) rows.emplace_back(row.table, row.id);
-          return true;
-        }) != SqliteStatus::Ok ||
-        store.Remove(rows) != SqliteStatus::Ok) {
-      std::abort();
-    }
-    store = FormStore();
-    const double run = bench::SecondsSince(start);
-    removed = rows.size();
-    ours += run;
-    state.SetIterationTime(run);
-  }
-  Report(state, ours, shell);
-  state.counters["removed"] = static_cast<double>(removed);
+  bench::EraseAgainstSqlite3(
+      state, machine, master, profile / "formhistory.sqlite",
+      "PRAGMA secure_delete=ON; BEGIN IMMEDIATE; DELETE FROM moz_history_to_sources WHERE "
+      "history_id IN (SELECT id FROM moz_formhistory WHERE fieldname LIKE 'gone%'); DELETE FROM "
+      "moz_formhistory WHERE fieldname LIKE 'gone%'; DELETE FROM moz_sources WHERE id NOT IN "
+      "(SELECT source_id FROM moz_history_to_sources); COMMIT; PRAGMA "
+      "wal_checkpoint(TRUNCATE); VACUUM;",
+      [] {
+        FormStore store;
+        if (store.Open({"C:\\profile\\formhistory.sqlite", FormFile::FormHistory},
+                       SqliteAccess::Change) != SqliteStatus::Ok) {
+          std::abort();
+        }
+        std::vector<std::pair<std::size_t, std::int64_t>> rows;
+        if (store.List([&](FormRow& row) {
+              if (row.entry.url.starts_with("gone")) rows.emplace_back(row.table, row.id);
+              return true;
+            }) != SqliteStatus::Ok ||
+            store.Remove(rows) != SqliteStatus::Ok) {
+          std::abort();
+        }
+        return rows.size();
+      });
 }
 BENCHMARK(BM_FormHistoryEraseAgainstSqlite3)
     ->UseManualTime()

@@ -8,12 +8,12 @@
 
 #include <benchmark/benchmark.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "bench/bench_machine.h"
+#include "bench/sqlite_reference.h"
 #include "cleaners/modern/history_database.h"
 #include "demo/demo_modern_history.h"
 
@@ -66,12 +66,6 @@ HistoryDatabase Profile(const Layout& layout) {
   return {std::string("C:\\profile\\") + layout.file, layout.kind};
 }
 
-void Report(benchmark::State& state, double ours, double shell) {
-  const auto runs = static_cast<double>(state.iterations());
-  state.counters["sqlite3_ms"] = shell * 1000 / runs;
-  state.counters["ratio"] = ours / shell;
-}
-
 void BM_ScanAgainstSqlite3(benchmark::State& state) {
   const Layout& layout = kLayouts[state.range(0)];
   const bench::BenchMachine machine;
@@ -79,12 +73,7 @@ void BM_ScanAgainstSqlite3(benchmark::State& state) {
   fs::create_directories(machine.DriveC("profile"));
   const fs::path file = machine.DriveC("profile") / layout.file;
   fs::copy_file(master, file);
-  double ours = 0;
-  double shell = 0;
-  std::uint64_t visits = 0;
-  for (auto _ : state) {
-    shell += bench::TimeCommand({"sqlite3", file.string(), layout.listing});
-    const auto start = std::chrono::steady_clock::now();
+  const BrowserScanResult last = bench::ScanAgainstSqlite3(state, file, layout.listing, [&] {
     SqliteStore store;
     BrowserScanResult result;
     if (OpenHistoryDatabase(store, Profile(layout), SqliteAccess::Read) != SqliteStatus::Ok ||
@@ -94,13 +83,10 @@ void BM_ScanAgainstSqlite3(benchmark::State& state) {
         }) != SqliteStatus::Ok) {
       std::abort();
     }
-    const double run = bench::SecondsSince(start);
-    visits = 0;
-    for (const auto& [key, record] : result.domains) visits += record.hitTotal;
-    ours += run;
-    state.SetIterationTime(run);
-  }
-  Report(state, ours, shell);
+    return result;
+  });
+  std::uint64_t visits = 0;
+  for (const auto& [key, record] : last.domains) visits += record.hitTotal;
   state.counters["visits"] = static_cast<double>(visits);
 }
 BENCHMARK(BM_ScanAgainstSqlite3)
@@ -116,15 +102,7 @@ void BM_EraseAgainstSqlite3(benchmark::State& state) {
   const fs::path master = MakeMaster(machine, layout);
   const fs::path profile = machine.DriveC("profile");
   fs::create_directories(profile);
-  const fs::path theirs = machine.DriveC(std::string("shell-") + layout.file);
-  double ours = 0;
-  double shell = 0;
-  std::uint32_t removed = 0;
-  for (auto _ : state) {
-    fs::copy_file(master, theirs, fs::copy_options::overwrite_existing);
-    fs::copy_file(master, profile / layout.file, fs::copy_options::overwrite_existing);
-    shell += bench::TimeCommand({"sqlite3", theirs.string(), layout.erase});
-    const auto start = std::chrono::steady_clock::now();
+  bench::EraseAgainstSqlite3(state, machine, master, profile / layout.file, layout.erase, [&] {
     SqliteStore store;
     HistoryErasePlan plan;
     if (OpenHistoryDatabase(store, Profile(layout), SqliteAccess::Change) != SqliteStatus::Ok ||
@@ -134,14 +112,8 @@ void BM_EraseAgainstSqlite3(benchmark::State& state) {
         store.Change(plan.changes) != SqliteStatus::Ok) {
       std::abort();
     }
-    store = SqliteStore();
-    const double run = bench::SecondsSince(start);
-    removed = plan.items;
-    ours += run;
-    state.SetIterationTime(run);
-  }
-  Report(state, ours, shell);
-  state.counters["removed"] = static_cast<double>(removed);
+    return plan.items;
+  });
 }
 BENCHMARK(BM_EraseAgainstSqlite3)
     ->Arg(0)

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <string>
 
@@ -16,11 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // The metadata of an entry written as Firefox writes one, and the offset it starts at.
 struct Metadata {
   std::string bytes;
@@ -30,7 +23,7 @@ struct Metadata {
 Metadata FirefoxMetadata(const fs::path& file, const std::string& key, std::size_t dataSize,
                          std::uint32_t version = 3) {
   EXPECT_TRUE(MakeFirefoxCacheEntry(file, key, std::string(dataSize, 'd'), 1700000000, version));
-  const std::string all = ReadAll(file);
+  const std::string all = ReadHostFile(file);
   const std::optional<std::uint32_t> offset = FirefoxMetadataOffset(all);
   EXPECT_TRUE(offset.has_value());
   EXPECT_EQ(*offset, dataSize);
@@ -96,7 +89,7 @@ TEST(CacheEntryKeyTest, SimpleCacheHeaderAndKeys) {
   TempDir dir;
   const std::string key = "1/0/_dk_https://beta.test https://beta.test https://beta.test/img.png";
   ASSERT_TRUE(MakeSimpleCacheEntry(dir.Path() / "0123456789abcdef_0", key, "body"));
-  const std::string all = ReadAll(dir.Path() / "0123456789abcdef_0");
+  const std::string all = ReadHostFile(dir.Path() / "0123456789abcdef_0");
   EXPECT_EQ(SimpleCacheKeyLength(all), key.size());
   EXPECT_EQ(all.substr(kSimpleCacheHeaderSize, key.size()), key);
   std::string badMagic = all;

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "tests/support/temp_dir.h"
@@ -16,27 +14,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void Write(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
 TEST(LoginsFileTest, AReplacementTakesTheOldFilesPlaceAndMode) {
   const TempDir dir;
   const fs::path file = dir.Path() / "logins.json";
-  Write(file, "old");
+  WriteHostFile(file, "old");
   ASSERT_EQ(::chmod(file.c_str(), 0604), 0);
   LoginsFile logins;
   ASSERT_EQ(logins.Read(file.string(), SqliteAccess::Change), SqliteStatus::Ok);
   EXPECT_EQ(logins.Text(), "old");
   ASSERT_EQ(logins.Replace("new text"), SqliteStatus::Ok);
-  EXPECT_EQ(ReadAll(file), "new text");
+  EXPECT_EQ(ReadHostFile(file), "new text");
   struct stat status {};
   ASSERT_EQ(::stat(file.c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 0604u);
@@ -46,25 +33,25 @@ TEST(LoginsFileTest, AReplacementTakesTheOldFilesPlaceAndMode) {
 TEST(LoginsFileTest, AFileTheBrowserWroteMeanwhileIsLeftAsItIs) {
   const TempDir dir;
   const fs::path file = dir.Path() / "logins.json";
-  Write(file, "{\"logins\":[]}");
+  WriteHostFile(file, "{\"logins\":[]}");
   LoginsFile logins;
   ASSERT_EQ(logins.Read(file.string(), SqliteAccess::Change), SqliteStatus::Ok);
   // Written in place (a longer text), then replaced by a file of its own.
-  Write(file, "{\"logins\":[{}]}");
+  WriteHostFile(file, "{\"logins\":[{}]}");
   EXPECT_EQ(logins.Replace("{}"), SqliteStatus::InUse);
-  EXPECT_EQ(ReadAll(file), "{\"logins\":[{}]}");
+  EXPECT_EQ(ReadHostFile(file), "{\"logins\":[{}]}");
   ASSERT_EQ(logins.Read(file.string(), SqliteAccess::Change), SqliteStatus::Ok);
-  Write(dir.Path() / "other", "{\"logins\":[{},{}]}");
+  WriteHostFile(dir.Path() / "other", "{\"logins\":[{},{}]}");
   fs::rename(dir.Path() / "other", file);
   EXPECT_EQ(logins.Replace("{}"), SqliteStatus::InUse);
-  EXPECT_EQ(ReadAll(file), "{\"logins\":[{},{}]}");
+  EXPECT_EQ(ReadHostFile(file), "{\"logins\":[{},{}]}");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
 }
 
 TEST(LoginsFileTest, LinksPipesAndSharedFilesAreRefused) {
   const TempDir dir;
   const fs::path file = dir.Path() / "logins.json";
-  Write(file, "{}");
+  WriteHostFile(file, "{}");
   fs::create_symlink(file, dir.Path() / "link.json");
   ASSERT_EQ(::mkfifo((dir.Path() / "pipe.json").c_str(), 0600), 0);
   LoginsFile logins;

@@ -12,8 +12,7 @@
 #include "engine/deletion_tally.h"
 #include "engine/erase_fault.h"
 #include "platform/event.h"
-#include "tests/support/temp_machine.h"
-#include "tests/support/test_plugin_owner.h"
+#include "tests/support/modern_machine.h"
 #include "tests/support/wine_server_lock_holder.h"
 
 namespace corvane {
@@ -21,31 +20,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kRoaming[] = "C:\\users\\ann\\AppData\\Roaming\\";
-constexpr char kLocal[] = "C:\\users\\ann\\AppData\\Local\\";
-constexpr char kSimpleKey[] = "1/0/_dk_https://beta.test https://beta.test ";
+using test::kLocal;
+using test::kRoaming;
 
-TempMachineOptions WithAppData() {
-  TempMachineOptions options;
-  options.userHive =
-      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 0\n"
-      "\"AppData\"=\"C:\\\\users\\\\ann\\\\AppData\\\\Roaming\"\n"
-      "\"Local AppData\"=\"C:\\\\users\\\\ann\\\\AppData\\\\Local\"\n";
-  return options;
-}
+constexpr char kSimpleKey[] = "1/0/_dk_https://beta.test https://beta.test ";
 
 void Write(const fs::path& file, std::size_t size) {
   fs::create_directories(file.parent_path());
   std::ofstream(file, std::ios::binary) << std::string(size, 'x');
 }
 
-class ModernCacheTest : public ::testing::Test {
+class ModernCacheTest : public test::ModernCleanerTest<ModernCache> {
  protected:
   ModernCacheTest() {
     // Firefox: the roaming profile holds the lock, the local twin the cache.
-    machine_.MakeFolder(std::string(kRoaming) + "Mozilla\\Firefox\\Profiles\\ab12.default");
-    machine_.WriteFile(std::string(kRoaming) + "Mozilla\\Firefox\\profiles.ini",
-                       "[Profile0]\nIsRelative=1\nPath=Profiles/ab12.default\n");
+    test::MakeFirefoxProfile(machine_, "ab12.default");
     cache2_ = machine_.MakeFolder(std::string(kLocal) +
                                   "Mozilla\\Firefox\\Profiles\\ab12.default\\cache2");
     EXPECT_TRUE(MakeFirefoxCacheEntry(cache2_ / "entries" / "A1", "a,:https://www.beta.test/",
@@ -59,7 +48,7 @@ class ModernCacheTest : public ::testing::Test {
     Write(cache2_ / "index", 100);
     Write(cache2_ / "index.log", 10);
 
-    chrome_ = machine_.MakeFolder(std::string(kLocal) + "Google\\Chrome\\User Data\\Default");
+    chrome_ = test::MakeChromeProfile(machine_);
     const fs::path data = chrome_ / "Cache" / "Cache_Data";
     EXPECT_TRUE(MakeSimpleCacheEntry(data / "00000000000000b1_0",
                                      std::string(kSimpleKey) + "https://beta.test/img.png",
@@ -88,23 +77,6 @@ class ModernCacheTest : public ::testing::Test {
     Write(epic_ / "GPUCache" / "data_1", 4096);
   }
 
-  BrowserResults Scan() {
-    BrowserResults results;
-    EXPECT_TRUE(cache_.Scan(results, progress_));
-    return results;
-  }
-  static void Select(BrowserResults& results, const std::string& key) {
-    for (auto& [browser, result] : results) {
-      if (const auto found = result.domains.find(key); found != result.domains.end()) {
-        found->second.status = DomainStatus::Selected;
-      }
-    }
-  }
-
-  TempMachine machine_{WithAppData()};
-  test::TestOwner owner_;
-  ProgressReporter progress_{owner_, "test", "", nullptr};
-  ModernCache cache_;
   fs::path cache2_;
   fs::path chrome_;
   fs::path steam_;
@@ -164,7 +136,7 @@ TEST_F(ModernCacheTest, EraseTakesTheSelectedHostsFilesAndTheIndexesOfTheirCache
   Select(results, "beta.test");
   Select(results, kOtherCacheDomain);
   DeletionAccumulator tally;
-  ASSERT_TRUE(cache_.Erase(results, Overwrite::On, progress_, &tally));
+  ASSERT_TRUE(cleaner_.Erase(results, Overwrite::On, progress_, &tally));
   EXPECT_EQ(results[BrowserCode::Firefox].domains.at("beta.test").status, DomainStatus::Erased);
   EXPECT_EQ(results[BrowserCode::Chrome].domains.at("beta.test").status, DomainStatus::Erased);
   EXPECT_EQ(results[BrowserCode::Chrome].domains.at("keep.test").status, DomainStatus::Found);
@@ -207,20 +179,20 @@ TEST_F(ModernCacheTest, ACacheInUseOrBehindALinkIsLeftAlone) {
   BrowserResults results = Scan();
   const std::string refused =
       std::string(kLocal) + "Google\\Chrome\\User Data\\Default\\Code Cache\\js\\: refused: a link";
-  EXPECT_TRUE(cache_.IsFailure(BrowserCode::Chrome, refused));
+  EXPECT_TRUE(cleaner_.IsFailure(BrowserCode::Chrome, refused));
   EXPECT_EQ(results[BrowserCode::Chrome].domains.at(refused).status, DomainStatus::Failed);
   Select(results, "beta.test");
   Select(results, "store.test");
-  ASSERT_TRUE(cache_.Erase(results, Overwrite::Off, progress_, nullptr));
+  ASSERT_TRUE(cleaner_.Erase(results, Overwrite::Off, progress_, nullptr));
   EXPECT_TRUE(fs::exists(outside / "00000000000000a1_0"));
   // Chrome has no lock file, Steam's embedded browser holds its cache: its files stay.
   EXPECT_EQ(results[BrowserCode::Chrome].domains.at("beta.test").status, DomainStatus::Erased);
   EXPECT_EQ(results[BrowserCode::Steam].domains.at("store.test").status, DomainStatus::Failed);
   EXPECT_TRUE(fs::exists(steam_ / "Cache" / "Cache_Data" / "00000000000000f1_0"));
-  EXPECT_TRUE(cache_.IsFailure(BrowserCode::Steam,
-                               std::string(kLocal) +
-                                   "Steam\\htmlcache\\Cache\\Cache_Data\\: in use by the "
-                                   "browser, left alone"));
+  EXPECT_TRUE(cleaner_.IsFailure(BrowserCode::Steam,
+                                 std::string(kLocal) +
+                                     "Steam\\htmlcache\\Cache\\Cache_Data\\: in use by the "
+                                     "browser, left alone"));
 }
 
 TEST_F(ModernCacheTest, AnUnreadableFolderIsAFailureRowNotAnEmptyCache) {
@@ -232,10 +204,10 @@ TEST_F(ModernCacheTest, AnUnreadableFolderIsAFailureRowNotAnEmptyCache) {
     return unreadable ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
   });
   BrowserResults results = Scan();
-  EXPECT_TRUE(cache_.IsFailure(BrowserCode::Firefox, doomed + ": cannot be read"));
+  EXPECT_TRUE(cleaner_.IsFailure(BrowserCode::Firefox, doomed + ": cannot be read"));
   EXPECT_FALSE(results[BrowserCode::Firefox].domains.contains("beta.testing.com"));
   EXPECT_TRUE(results[BrowserCode::Firefox].domains.contains("beta.test"));  // the rest counts
-  EXPECT_TRUE(cache_.IsFailure(BrowserCode::Chrome, gpu + ": cannot be read"));
+  EXPECT_TRUE(cleaner_.IsFailure(BrowserCode::Chrome, gpu + ": cannot be read"));
   EXPECT_FALSE(results[BrowserCode::Chrome].domains.contains(kGpuCacheDomain));
 }
 
@@ -248,7 +220,7 @@ TEST_F(ModernCacheTest, AFileThatWillNotGoLeavesItsDomainFailed) {
   Select(results, "beta.test");
   Select(results, "keep.test");
   DeletionAccumulator tally;
-  ASSERT_TRUE(cache_.Erase(results, Overwrite::Off, progress_, &tally));
+  ASSERT_TRUE(cleaner_.Erase(results, Overwrite::Off, progress_, &tally));
   EXPECT_EQ(results[BrowserCode::Chrome].domains.at("beta.test").status, DomainStatus::Failed);
   EXPECT_EQ(results[BrowserCode::Chrome].domains.at("keep.test").status, DomainStatus::Erased);
   EXPECT_EQ(results[BrowserCode::Firefox].domains.at("beta.test").status, DomainStatus::Erased);
@@ -261,7 +233,7 @@ TEST_F(ModernCacheTest, TheFirefoxCacheIsInUseWhileItsRoamingProfileIsLocked) {
   const test::WineServerLockHolder server(machine_.Prefix());
   BrowserResults results = Scan();
   Select(results, "beta.test");
-  ASSERT_TRUE(cache_.Erase(results, Overwrite::Off, progress_, nullptr));
+  ASSERT_TRUE(cleaner_.Erase(results, Overwrite::Off, progress_, nullptr));
   EXPECT_EQ(results[BrowserCode::Firefox].domains.at("beta.test").status, DomainStatus::Failed);
   EXPECT_TRUE(fs::exists(cache2_ / "entries" / "A1"));
   EXPECT_TRUE(fs::exists(cache2_ / "index"));
@@ -273,8 +245,8 @@ TEST_F(ModernCacheTest, ACancelledRunStopsAndSaysSo) {
   Event cancel(EventReset::Manual, true);
   ProgressReporter cancelled(owner_, "test", "", &cancel);
   BrowserResults scanned;
-  EXPECT_FALSE(cache_.Scan(scanned, cancelled));
-  EXPECT_FALSE(cache_.Erase(results, Overwrite::Off, cancelled, nullptr));
+  EXPECT_FALSE(cleaner_.Scan(scanned, cancelled));
+  EXPECT_FALSE(cleaner_.Erase(results, Overwrite::Off, cancelled, nullptr));
   EXPECT_TRUE(fs::exists(cache2_ / "entries" / "A1"));
   EXPECT_TRUE(fs::exists(chrome_ / "Cache" / "Cache_Data" / "00000000000000b1_0"));
 }
@@ -283,7 +255,7 @@ TEST_F(ModernCacheTest, AnEntryGoneSinceTheScanIsNoFailure) {
   BrowserResults results = Scan();
   fs::remove(chrome_ / "Cache" / "Cache_Data" / "00000000000000c1_0");
   Select(results, "keep.test");
-  ASSERT_TRUE(cache_.Erase(results, Overwrite::Off, progress_, nullptr));
+  ASSERT_TRUE(cleaner_.Erase(results, Overwrite::Off, progress_, nullptr));
   EXPECT_EQ(results[BrowserCode::Chrome].domains.at("keep.test").status, DomainStatus::Erased);
 }
 
@@ -310,7 +282,7 @@ TEST_F(ModernCacheTest, EntriesWrittenByTheBrowsersThemselves) {
     EXPECT_FALSE(result.domains.contains(kOtherCacheDomain)) << BrowserName(browser);
   }
   Select(results, "beta.test");
-  ASSERT_TRUE(cache_.Erase(results, Overwrite::Off, progress_, nullptr));
+  ASSERT_TRUE(cleaner_.Erase(results, Overwrite::Off, progress_, nullptr));
   EXPECT_TRUE(fs::is_empty(cache2_ / "entries"));
   EXPECT_FALSE(fs::exists(data / "index"));
   EXPECT_TRUE(fs::is_empty(data / "index-dir"));

@@ -5,14 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "demo/demo_modern_traces.h"
 #include "engine/deletion_tally.h"
-#include "tests/support/temp_machine.h"
-#include "tests/support/test_plugin_owner.h"
+#include "tests/support/modern_machine.h"
+#include "tests/support/sqlite_files.h"
 #include "tests/support/wine_server_lock_holder.h"
 
 namespace corvane {
@@ -20,40 +19,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kRoaming[] = "C:\\users\\ann\\AppData\\Roaming\\";
-constexpr char kLocal[] = "C:\\users\\ann\\AppData\\Local\\";
+using test::kLocal;
+using test::kRoaming;
+using test::RunSql;
 
-void RunSql(const fs::path& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  char* error = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
-      << (error != nullptr ? error : "");
-  sqlite3_free(error);
-  sqlite3_close(db);
-}
-
-TempMachineOptions WithAppData() {
-  TempMachineOptions options;
-  options.userHive =
-      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 0\n"
-      "\"AppData\"=\"C:\\\\users\\\\ann\\\\AppData\\\\Roaming\"\n"
-      "\"Local AppData\"=\"C:\\\\users\\\\ann\\\\AppData\\\\Local\"\n";
-  return options;
-}
-
-class ModernCookiesTest : public ::testing::Test {
+class ModernCookiesTest : public test::ModernCleanerTest<ModernCookies> {
  protected:
   ModernCookiesTest() {
-    firefox_ = machine_.MakeFolder(std::string(kRoaming) +
-                                   "Mozilla\\Firefox\\Profiles\\ab12.default-release");
-    machine_.WriteFile(std::string(kRoaming) + "Mozilla\\Firefox\\profiles.ini",
-                       "[General]\nStartWithLastProfile=1\n\n[Profile0]\nName=default-release\n"
-                       "IsRelative=1\nPath=Profiles/ab12.default-release\nDefault=1\n");
+    firefox_ = test::MakeFirefoxProfile(machine_);
     EXPECT_TRUE(MakeFirefoxCookieStore(firefox_ / "cookies.sqlite",
                                        {".beta.test", "beta.test", "www.beta.test",
                                         "beta.testing.com", ".tracker.test", "keep.test"}));
-    chrome_ = machine_.MakeFolder(std::string(kLocal) + "Google\\Chrome\\User Data\\Default");
+    chrome_ = test::MakeChromeProfile(machine_);
     EXPECT_TRUE(
         MakeChromiumCookieStore(chrome_ / "Network" / "Cookies", {".beta.test", ".tracker.test"}));
     const fs::path edge =
@@ -63,23 +40,6 @@ class ModernCookiesTest : public ::testing::Test {
     machine_.MakeFolder(std::string(kLocal) + "Google\\Chrome\\User Data\\ShaderCache");
   }
 
-  BrowserResults Scan() {
-    BrowserResults results;
-    EXPECT_TRUE(cookies_.Scan(results, progress_));
-    return results;
-  }
-  static void Select(BrowserResults& results, const std::string& key) {
-    for (auto& [browser, result] : results) {
-      if (const auto found = result.domains.find(key); found != result.domains.end()) {
-        found->second.status = DomainStatus::Selected;
-      }
-    }
-  }
-
-  TempMachine machine_{WithAppData()};
-  test::TestOwner owner_;
-  ProgressReporter progress_{owner_, "test", "", nullptr};
-  ModernCookies cookies_;
   fs::path firefox_;
   fs::path chrome_;
 };
@@ -98,7 +58,7 @@ TEST_F(ModernCookiesTest, ScanFindsEveryBrowserByHostAndEraseTakesExactlyTheSele
   Select(results, "beta.test");
   Select(results, "tracker.test");
   DeletionAccumulator tally;
-  ASSERT_TRUE(cookies_.Erase(results, progress_, &tally));
+  ASSERT_TRUE(cleaner_.Erase(results, progress_, &tally));
   EXPECT_EQ(tally.Erased().items, 6u);
   EXPECT_EQ(results[BrowserCode::Firefox].domains.at("beta.test").status, DomainStatus::Erased);
   EXPECT_EQ(results[BrowserCode::Chrome].domains.at("tracker.test").status, DomainStatus::Erased);
@@ -120,14 +80,14 @@ TEST_F(ModernCookiesTest, ALockFileCountsOnlyWhileAWineserverRuns) {
   {
     BrowserResults results = Scan();
     Select(results, "keep.test");
-    ASSERT_TRUE(cookies_.Erase(results, progress_, nullptr));
+    ASSERT_TRUE(cleaner_.Erase(results, progress_, nullptr));
     EXPECT_EQ(results[BrowserCode::Firefox].domains.at("keep.test").status, DomainStatus::Erased);
   }
   const test::WineServerLockHolder server(machine_.Prefix());
   BrowserResults results = Scan();
   Select(results, "tracker.test");
   Select(results, "edge-only.test");
-  ASSERT_TRUE(cookies_.Erase(results, progress_, nullptr));
+  ASSERT_TRUE(cleaner_.Erase(results, progress_, nullptr));
   EXPECT_EQ(results[BrowserCode::Firefox].domains.at("tracker.test").status, DomainStatus::Failed);
   EXPECT_EQ(results[BrowserCode::Chrome].domains.at("tracker.test").status, DomainStatus::Failed);
   // Edge has no lock file of its own.
@@ -135,9 +95,9 @@ TEST_F(ModernCookiesTest, ALockFileCountsOnlyWhileAWineserverRuns) {
   const std::string failure = std::string(kRoaming) +
                               "Mozilla\\Firefox\\Profiles\\ab12.default-release\\cookies.sqlite: " +
                               std::string(SqliteStatusText(SqliteStatus::InUse));
-  EXPECT_TRUE(cookies_.IsFailure(BrowserCode::Firefox, failure));
+  EXPECT_TRUE(cleaner_.IsFailure(BrowserCode::Firefox, failure));
   // Chrome keeps its cookies in "Network\Cookies" only: the older place is no failure.
-  EXPECT_FALSE(cookies_.IsFailure(
+  EXPECT_FALSE(cleaner_.IsFailure(
       BrowserCode::Chrome, std::string(kLocal) + "Google\\Chrome\\User Data\\Default\\Cookies: " +
                                std::string(SqliteStatusText(SqliteStatus::InUse))));
   EXPECT_EQ(results[BrowserCode::Chrome].domains.size(), 3u);  // and one failure row
@@ -157,14 +117,14 @@ TEST_F(ModernCookiesTest, BadDatabasesBecomeFailureRowsAndStayUntouched) {
   const BrowserScanResult& firefox = results[BrowserCode::Firefox];
   ASSERT_EQ(firefox.domains.size(), 1u);
   EXPECT_EQ(firefox.domains.begin()->second.status, DomainStatus::Failed);
-  EXPECT_TRUE(cookies_.IsFailure(BrowserCode::Firefox, firefox.domains.begin()->first));
+  EXPECT_TRUE(cleaner_.IsFailure(BrowserCode::Firefox, firefox.domains.begin()->first));
   EXPECT_NE(firefox.domains.begin()->first.find("refused"), std::string::npos);
   const BrowserScanResult& chrome = results[BrowserCode::Chrome];
   ASSERT_EQ(chrome.domains.size(), 1u);
   EXPECT_NE(chrome.domains.begin()->first.find("layout"), std::string::npos);
 
   Select(results, "outside.test");
-  ASSERT_TRUE(cookies_.Erase(results, progress_, nullptr));
+  ASSERT_TRUE(cleaner_.Erase(results, progress_, nullptr));
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(outside.c_str(), &db), SQLITE_OK);
   sqlite3_stmt* row = nullptr;
@@ -206,7 +166,7 @@ TEST_F(ModernCookiesTest, LaunchersEmbeddedBrowsersHaveCookiesOfTheirOwn) {
     EXPECT_FALSE(result.domains.contains("stray.test")) << BrowserName(browser);
   }
   Select(results, "store.test");
-  ASSERT_TRUE(cookies_.Erase(results, progress_, nullptr));
+  ASSERT_TRUE(cleaner_.Erase(results, progress_, nullptr));
   EXPECT_FALSE(Scan()[BrowserCode::Steam].domains.contains("store.test"));
 }
 

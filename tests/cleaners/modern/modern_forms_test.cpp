@@ -1,13 +1,11 @@
 #include "cleaners/modern/modern_forms.h"
 
-#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,8 +13,9 @@
 #include "cleaners/modern/logins_json.h"
 #include "demo/demo_modern_forms.h"
 #include "engine/deletion_tally.h"
-#include "tests/support/temp_machine.h"
-#include "tests/support/test_plugin_owner.h"
+#include "tests/support/modern_machine.h"
+#include "tests/support/sqlite_files.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/wine_server_lock_holder.h"
 
 namespace corvane {
@@ -24,59 +23,17 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kRoaming[] = "C:\\users\\ann\\AppData\\Roaming\\";
-constexpr char kLocal[] = "C:\\users\\ann\\AppData\\Local\\";
 constexpr char kFirefoxProfile[] = "Mozilla\\Firefox\\Profiles\\ab12.default-release\\";
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using test::Column;
+using test::kLocal;
+using test::kRoaming;
+using test::RunSql;
 
-void RunSql(const fs::path& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  char* error = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
-      << (error != nullptr ? error : "");
-  sqlite3_free(error);
-  sqlite3_close(db);
-}
-
-// The first column of every row of the query, as text.
-std::vector<std::string> Column(const fs::path& path, const std::string& sql) {
-  std::vector<std::string> values;
-  sqlite3* db = nullptr;
-  EXPECT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
-  sqlite3_stmt* row = nullptr;
-  EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &row, nullptr), SQLITE_OK) << sql;
-  while (sqlite3_step(row) == SQLITE_ROW) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, 0));
-    values.emplace_back(text != nullptr ? text : "");
-  }
-  sqlite3_finalize(row);
-  sqlite3_close(db);
-  return values;
-}
-
-TempMachineOptions WithAppData() {
-  TempMachineOptions options;
-  options.userHive =
-      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 0\n"
-      "\"AppData\"=\"C:\\\\users\\\\ann\\\\AppData\\\\Roaming\"\n"
-      "\"Local AppData\"=\"C:\\\\users\\\\ann\\\\AppData\\\\Local\"\n";
-  return options;
-}
-
-class ModernFormsTest : public ::testing::Test {
+class ModernFormsTest : public test::ModernCleanerTest<ModernForms> {
  protected:
   ModernFormsTest() {
-    firefox_ = machine_.MakeFolder(std::string(kRoaming) + kFirefoxProfile);
-    machine_.WriteFile(std::string(kRoaming) + "Mozilla\\Firefox\\profiles.ini",
-                       "[Profile0]\nName=default-release\nIsRelative=1\n"
-                       "Path=Profiles/ab12.default-release\nDefault=1\n");
+    firefox_ = test::MakeFirefoxProfile(machine_);
     EXPECT_TRUE(MakeFirefoxFormHistory(firefox_ / "formhistory.sqlite",
                                        {{"searchbar-history", "secret search", ""},
                                         {"email", "ann@beta.test", "beta.test"},
@@ -89,7 +46,7 @@ class ModernFormsTest : public ::testing::Test {
     fs::copy_file(firefox_ / "logins.json", firefox_ / "logins-backup.json");
     fs::permissions(firefox_ / "logins.json",
                     fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    chrome_ = machine_.MakeFolder(std::string(kLocal) + "Google\\Chrome\\User Data\\Default");
+    chrome_ = test::MakeChromeProfile(machine_);
     EXPECT_TRUE(
         MakeChromiumWebData(chrome_ / "Web Data",
                             {{"name", "Ann", ""}, {"city", "Springfield", ""}, {"name", "Bob", ""}},
@@ -98,23 +55,6 @@ class ModernFormsTest : public ::testing::Test {
         MakeChromiumLoginData(chrome_ / "Login Data", {"https://beta.test", "https://keep.test"}));
   }
 
-  BrowserResults Scan() {
-    BrowserResults results;
-    EXPECT_TRUE(forms_.Scan(results, progress_));
-    return results;
-  }
-  static void Select(BrowserResults& results, const std::string& key) {
-    for (auto& [browser, result] : results) {
-      if (const auto found = result.domains.find(key); found != result.domains.end()) {
-        found->second.status = DomainStatus::Selected;
-      }
-    }
-  }
-
-  TempMachine machine_{WithAppData()};
-  test::TestOwner owner_;
-  ProgressReporter progress_{owner_, "test", "", nullptr};
-  ModernForms forms_;
   fs::path firefox_;
   fs::path chrome_;
 };
@@ -158,7 +98,7 @@ TEST_F(ModernFormsTest, FieldsSitesAndSavedLoginsAreFoundAndOnlyTheSelectedGo) {
   Select(results, "saved logins: beta.test");
   Select(results, "name");
   DeletionAccumulator tally;
-  ASSERT_TRUE(forms_.Erase(results, progress_, &tally));
+  ASSERT_TRUE(cleaner_.Erase(results, progress_, &tally));
   EXPECT_EQ(tally.Erased().items, 2u + 1u + 2u + 1u + 1u);
   EXPECT_EQ(results[BrowserCode::Firefox].domains.at("beta.test").status, DomainStatus::Erased);
   EXPECT_EQ(results[BrowserCode::Chrome].domains.at("saved logins: beta.test").status,
@@ -179,8 +119,8 @@ TEST_F(ModernFormsTest, FieldsSitesAndSavedLoginsAreFoundAndOnlyTheSelectedGo) {
                    "SELECT count(*) FROM moz_deleted_formhistory WHERE timeDeleted > "
                    "1700000000000000"),
             (std::vector<std::string>{"2"}));
-  EXPECT_EQ(ReadAll(history).find("secret boots"), std::string::npos);
-  EXPECT_EQ(ReadAll(history).find("ann@beta.test"), std::string::npos);
+  EXPECT_EQ(ReadHostFile(history).find("secret boots"), std::string::npos);
+  EXPECT_EQ(ReadHostFile(history).find("ann@beta.test"), std::string::npos);
 
   const fs::path webData = chrome_ / "Web Data";
   EXPECT_EQ(Column(webData, "SELECT value FROM autofill"),
@@ -196,7 +136,7 @@ TEST_F(ModernFormsTest, FieldsSitesAndSavedLoginsAreFoundAndOnlyTheSelectedGo) {
   // Both Firefox files lost the login, kept everything else byte for byte, and logins.json its
   // mode.
   for (const char* file : {"logins.json", "logins-backup.json"}) {
-    const std::string text = ReadAll(firefox_ / file);
+    const std::string text = ReadHostFile(firefox_ / file);
     LoginsJson json;
     ASSERT_EQ(json.Parse(text), LoginsJsonStatus::Ok) << file;
     ASSERT_EQ(json.Logins().size(), 2u);
@@ -226,13 +166,13 @@ TEST_F(ModernFormsTest, BadStoresBecomeFailureRowsAndStayUntouched) {
   // Damaged form history, a Chromium store of an unknown layout, a link to logins kept outside
   // the prefix, and logins that are no JSON.
   RunSql(firefox_ / "formhistory.sqlite", "PRAGMA journal_mode=DELETE;");
-  std::string damaged = ReadAll(firefox_ / "formhistory.sqlite");
+  std::string damaged = ReadHostFile(firefox_ / "formhistory.sqlite");
   damaged.replace(100, 4000, std::string(4000, '\x5a'));
   std::ofstream(firefox_ / "formhistory.sqlite", std::ios::binary | std::ios::trunc) << damaged;
   RunSql(chrome_ / "Web Data", "DROP TABLE keywords;");
   const fs::path outside = machine_.HostRoot() / "logins.json";
   EXPECT_TRUE(MakeFirefoxLogins(outside, {"https://outside.test"}));
-  const std::string outsideText = ReadAll(outside);
+  const std::string outsideText = ReadHostFile(outside);
   fs::remove(firefox_ / "logins.json");
   fs::create_symlink(outside, firefox_ / "logins.json");
   // Longer than a page: SQLite takes a shorter file for an empty database.
@@ -245,7 +185,7 @@ TEST_F(ModernFormsTest, BadStoresBecomeFailureRowsAndStayUntouched) {
   std::vector<std::string> failures;
   for (const auto& [browser, result] : results) {
     for (const auto& [key, record] : result.domains) {
-      if (!forms_.IsFailure(browser, key)) continue;
+      if (!cleaner_.IsFailure(browser, key)) continue;
       EXPECT_EQ(record.status, DomainStatus::Failed);
       failures.push_back(key);
     }
@@ -266,48 +206,48 @@ TEST_F(ModernFormsTest, BadStoresBecomeFailureRowsAndStayUntouched) {
   fs::remove(firefox_ / "logins.json");
   std::ofstream(firefox_ / "logins.json", std::ios::binary) << "{\"logins\":[{\"hostname\":";
   fs::create_hard_link(chrome_ / "Login Data", machine_.HostRoot() / "Login Data copy");
-  const std::string loginData = ReadAll(chrome_ / "Login Data");
-  const std::string backup = ReadAll(firefox_ / "logins-backup.json");
+  const std::string loginData = ReadHostFile(chrome_ / "Login Data");
+  const std::string backup = ReadHostFile(firefox_ / "logins-backup.json");
   results = Scan();
   for (auto& [browser, result] : results) {
     for (auto& [key, record] : result.domains) record.status = DomainStatus::Selected;
   }
-  ASSERT_TRUE(forms_.Erase(results, progress_, nullptr));
+  ASSERT_TRUE(cleaner_.Erase(results, progress_, nullptr));
   EXPECT_EQ(results[BrowserCode::Chrome].domains.at("saved logins: keep.test").status,
             DomainStatus::Failed);
-  EXPECT_TRUE(
-      forms_.IsFailure(BrowserCode::Chrome, chrome + "Login Data: " + text(SqliteStatus::Refused)));
-  EXPECT_TRUE(forms_.IsFailure(BrowserCode::Firefox,
-                               profile + "logins.json: " + text(SqliteStatus::Corrupt)));
-  EXPECT_EQ(ReadAll(chrome_ / "Login Data"), loginData);
-  EXPECT_EQ(ReadAll(outside), outsideText);
-  EXPECT_EQ(ReadAll(firefox_ / "logins.json"), "{\"logins\":[{\"hostname\":");
+  EXPECT_TRUE(cleaner_.IsFailure(BrowserCode::Chrome,
+                                 chrome + "Login Data: " + text(SqliteStatus::Refused)));
+  EXPECT_TRUE(cleaner_.IsFailure(BrowserCode::Firefox,
+                                 profile + "logins.json: " + text(SqliteStatus::Corrupt)));
+  EXPECT_EQ(ReadHostFile(chrome_ / "Login Data"), loginData);
+  EXPECT_EQ(ReadHostFile(outside), outsideText);
+  EXPECT_EQ(ReadHostFile(firefox_ / "logins.json"), "{\"logins\":[{\"hostname\":");
   // Firefox's logins could not be read, so none was chosen: its backup keeps them all.
-  EXPECT_EQ(ReadAll(firefox_ / "logins-backup.json"), backup);
+  EXPECT_EQ(ReadHostFile(firefox_ / "logins-backup.json"), backup);
 }
 
 TEST_F(ModernFormsTest, AProfileTheBrowserHoldsIsLeftAlone) {
   machine_.WriteFile(std::string(kRoaming) + kFirefoxProfile + "parent.lock", "");
-  const std::string logins = ReadAll(firefox_ / "logins.json");
-  const std::string history = ReadAll(firefox_ / "formhistory.sqlite");
+  const std::string logins = ReadHostFile(firefox_ / "logins.json");
+  const std::string history = ReadHostFile(firefox_ / "formhistory.sqlite");
   const test::WineServerLockHolder server(machine_.Prefix());
   BrowserResults results = Scan();
   Select(results, "beta.test");
   Select(results, "saved logins: beta.test");
-  ASSERT_TRUE(forms_.Erase(results, progress_, nullptr));
+  ASSERT_TRUE(cleaner_.Erase(results, progress_, nullptr));
   EXPECT_EQ(results[BrowserCode::Firefox].domains.at("beta.test").status, DomainStatus::Failed);
   EXPECT_EQ(results[BrowserCode::Firefox].domains.at("saved logins: beta.test").status,
             DomainStatus::Failed);
   // Chrome has no lock file: its stores changed.
   EXPECT_EQ(results[BrowserCode::Chrome].domains.at("beta.test").status, DomainStatus::Erased);
-  EXPECT_EQ(ReadAll(firefox_ / "logins.json"), logins);
-  EXPECT_EQ(ReadAll(firefox_ / "formhistory.sqlite"), history);
+  EXPECT_EQ(ReadHostFile(firefox_ / "logins.json"), logins);
+  EXPECT_EQ(ReadHostFile(firefox_ / "formhistory.sqlite"), history);
   // One row per store there is, none for those the profile does not have.
   const std::string profile = std::string(kRoaming) + kFirefoxProfile;
-  EXPECT_TRUE(forms_.IsFailure(
+  EXPECT_TRUE(cleaner_.IsFailure(
       BrowserCode::Firefox,
       profile + "logins.json: " + std::string(SqliteStatusText(SqliteStatus::InUse))));
-  EXPECT_FALSE(forms_.IsFailure(
+  EXPECT_FALSE(cleaner_.IsFailure(
       BrowserCode::Firefox,
       profile + "signons.sqlite: " + std::string(SqliteStatusText(SqliteStatus::InUse))));
 }
@@ -323,7 +263,7 @@ TEST_F(ModernFormsTest, OldSignonsAreSavedLoginsToo) {
   BrowserResults results = Scan();
   EXPECT_EQ(results[BrowserCode::Firefox].domains.at("saved logins: beta.test").itemCount, 2u);
   Select(results, "saved logins: old.test");
-  ASSERT_TRUE(forms_.Erase(results, progress_, nullptr));
+  ASSERT_TRUE(cleaner_.Erase(results, progress_, nullptr));
   EXPECT_EQ(Column(firefox_ / "signons.sqlite", "SELECT id FROM moz_logins"),
             (std::vector<std::string>{"2"}));
 }

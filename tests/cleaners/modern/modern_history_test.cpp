@@ -1,20 +1,18 @@
 #include "cleaners/modern/modern_history.h"
 
-#include <sqlite3.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cleaners/modern/history_database.h"
 #include "demo/demo_modern_history.h"
 #include "engine/deletion_tally.h"
-#include "tests/support/temp_machine.h"
-#include "tests/support/test_plugin_owner.h"
+#include "tests/support/modern_machine.h"
+#include "tests/support/sqlite_files.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/wine_server_lock_holder.h"
 
 namespace corvane {
@@ -22,58 +20,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kRoaming[] = "C:\\users\\ann\\AppData\\Roaming\\";
-constexpr char kLocal[] = "C:\\users\\ann\\AppData\\Local\\";
+using test::Column;
+using test::kLocal;
+using test::kRoaming;
+using test::RunSql;
 
-void RunSql(const fs::path& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  char* error = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
-      << (error != nullptr ? error : "");
-  sqlite3_free(error);
-  sqlite3_close(db);
-}
-
-// The first column of every row of the query, as text.
-std::vector<std::string> Column(const fs::path& path, const std::string& sql) {
-  std::vector<std::string> values;
-  sqlite3* db = nullptr;
-  EXPECT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  sqlite3_stmt* row = nullptr;
-  EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &row, nullptr), SQLITE_OK) << sql;
-  while (sqlite3_step(row) == SQLITE_ROW) {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(row, 0));
-    values.emplace_back(text != nullptr ? text : "NULL");
-  }
-  sqlite3_finalize(row);
-  sqlite3_close(db);
-  return values;
-}
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-TempMachineOptions WithAppData() {
-  TempMachineOptions options;
-  options.userHive =
-      "\n[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 0\n"
-      "\"AppData\"=\"C:\\\\users\\\\ann\\\\AppData\\\\Roaming\"\n"
-      "\"Local AppData\"=\"C:\\\\users\\\\ann\\\\AppData\\\\Local\"\n";
-  return options;
-}
-
-class ModernHistoryTest : public ::testing::Test {
+class ModernHistoryTest : public test::ModernCleanerTest<ModernHistory> {
  protected:
   ModernHistoryTest() {
-    firefox_ = machine_.MakeFolder(std::string(kRoaming) +
-                                   "Mozilla\\Firefox\\Profiles\\ab12.default-release");
-    machine_.WriteFile(std::string(kRoaming) + "Mozilla\\Firefox\\profiles.ini",
-                       "[Profile0]\nIsRelative=1\nPath=Profiles/ab12.default-release\n");
+    firefox_ = test::MakeFirefoxProfile(machine_);
     // Places 1..5 in order of first visit; 3 is bookmarked.
     EXPECT_TRUE(MakeFirefoxPlaces(
         firefox_ / "places.sqlite",
@@ -97,7 +52,7 @@ class ModernHistoryTest : public ::testing::Test {
         firefox_ / "permissions.sqlite",
         {"https://beta.test^userContextId=1", "https://beta.testing.com", "https://keep.test"}));
 
-    chrome_ = machine_.MakeFolder(std::string(kLocal) + "Google\\Chrome\\User Data\\Default");
+    chrome_ = test::MakeChromeProfile(machine_);
     // Addresses 1..3.
     EXPECT_TRUE(MakeChromiumHistory(
         chrome_ / "History", {"https://beta.test/?q=secret", "https://keep.test/",
@@ -137,23 +92,6 @@ class ModernHistoryTest : public ::testing::Test {
            "INSERT INTO downloads_slices VALUES (1, 0, 10, 1), (2, 0, 10, 1);");
   }
 
-  BrowserResults Scan() {
-    BrowserResults results;
-    EXPECT_TRUE(history_.Scan(results, progress_));
-    return results;
-  }
-  static void Select(BrowserResults& results, const std::string& key) {
-    for (auto& [browser, result] : results) {
-      if (const auto found = result.domains.find(key); found != result.domains.end()) {
-        found->second.status = DomainStatus::Selected;
-      }
-    }
-  }
-
-  TempMachine machine_{WithAppData()};
-  test::TestOwner owner_;
-  ProgressReporter progress_{owner_, "test", "", nullptr};
-  ModernHistory history_;
   fs::path firefox_;
   fs::path chrome_;
 };
@@ -177,7 +115,7 @@ TEST_F(ModernHistoryTest, ScanCountsPagesPerHostAndEraseLeavesNoTraceOfTheSelect
   Select(results, "beta.test");
   Select(results, "file:");
   DeletionAccumulator tally;
-  ASSERT_TRUE(history_.Erase(results, progress_, &tally));
+  ASSERT_TRUE(cleaner_.Erase(results, progress_, &tally));
   // Firefox: 4 visits, 1 visit of the file, 1 permission; Chrome: 3 visits, 1 download.
   EXPECT_EQ(tally.Erased().items, 10u);
   EXPECT_EQ(results[BrowserCode::Firefox].domains.at("beta.test").status, DomainStatus::Erased);
@@ -231,7 +169,7 @@ TEST_F(ModernHistoryTest, ScanCountsPagesPerHostAndEraseLeavesNoTraceOfTheSelect
                                       "https://keep.test"}));
   EXPECT_EQ(Column(places, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
   for (const char* gone : {"secret-page", "secret-typed", "secret query", "diary.pdf"}) {
-    EXPECT_EQ(ReadAll(places).find(gone), std::string::npos) << gone;
+    EXPECT_EQ(ReadHostFile(places).find(gone), std::string::npos) << gone;
   }
   EXPECT_EQ(Column(firefox_ / "permissions.sqlite", "SELECT origin FROM moz_perms ORDER BY id"),
             (std::vector<std::string>{"https://beta.testing.com", "https://keep.test"}));
@@ -255,7 +193,7 @@ TEST_F(ModernHistoryTest, ScanCountsPagesPerHostAndEraseLeavesNoTraceOfTheSelect
             std::vector<std::string>{"0"});
   EXPECT_EQ(Column(history, "SELECT download_id FROM downloads_slices"),
             std::vector<std::string>{"2"});
-  EXPECT_EQ(ReadAll(history).find("secret"), std::string::npos);
+  EXPECT_EQ(ReadHostFile(history).find("secret"), std::string::npos);
 }
 
 TEST_F(ModernHistoryTest, BadDatabasesBecomeFailureRowsAndStayUntouched) {
@@ -268,14 +206,14 @@ TEST_F(ModernHistoryTest, BadDatabasesBecomeFailureRowsAndStayUntouched) {
   EXPECT_TRUE(MakeChromiumHistory(outside, {"https://outside.test/"}));
   fs::remove(chrome_ / "History");
   fs::create_symlink(outside, chrome_ / "History");
-  const std::string before = ReadAll(outside);
+  const std::string before = ReadHostFile(outside);
 
   BrowserResults results = Scan();
   const BrowserScanResult& firefox = results[BrowserCode::Firefox];
   ASSERT_EQ(firefox.domains.size(), 2u);
   for (const auto& [key, record] : firefox.domains) {
     EXPECT_EQ(record.status, DomainStatus::Failed);
-    EXPECT_TRUE(history_.IsFailure(BrowserCode::Firefox, key));
+    EXPECT_TRUE(cleaner_.IsFailure(BrowserCode::Firefox, key));
   }
   const std::string schema = std::string(kRoaming) +
                              "Mozilla\\Firefox\\Profiles\\ab12.default-release\\places.sqlite: " +
@@ -286,8 +224,8 @@ TEST_F(ModernHistoryTest, BadDatabasesBecomeFailureRowsAndStayUntouched) {
   EXPECT_NE(chrome.domains.begin()->first.find("refused"), std::string::npos);
 
   Select(results, "outside.test");
-  ASSERT_TRUE(history_.Erase(results, progress_, nullptr));
-  EXPECT_EQ(ReadAll(outside), before);
+  ASSERT_TRUE(cleaner_.Erase(results, progress_, nullptr));
+  EXPECT_EQ(ReadHostFile(outside), before);
 }
 
 TEST_F(ModernHistoryTest, AProfileInUseKeepsItsHistoryWhole) {
@@ -296,7 +234,7 @@ TEST_F(ModernHistoryTest, AProfileInUseKeepsItsHistoryWhole) {
   const test::WineServerLockHolder server(machine_.Prefix());
   BrowserResults results = Scan();
   Select(results, "beta.test");
-  ASSERT_TRUE(history_.Erase(results, progress_, nullptr));
+  ASSERT_TRUE(cleaner_.Erase(results, progress_, nullptr));
   EXPECT_EQ(results[BrowserCode::Firefox].domains.at("beta.test").status, DomainStatus::Failed);
   // Chrome has no lock file: its history goes.
   EXPECT_EQ(results[BrowserCode::Chrome].domains.at("beta.test").status, DomainStatus::Erased);
@@ -337,7 +275,7 @@ TEST_F(ModernHistoryTest, SessionFilesGoWholeOnlyWhenEveryHostTheyNameGoes) {
   bool damagedListed = false;
   for (const auto& [key, record] : results[BrowserCode::Firefox].domains) {
     if (key.starts_with(damaged + ": damaged"))
-      damagedListed = history_.IsFailure(BrowserCode::Firefox, key);
+      damagedListed = cleaner_.IsFailure(BrowserCode::Firefox, key);
   }
   EXPECT_TRUE(damagedListed);
   EXPECT_EQ(results[BrowserCode::Chrome].domains.at("beta.test").hitTotal, 3u);
@@ -346,7 +284,7 @@ TEST_F(ModernHistoryTest, SessionFilesGoWholeOnlyWhenEveryHostTheyNameGoes) {
 
   // keep.test stays, so the session naming it stays whole, and so does beta.test in Firefox.
   Select(results, "beta.test");
-  ASSERT_TRUE(history_.Erase(results, progress_, nullptr));
+  ASSERT_TRUE(cleaner_.Erase(results, progress_, nullptr));
   EXPECT_FALSE(fs::exists(backups / "recovery.jsonlz4"));
   EXPECT_TRUE(fs::exists(firefox_ / "sessionstore.jsonlz4"));
   EXPECT_TRUE(fs::exists(backups / "recovery.baklz4"));
@@ -357,14 +295,14 @@ TEST_F(ModernHistoryTest, SessionFilesGoWholeOnlyWhenEveryHostTheyNameGoes) {
   const std::string told = std::string(kLocal) +
                            "Google\\Chrome\\User Data\\Default\\Preferences: site settings of 2 "
                            "sites, left alone (clear them in the browser)";
-  EXPECT_TRUE(history_.IsFailure(BrowserCode::Chrome, told));
-  EXPECT_EQ(ReadAll(chrome_ / "Preferences"), preferences);
+  EXPECT_TRUE(cleaner_.IsFailure(BrowserCode::Chrome, told));
+  EXPECT_EQ(ReadHostFile(chrome_ / "Preferences"), preferences);
 
   fs::remove(backups / "recovery.baklz4");
   results = Scan();
   Select(results, "beta.test");
   Select(results, "keep.test");
-  ASSERT_TRUE(history_.Erase(results, progress_, nullptr));
+  ASSERT_TRUE(cleaner_.Erase(results, progress_, nullptr));
   EXPECT_FALSE(fs::exists(firefox_ / "sessionstore.jsonlz4"));
   EXPECT_EQ(results[BrowserCode::Firefox].domains.at("beta.test").status, DomainStatus::Erased);
 }

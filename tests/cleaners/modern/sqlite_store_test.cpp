@@ -8,9 +8,9 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
+#include "tests/support/sqlite_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace corvane {
@@ -18,23 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// Runs statements on a database of its own connection (made when missing).
-void RunSql(const fs::path& path, const std::string& sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-  char* error = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
-      << (error != nullptr ? error : "");
-  sqlite3_free(error);
-  sqlite3_close(db);
-}
+using test::RunSql;
 
 // Firefox's cookie table, as far as the store needs it, with `count` rows of the host.
 void MakeCookies(const fs::path& path, const std::string& host, int count) {
@@ -66,7 +50,7 @@ TEST(SqliteStoreTest, DeletedRowsLeaveNoTraceInTheFileOrItsLog) {
     if (wal) RunSql(db, "PRAGMA journal_mode=WAL;");
     MakeCookies(db, ".secret-tracker.test", 200);
     RunSql(db, "INSERT INTO moz_cookies (host) VALUES ('keep.test');");
-    ASSERT_NE(ReadAll(db).find("secret-tracker"), std::string::npos);
+    ASSERT_NE(ReadHostFile(db).find("secret-tracker"), std::string::npos);
 
     SqliteStore store;
     ASSERT_EQ(store.Open(db.string(), SqliteAccess::Change), SqliteStatus::Ok);
@@ -89,10 +73,10 @@ TEST(SqliteStoreTest, DeletedRowsLeaveNoTraceInTheFileOrItsLog) {
     for (const std::string suffix : {"", "-wal", "-journal"}) {
       const fs::path file = db.string() + suffix;
       if (fs::exists(file)) {
-        EXPECT_EQ(ReadAll(file).find("secret-tracker"), std::string::npos) << file;
+        EXPECT_EQ(ReadHostFile(file).find("secret-tracker"), std::string::npos) << file;
       }
     }
-    EXPECT_NE(ReadAll(db).find("keep.test"), std::string::npos);
+    EXPECT_NE(ReadHostFile(db).find("keep.test"), std::string::npos);
   }
 }
 
@@ -159,7 +143,7 @@ TEST(SqliteStoreTest, LinksPipesAndSharedFilesAreRefusedAndLeftAsTheyAre) {
   const TempDir dir;
   const fs::path real = dir.Path() / "real.sqlite";
   MakeCookies(real, "a.test", 1);
-  const std::string before = ReadAll(real);
+  const std::string before = ReadHostFile(real);
 
   fs::create_symlink(real, dir.Path() / "link.sqlite");
   ASSERT_EQ(mkfifo((dir.Path() / "fifo.sqlite").c_str(), 0600), 0);
@@ -180,7 +164,7 @@ TEST(SqliteStoreTest, LinksPipesAndSharedFilesAreRefusedAndLeftAsTheyAre) {
   EXPECT_FALSE(fs::exists(dir.Path() / "elsewhere"));
   EXPECT_EQ(store.Open((dir.Path() / "missing.sqlite").string(), SqliteAccess::Read),
             SqliteStatus::Missing);
-  EXPECT_EQ(ReadAll(real), before);
+  EXPECT_EQ(ReadHostFile(real), before);
 }
 
 TEST(SqliteStoreTest, DamagedEncryptedAndUnknownDatabasesFailCleanly) {
@@ -191,7 +175,7 @@ TEST(SqliteStoreTest, DamagedEncryptedAndUnknownDatabasesFailCleanly) {
   const fs::path damaged = dir.Path() / "damaged.sqlite";
   MakeCookies(damaged, "a.test", 50);
   {
-    std::string bytes = ReadAll(damaged);
+    std::string bytes = ReadHostFile(damaged);
     for (std::size_t i = 100; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 31);
     std::ofstream(damaged, std::ios::binary | std::ios::trunc) << bytes;
   }
@@ -199,7 +183,7 @@ TEST(SqliteStoreTest, DamagedEncryptedAndUnknownDatabasesFailCleanly) {
   RunSql(old, "CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, name TEXT);");
 
   for (const fs::path& file : {garbage, damaged}) {
-    const std::string before = ReadAll(file);
+    const std::string before = ReadHostFile(file);
     SqliteStore store;
     const SqliteStatus status = store.Open(file.string(), SqliteAccess::Change);
     const bool failed = status == SqliteStatus::Corrupt ||
@@ -208,7 +192,7 @@ TEST(SqliteStoreTest, DamagedEncryptedAndUnknownDatabasesFailCleanly) {
                                     [](sqlite3_stmt*) { return true; }) != SqliteStatus::Ok);
     EXPECT_TRUE(failed) << file;
     store = SqliteStore();
-    EXPECT_EQ(ReadAll(file), before) << file;
+    EXPECT_EQ(ReadHostFile(file), before) << file;
   }
 
   SqliteStore store;
