@@ -44,8 +44,8 @@ RecordIndex IndexRecords(const BrowserResults& results) {
 
 }  // namespace
 
-std::string DomainEntriesHtml(std::span<const DomainEntry> entries, std::string_view languageFolder,
-                              std::size_t& pageBudget) {
+std::string DomainEntriesHtml(std::span<const DomainEntry> entries, std::size_t total,
+                              std::string_view languageFolder, std::size_t& pageBudget) {
   if (entries.empty()) return {};
   const std::size_t shown = std::min({entries.size(), kShownDomainEntries, pageBudget});
   pageBudget -= shown;
@@ -55,7 +55,8 @@ std::string DomainEntriesHtml(std::span<const DomainEntry> entries, std::string_
     items.push_back({entry.url.empty() ? entry.localFile : entry.url, entry.size,
                      UnixSeconds(entry.lastAccess)});
   }
-  return ItemListHtml(items, entries.size(), languageFolder, "found_entries.html", true);
+  return ItemListHtml(items, std::max(total, entries.size()), languageFolder, "found_entries.html",
+                      true);
 }
 
 std::string BuildDomainPage(const Plugin& plugin, std::span<const DomainRow> rows,
@@ -91,7 +92,9 @@ std::string BuildDomainPage(const Plugin& plugin, std::span<const DomainRow> row
     std::string entryList;
     if (const auto found = records.find(std::pair{row.browser, std::string_view(row.name)});
         found != records.end()) {
-      entryList = DomainEntriesHtml(found->second->entries, plugin.LanguageFolder(), entryBudget);
+      const DomainRecord& record = *found->second;
+      entryList =
+          DomainEntriesHtml(record.entries, record.itemCount, plugin.LanguageFolder(), entryBudget);
     }
     // The list's names are data with every "#" written as a reference: no later replacement of
     // the row can find a placeholder inside them.

@@ -52,9 +52,10 @@ using DomainTotalsFill = std::function<TemplateStore::Replacements(const DomainT
 inline constexpr std::size_t kShownDomainEntries = 300;
 inline constexpr std::size_t kShownPageEntries = 3000;
 
-// The collapsed list of a domain's entries (address, size, last access), writing at most
-// `pageBudget` rows and taking them from it; nothing when there are no entries.
-[[nodiscard]] std::string DomainEntriesHtml(std::span<const DomainEntry> entries,
+// The collapsed list of a domain's entries (address, size, last access) out of `total` (more when
+// the record kept only some), writing at most `pageBudget` rows and taking them from it; nothing
+// when there are no entries.
+[[nodiscard]] std::string DomainEntriesHtml(std::span<const DomainEntry> entries, std::size_t total,
                                             std::string_view languageFolder,
                                             std::size_t& pageBudget);
 

@@ -41,16 +41,20 @@ bool IsCleanText(std::string_view text) {
 
 // The key of a domain field; a view of the field itself when it is clean UTF-8, else of
 // `storage`.
-std::string_view DomainKeyView(std::string_view field, std::string& storage) {
-  const std::string_view domain = TrimDomain(field);
-  if (IsCleanText(domain)) return domain;
+// The text as a page shows it: bytes that are not UTF-8, and NULs, read as U+FFFD.
+std::string_view ShownView(std::string_view text, std::string& storage) {
+  if (IsCleanText(text)) return text;
   storage.clear();
   std::size_t pos = 0;
-  while (pos < domain.size()) {
-    const char32_t c = DecodeUtf8(domain, pos);
+  while (pos < text.size()) {
+    const char32_t c = DecodeUtf8(text, pos);
     AppendUtf8(storage, c == 0 ? U'\uFFFD' : c);
   }
   return storage;
+}
+
+std::string_view DomainKeyView(std::string_view field, std::string& storage) {
+  return ShownView(TrimDomain(field), storage);
 }
 
 // Splits the bytes of a cookies.txt into lines, asks `judge` about each cookie line (with its
@@ -220,7 +224,8 @@ bool CountCookieFile(FileHandle& file, BrowserScanResult& result) {
       last = &FindOrAddDomain(result, DomainKeyView(field, storage));
       lastField.assign(field);
     }
-    ++last->itemCount;
+    std::string shown;
+    CountShownEntry(*last, std::string(ShownView(field, shown)));
     return true;
   };
   auto ignore = [](std::string_view) {};

@@ -13,6 +13,10 @@ namespace corvane {
 // The record named `key` (status Found, no items, when new), so the caller can count into it.
 [[nodiscard]] DomainRecord& FindOrAddDomain(BrowserScanResult& result, std::string_view key);
 
+// Counts an entry of the domain in, shown by its text (a cookie's domain field, an address); the
+// first few hundred are kept for the details page.
+void CountShownEntry(DomainRecord& record, std::string text);
+
 // Bytes read from a browser file as the wide text Windows would hold in a buffer of
 // `maxUnits` + 1 UTF-16 units: decoded as UTF-8 (what is not UTF-8 reads as U+FFFD) and cut
 // after `maxUnits` units.

@@ -24,8 +24,10 @@ constexpr std::string_view kWalletPref = "wallet.SchemaValueFileName";
 constexpr std::size_t kMaxHostChars = 1023;
 constexpr std::size_t kMaxHostBytes = kMaxHostChars * 4 + 4;
 
-void AddHost(BrowserScanResult& result, std::string_view bytes) {
-  ++FindOrAddDomain(result, WideText(bytes, kMaxHostChars)).itemCount;
+// Files the entry under its host; the entry shows the line as the file holds it.
+void AddHost(BrowserScanResult& result, std::string_view bytes, std::string_view line) {
+  CountShownEntry(FindOrAddDomain(result, WideText(bytes, kMaxHostChars)),
+                  WideText(line, kMaxHostChars));
 }
 
 // The file a preference names, when the value stays inside the profile folder.
@@ -46,17 +48,19 @@ std::optional<std::string> NamedFile(std::string_view routine, const ProfileFold
 void CountSignons(FileHandle& file, BrowserScanResult& result) {
   const MatchScanner scanner("http://", 0, kMaxHostBytes);
   (void)scanner.Run(file, [&](std::string_view window, std::size_t at) {
-    std::string_view host = window.substr(at + 7);
+    const std::string_view line = window.substr(at, window.find('\n', at) - at);
+    std::string_view host = line.substr(7);
     if (host.starts_with("www.")) host.remove_prefix(4);
-    AddHost(result, host.substr(0, host.find('\n')));
+    AddHost(result, host, line);
   });
 }
 
 void CountWallet(FileHandle& file, BrowserScanResult& result) {
   const MatchScanner scanner("\nwww.", 0, kMaxHostBytes);
   (void)scanner.Run(file, [&](std::string_view window, std::size_t at) {
+    const std::string_view line = window.substr(at + 1, window.find('\n', at + 1) - at - 1);
     const std::string_view host = window.substr(at + 5);
-    AddHost(result, host.substr(0, host.find_first_of("/\n")));
+    AddHost(result, host.substr(0, host.find_first_of("/\n")), line);
   });
 }
 

@@ -40,18 +40,24 @@ bool CountHistoryUrls(FileHandle& file, BrowserScanResult& result) {
   const MatchScanner scanner("://", 5, kMaxHostBytes);
   return scanner.Run(file, [&](std::string_view window, std::size_t at) {
     const std::string_view before = window.substr(0, at);
-    if (!(before.ends_with("http") || before.ends_with("https") || before.ends_with("ftp") ||
-          before.ends_with("news"))) {
-      return;
+    std::string_view scheme;
+    for (const std::string_view known : {"https", "http", "ftp", "news"}) {
+      if (before.ends_with(known)) {
+        scheme = known;
+        break;
+      }
     }
-    std::string_view host = window.substr(at + 3);
-    host = host.substr(0, host.find('/'));
+    if (scheme.empty()) return;
+    const std::string_view rest = window.substr(at + 3);
+    const std::string_view host = rest.substr(0, rest.find('/'));
     auto found = seen.find(host);
     if (found == seen.end()) {
       DomainRecord& record = FindOrAddDomain(result, WideText(host, kMaxHostChars));
       found = seen.emplace(std::string(host), &record).first;
     }
-    ++found->second->itemCount;
+    // The address as far as the history shows it: up to the end of its Mork value.
+    const std::string_view address = rest.substr(0, rest.find_first_of(")\\ \t\r\n\"<>"));
+    CountShownEntry(*found->second, std::string(scheme) + "://" + std::string(address));
   });
 }
 

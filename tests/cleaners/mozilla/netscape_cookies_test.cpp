@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include "engine/erase_fault.h"
 #include "tests/support/mozilla_machine.h"
@@ -34,6 +36,11 @@ class NetscapeCookiesTest : public ::testing::Test {
     std::map<std::string, std::uint32_t> counts;
     for (const auto& [key, record] : result.domains) {
       EXPECT_EQ(record.name, key);
+      // Every cookie is an entry of its domain, shown by the domain field it was stored under.
+      EXPECT_EQ(record.entries.size(), std::min<std::size_t>(record.itemCount, 300));
+      for (const DomainEntry& entry : record.entries) {
+        EXPECT_NE(entry.url.find(key), std::string::npos) << entry.url;
+      }
       counts[key] = record.itemCount;
     }
     return counts;

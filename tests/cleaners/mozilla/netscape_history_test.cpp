@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "engine/domain_pages.h"
 #include "tests/support/mozilla_machine.h"
 #include "tests/support/pending_renames.h"
 #include "tests/support/temp_dir.h"
@@ -58,6 +59,22 @@ TEST_F(NetscapeHistoryTest, CountsTheHostOfEveryUrlUnderItsOwnScheme) {
       {"www.example.com", 2}, {"secure.test", 1},          {"ftp.files.test", 1}, {"news.test", 1},
       {"only.test", 1},       {"caf\xEF\xBF\xBD.test", 1}, {"port.test:8080", 1}};
   EXPECT_EQ(Counts(), expected);
+}
+
+TEST_F(NetscapeHistoryTest, EntriesShowTheAddressesAndTheFirstFewHundredAreKept) {
+  std::vector<std::string> urls = {"https://secure.test/login?next=a", "http://www.example.com/"};
+  for (int i = 0; i < 400; ++i) urls.push_back("http://many.test/" + std::to_string(i));
+  mozilla_.Write(mozilla_.SuiteProfile(), "history.dat", MorkHistory(urls));
+  BrowserScanResult result;
+  ASSERT_EQ(GetNetscapeHistory(result, mozilla_.Progress()), 1);
+  ASSERT_EQ(result.domains.at("secure.test").entries.size(), 1u);
+  // The address ends where its Mork value does.
+  EXPECT_EQ(result.domains.at("secure.test").entries[0].url, "https://secure.test/login?next=a");
+  EXPECT_EQ(result.domains.at("www.example.com").entries[0].url, "http://www.example.com/");
+  // All are counted, a page's worth is kept.
+  EXPECT_EQ(result.domains.at("many.test").itemCount, 400u);
+  EXPECT_EQ(result.domains.at("many.test").entries.size(), kShownDomainEntries);
+  EXPECT_EQ(result.domains.at("many.test").entries.back().url, "http://many.test/299");
 }
 
 TEST_F(NetscapeHistoryTest, HostsAreCutAt259CharactersAndJunkFindsNothing) {
