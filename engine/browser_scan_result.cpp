@@ -38,17 +38,6 @@ void DomainRecord::Add(DomainEntry entry) {
   entries.push_back(std::move(entry));
 }
 
-void DomainRecord::AddShown(DomainEntry entry, std::size_t keep) {
-  if (entries.size() < keep) {
-    Add(std::move(entry));
-  } else {
-    ++itemCount;
-    hitTotal += entry.hits;
-    size += entry.size;
-    if (entry.lastAccess > lastAccess) lastAccess = entry.lastAccess;
-  }
-}
-
 void BrowserScanResult::AddEntry(std::string_view domain, DomainEntry entry) {
   auto found = domains.find(domain);
   if (found == domains.end()) {

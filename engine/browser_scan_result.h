@@ -55,14 +55,12 @@ struct DomainRecord {
   std::uint64_t size = 0;
   std::uint64_t lastAccess = 0;  // the latest of the entries'
   // What an erase removes; emptied once it has been processed. A back-end that erases whole files
-  // or domains keeps only the first few, to show them (AddShown).
+  // or domains keeps only the first few, to show them.
   std::vector<DomainEntry> entries;
   ListState listState = ListState::Gray;
 
   // Counts the entry in and keeps it.
   void Add(DomainEntry entry);
-  // Counts the entry in; keeps it only while fewer than `keep` are kept.
-  void AddShown(DomainEntry entry, std::size_t keep);
 };
 
 struct BrowserScanResult {

@@ -224,8 +224,10 @@ bool CountCookieFile(FileHandle& file, BrowserScanResult& result) {
       last = &FindOrAddDomain(result, DomainKeyView(field, storage));
       lastField.assign(field);
     }
-    std::string shown;
-    CountShownEntry(*last, std::string(ShownView(field, shown)));
+    CountShownEntry(*last, [&] {
+      std::string shown;
+      return std::string(ShownView(field, shown));
+    });
     return true;
   };
   auto ignore = [](std::string_view) {};

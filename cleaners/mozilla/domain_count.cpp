@@ -1,6 +1,5 @@
 #include "cleaners/mozilla/domain_count.h"
 
-#include "engine/domain_pages.h"
 #include "platform/text.h"
 
 namespace corvane {
@@ -25,12 +24,6 @@ std::string WideText(std::string_view bytes, std::size_t maxUnits) {
     AppendUtf8(text, c);
   }
   return text;
-}
-
-void CountShownEntry(DomainRecord& record, std::string text) {
-  DomainEntry entry;
-  entry.url = std::move(text);
-  record.AddShown(std::move(entry), kShownDomainEntries);
 }
 
 }  // namespace corvane

@@ -27,7 +27,7 @@ constexpr std::size_t kMaxHostBytes = kMaxHostChars * 4 + 4;
 // Files the entry under its host; the entry shows the line as the file holds it.
 void AddHost(BrowserScanResult& result, std::string_view bytes, std::string_view line) {
   CountShownEntry(FindOrAddDomain(result, WideText(bytes, kMaxHostChars)),
-                  WideText(line, kMaxHostChars));
+                  [&] { return WideText(line, kMaxHostChars); });
 }
 
 // The file a preference names, when the value stays inside the profile folder.

@@ -56,8 +56,10 @@ bool CountHistoryUrls(FileHandle& file, BrowserScanResult& result) {
       found = seen.emplace(std::string(host), &record).first;
     }
     // The address as far as the history shows it: up to the end of its Mork value.
-    const std::string_view address = rest.substr(0, rest.find_first_of(")\\ \t\r\n\"<>"));
-    CountShownEntry(*found->second, std::string(scheme) + "://" + std::string(address));
+    CountShownEntry(*found->second, [&] {
+      return std::string(scheme) + "://" +
+             std::string(rest.substr(0, rest.find_first_of(")\\ \t\r\n\"<>")));
+    });
   });
 }
 
