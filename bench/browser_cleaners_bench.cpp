@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bench/bench_machine.h"
+#include "bench/bench_shell_folders.h"
 #include "cleaners/browser/browser_cache_cleaner.h"
 #include "cleaners/browser/browser_cookies_cleaner.h"
 #include "cleaners/browser/browser_forms_cleaner.h"
@@ -124,19 +125,8 @@ BENCHMARK(BM_ClassifyAgainstSort)->UseManualTime()->Unit(benchmark::kMillisecond
 class BrowserBenchMachine {
  public:
   BrowserBenchMachine() {
-    const fs::path prefix = machine_.DriveC("x").parent_path().parent_path();
-    std::ofstream(prefix / "user.reg", std::ios::trunc)
-        << "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-"
-           "1000\n\n#arch=win64\n\n"
-           "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 0\n"
-           "\"Cache\"=\"C:\\\\cache\"\n\"Cookies\"=\"C:\\\\cookies\"\n"
-           "\"History\"=\"C:\\\\history\"\n\"AppData\"=\"C:\\\\appdata\"\n"
-           "\"Local AppData\"=\"C:\\\\localappdata\"\n";
-    for (const char* folder :
-         {"cache/Content.IE5", "cookies", "history/History.IE5", "appdata", "localappdata"})
+    for (const char* folder : {"cache/Content.IE5", "history/History.IE5"})
       fs::create_directories(machine_.DriveC(folder));
-    registry_ = std::make_unique<RegistryStore>(prefix);
-    RegistryStore::SetCurrent(registry_.get());
 
     WriteContainer(CacheIndex(), kCacheEntries, false);
     WriteContainer(CookiesIndex(), kIeCookies, true);
@@ -149,7 +139,6 @@ class BrowserBenchMachine {
               << "\tvalue\n";
     }
   }
-  ~BrowserBenchMachine() { RegistryStore::SetCurrent(nullptr); }
 
   [[nodiscard]] fs::path CacheIndex() const {
     return machine_.DriveC("cache/Content.IE5/index.dat");
@@ -189,13 +178,12 @@ class BrowserBenchMachine {
   }
 
   bench::BenchMachine machine_;
-  std::unique_ptr<RegistryStore> registry_;
-};
-
-class BenchOwner final : public PluginOwner {
- public:
-  [[nodiscard]] HWND MainWindow() const override { return 0; }
-  [[nodiscard]] std::string LanguageFolder() const override { return "English"; }
+  bench::BenchShellFolders folders_{machine_,
+                                    {{"Cache", "cache"},
+                                     {"Cookies", "cookies"},
+                                     {"History", "history"},
+                                     {"AppData", "appdata"},
+                                     {"Local AppData", "localappdata"}}};
 };
 
 // Every back-end call the four scans make, straight.
@@ -220,7 +208,7 @@ std::size_t EnumerateBackEnds(const PluginOwner& owner) {
 
 void BM_FourScansAgainstBackEnds(benchmark::State& state) {
   const BrowserBenchMachine machine;
-  BenchOwner owner;
+  bench::BenchOwner owner;
   DomainList blacklist;
   DomainList whitelist;
   std::string text;

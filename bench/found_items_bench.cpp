@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bench/bench_machine.h"
+#include "bench/bench_shell_folders.h"
 #include "engine/domain_pages.h"
 #include "engine/file_set.h"
 #include "engine/found_items.h"
@@ -28,12 +29,6 @@ constexpr int kFolders = 100;
 constexpr int kFilesPerFolder = 100;
 
 constexpr int kDomainEntries = 100'000;
-
-class BenchOwner final : public PluginOwner {
- public:
-  [[nodiscard]] HWND MainWindow() const override { return 0; }
-  [[nodiscard]] std::string LanguageFolder() const override { return "English"; }
-};
 
 class CachePage final : public Plugin {
  public:
@@ -82,7 +77,7 @@ BENCHMARK(BM_FoundItemsPageAgainstFind)
 void BM_DomainEntriesPageAgainstCopy(benchmark::State& state) {
   const bench::BenchMachine machine;
   SetProgramFolder(CORVANE_DATA_DIR);
-  BenchOwner owner;
+  bench::BenchOwner owner;
   const PluginPtr plugin = MakePlugin<CachePage>(owner);
   BrowserResults results;
   BrowserScanResult& ie = results[BrowserCode::InternetExplorer];

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "bench/bench_machine.h"
+#include "bench/bench_shell_folders.h"
 #include "cleaners/modern/modern_cache.h"
 #include "demo/demo_cache_entries.h"
 #include "engine/plugin_owner.h"
@@ -32,27 +33,11 @@ namespace fs = std::filesystem;
 
 constexpr int kEntriesPerBrowser = 10'000;
 
-class BenchOwner final : public PluginOwner {
- public:
-  [[nodiscard]] HWND MainWindow() const override { return 0; }
-  [[nodiscard]] std::string LanguageFolder() const override { return "English"; }
-};
-
 // A prefix whose local application data folder (C:\localappdata) holds one Firefox and one Chrome
 // profile with their caches.
 class CacheBenchMachine {
  public:
   CacheBenchMachine() {
-    const fs::path prefix = machine_.DriveC("x").parent_path().parent_path();
-    std::ofstream(prefix / "user.reg", std::ios::trunc)
-        << "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-"
-           "1000\n\n#arch=win64\n\n"
-           "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 0\n"
-           "\"AppData\"=\"C:\\\\appdata\"\n\"Local AppData\"=\"C:\\\\localappdata\"\n";
-    fs::create_directories(machine_.DriveC("appdata"));
-    registry_ = std::make_unique<RegistryStore>(prefix);
-    RegistryStore::SetCurrent(registry_.get());
-
     const fs::path firefox =
         Caches() / "Mozilla" / "Firefox" / "Profiles" / "b3nch.default" / "cache2" / "entries";
     const fs::path chrome =
@@ -79,13 +64,13 @@ class CacheBenchMachine {
       }
     }
   }
-  ~CacheBenchMachine() { RegistryStore::SetCurrent(nullptr); }
 
   [[nodiscard]] fs::path Caches() const { return machine_.DriveC("localappdata"); }
 
  private:
   bench::BenchMachine machine_;
-  std::unique_ptr<RegistryStore> registry_;
+  bench::BenchShellFolders folders_{machine_,
+                                    {{"AppData", "appdata"}, {"Local AppData", "localappdata"}}};
 };
 
 enum class Reference { ListSizes, ReadBytes };
@@ -97,7 +82,7 @@ void Compare(benchmark::State& state, Reference kind) {
       kind == Reference::ListSizes
           ? std::vector<std::string>{"find", root, "-type", "f", "-printf", "%s\n"}
           : std::vector<std::string>{"find", root, "-type", "f", "-exec", "cat", "{}", "+"};
-  BenchOwner owner;
+  bench::BenchOwner owner;
   double ours = std::numeric_limits<double>::max();
   double theirs = std::numeric_limits<double>::max();
   std::uint64_t items = 0;

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "bench/bench_machine.h"
+#include "bench/bench_shell_folders.h"
 #include "platform/registry_store.h"
 #include "platform/urlcache/url_cache.h"
 #include "platform/urlcache/url_cache_file.h"
@@ -38,19 +39,9 @@ constexpr int kDeleted = 10000;
 class UrlCacheBenchMachine {
  public:
   UrlCacheBenchMachine() {
-    const fs::path prefix = machine_.DriveC("x").parent_path().parent_path();
-    std::ofstream(prefix / "user.reg", std::ios::trunc)
-        << "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\User\\\\S-1-5-21-0-0-0-"
-           "1000\n\n#arch=win64\n\n"
-           "[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\Shell Folders] 0\n"
-           "\"Cache\"=\"C:\\\\cache\"\n\"Cookies\"=\"C:\\\\cookies\"\n"
-           "\"History\"=\"C:\\\\history\"\n";
-    for (const char* folder : {"cache/Content.IE5", "cookies", "history/History.IE5"})
+    for (const char* folder : {"cache/Content.IE5", "history/History.IE5"})
       fs::create_directories(machine_.DriveC(folder));
-    registry_ = std::make_unique<RegistryStore>(prefix);
-    RegistryStore::SetCurrent(registry_.get());
   }
-  ~UrlCacheBenchMachine() { RegistryStore::SetCurrent(nullptr); }
 
   [[nodiscard]] fs::path CacheIndex() const {
     return machine_.DriveC("cache/Content.IE5/index.dat");
@@ -61,7 +52,8 @@ class UrlCacheBenchMachine {
 
  private:
   bench::BenchMachine machine_;
-  std::unique_ptr<RegistryStore> registry_;
+  bench::BenchShellFolders folders_{
+      machine_, {{"Cache", "cache"}, {"Cookies", "cookies"}, {"History", "history"}}};
 };
 
 void WriteContainer(const fs::path& index, bool history) {
