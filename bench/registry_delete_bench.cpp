@@ -9,12 +9,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
 
 #include "app/registry_patterns.h"
+#include "bench/ratio_reporter.h"
 #include "platform/registry_hive_file.h"
 #include "platform/registry_store.h"
 
@@ -107,44 +107,13 @@ void DeleteMatchingValues(benchmark::State& state) {
 BENCHMARK(LoadAndSave)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(DeleteMatchingValues)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Prints as usual and remembers each benchmark's times per iteration for the ratio.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration)
-        times_[run.run_name.function_name] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
-    }
-  }
-  void PrintRatio() const {
-    const auto ours = times_.find("DeleteMatchingValues");
-    const auto reference = times_.find("LoadAndSave");
-    if (ours == times_.end() || reference == times_.end() || reference->second.real <= 0 ||
-        reference->second.cpu <= 0) {
-      return;
-    }
-    std::printf(
-        "DeleteMatchingValues / LoadAndSave = %.2fx real time, %.2fx CPU time (aim: at "
-        "most 3x)\n",
-        ours->second.real / reference->second.real, ours->second.cpu / reference->second.cpu);
-  }
-
- private:
-  struct Times {
-    double real;
-    double cpu;
-  };
-  std::map<std::string, Times> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  corvane::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatio();
+  reporter.PrintRatio("DeleteMatchingValues", "LoadAndSave", " (aim: at most 3x)");
   benchmark::Shutdown();
   return 0;
 }

@@ -7,15 +7,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
 
+#include "bench/ratio_reporter.h"
 #include "platform/registry_hive_file.h"
 
 namespace {
@@ -102,45 +101,14 @@ BENCHMARK(Load)->Unit(benchmark::kMillisecond);
 BENCHMARK(WriteReference)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(Save)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// Prints as usual and remembers each benchmark's time per iteration for the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration)
-        times_[run.run_name.function_name] = {run.GetAdjustedRealTime(), run.GetAdjustedCPUTime()};
-    }
-  }
-  void PrintRatios() const {
-    const auto ratio = [&](const char* ours, const char* reference) {
-      const auto a = times_.find(ours);
-      const auto b = times_.find(reference);
-      if (a == times_.end() || b == times_.end() || b->second.real <= 0 || b->second.cpu <= 0) {
-        return;
-      }
-      std::printf("%s / %s = %.2fx real time, %.2fx CPU time\n", ours, reference,
-                  a->second.real / b->second.real, a->second.cpu / b->second.cpu);
-    };
-    ratio("Load", "ReadReference");
-    ratio("Save", "WriteReference");
-  }
-
- private:
-  struct Times {
-    double real;
-    double cpu;
-  };
-  std::map<std::string, Times> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  corvane::bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
+  reporter.PrintRatio("Load", "ReadReference");
+  reporter.PrintRatio("Save", "WriteReference");
   std::error_code ec;
   fs::remove_all(Scratch(), ec);
   benchmark::Shutdown();
